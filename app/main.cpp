@@ -1,0 +1,13 @@
+// tessaly: the windowed application.
+#include <QApplication>
+#include <QMainWindow>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Tessaly");
+    QMainWindow window;
+    window.setWindowTitle("Vellmo");
+    window.resize(960, 640);
+    window.show();
+    return QApplication::exec();
+}

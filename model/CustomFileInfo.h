@@ -1,0 +1,42 @@
+#pragma once
+
+#include "model/Comparison.h"
+#include "model/DataSource.h"
+#include "platform/Date.h"
+
+#include <cstdint>
+#include <string>
+
+namespace tessaly {
+
+// A file in the old-file lists.
+struct CustomFileInfo {
+    std::string path;
+    std::int64_t size = 0;
+    bool isCheck = false;
+    bool isPackage = false; // a bundle shown as one file
+    Date lastDate{};        // date of last use
+    bool cannotRemoved = false;
+
+    // Larger size first.
+    ComparisonResult sortBySize(const CustomFileInfo& other) const;
+    // Type 0 size, type 1 last path component (case-sensitive), type 2 tick state;
+    // other types are all the same.
+    ComparisonResult compareWithSort(const CustomFileInfo& other) const;
+    ComparisonResult compareWithSort(const CustomFileInfo& other, const DataSource& source) const;
+};
+
+// A candidate of the duplicate scan before contents are compared.
+struct SizeFileInfo {
+    std::string path;
+    std::int32_t kind = 0;
+    std::int64_t fileSize = 0;
+    Date accessDate{};
+};
+
+// The direction rules that every compareWithSort shares for sizes, names and ticks.
+ComparisonResult sortBySizeRule(std::int64_t a, std::int64_t b, bool asc);
+ComparisonResult sortByNameRule(const std::string& a, const std::string& b, bool asc);
+ComparisonResult sortByCountRule(std::int64_t a, std::int64_t b, bool asc);
+
+} // namespace tessaly

@@ -1,0 +1,25 @@
+#include "model/DataSource.h"
+
+namespace tessaly {
+
+std::string DataSource::typeLabel(std::int64_t type, const std::string& sizeLabel) {
+    switch (type) {
+    case Size:
+        return sizeLabel;
+    case Name:
+        return "Name";
+    case Selection:
+        return "Selection";
+    case DateType:
+        return "Date";
+    default:
+        return {};
+    }
+}
+
+SortMode& SortMode::shareSortMode() {
+    static SortMode mode;
+    return mode;
+}
+
+} // namespace tessaly

@@ -1,0 +1,23 @@
+#pragma once
+
+// Keys of the application's persistent settings.
+namespace tessaly::keys {
+
+inline constexpr const char* FirstRun = "FirstRun";
+inline constexpr const char* firstRunKey = "firstRunKey";
+inline constexpr const char* PlaySound = "Play_Sound";
+inline constexpr const char* KeepLanguage = "Keep_Language";
+inline constexpr const char* KeepCookie = "Keep_Cookie";
+inline constexpr const char* totleCleanKey = "totleCleanKey";
+inline constexpr const char* lastCleanDateKey = "lastCleanDateKey";
+inline constexpr const char* lastCleanDate = "lastCleanDate";
+inline constexpr const char* systemLastCleanDateKey = "systemLastCleanDateKey";
+inline constexpr const char* browserLastCleanDateKey = "browserLastCleanDateKey";
+inline constexpr const char* duplicateLastCleanDateKey = "duplicateLastCleanDateKey";
+inline constexpr const char* oldLastCleanDateKey = "oldLastCleanDateKey";
+inline constexpr const char* aliasLastCleanDateKey = "aliasLastCleanDateKey";
+inline constexpr const char* Login = "Login";
+inline constexpr const char* searchLocationKey = "searchLocationKey";
+inline constexpr const char* installDeamon = "installDeamon";
+
+} // namespace tessaly::keys

@@ -1,0 +1,105 @@
+#include "platform/AtomicFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tessaly {
+
+namespace {
+
+void setError(std::string* error, const std::string& what) {
+    if (error)
+        *error = what + ": " + std::strerror(errno);
+}
+
+bool writeAll(int fd, const void* bytes, std::size_t length) {
+    auto p = static_cast<const char*>(bytes);
+    while (length > 0) {
+        ssize_t n = ::write(fd, p, length);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        p += n;
+        length -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+bool writeFileAtomically(const std::string& path, const void* bytes, std::size_t length,
+                         std::string* error, unsigned mode) {
+    auto slash = path.rfind('/');
+    std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    std::string tmp = path + ".tmp-XXXXXX";
+    std::vector<char> name(tmp.begin(), tmp.end());
+    name.push_back('\0');
+    int fd = ::mkstemp(name.data());
+    if (fd < 0) {
+        setError(error, "cannot create temporary file in " + dir);
+        return false;
+    }
+    ::fchmod(fd, static_cast<mode_t>(mode));
+    bool ok = writeAll(fd, bytes, length) && ::fsync(fd) == 0;
+    if (!ok)
+        setError(error, "cannot write " + std::string(name.data()));
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        setError(error, "cannot close " + std::string(name.data()));
+    }
+    if (ok && ::rename(name.data(), path.c_str()) != 0) {
+        ok = false;
+        setError(error, "cannot rename over " + path);
+    }
+    if (!ok) {
+        ::unlink(name.data());
+        return false;
+    }
+    int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+    return true;
+}
+
+std::optional<std::vector<std::uint8_t>> readWholeFile(const std::string& path,
+                                                       std::size_t maxBytes) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<std::uint64_t>(st.st_size) > maxBytes) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    std::vector<std::uint8_t> out;
+    out.reserve(static_cast<std::size_t>(st.st_size));
+    std::uint8_t buf[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        if (out.size() + static_cast<std::size_t>(n) > maxBytes) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        out.insert(out.end(), buf, buf + n);
+    }
+    ::close(fd);
+    return out;
+}
+
+} // namespace tessaly

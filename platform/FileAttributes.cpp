@@ -1,0 +1,76 @@
+#include "platform/FileAttributes.h"
+
+#include "platform/Paths.h"
+
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
+
+namespace tessaly::fileattr {
+
+namespace {
+
+Date toDate(const struct statx_timestamp& ts) {
+    using namespace std::chrono;
+    return Date(duration_cast<system_clock::duration>(seconds(ts.tv_sec) + nanoseconds(ts.tv_nsec)));
+}
+
+bool isZero(const struct statx_timestamp& ts) { return ts.tv_sec == 0 && ts.tv_nsec == 0; }
+
+} // namespace
+
+EntryInfo entryInfo(const std::string& path) {
+    EntryInfo info;
+    struct statx sx {};
+    if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW,
+                STATX_BASIC_STATS | STATX_BTIME, &sx) != 0)
+        return info;
+    info.exists = true;
+    info.isDirectory = S_ISDIR(sx.stx_mode);
+    info.isRegular = S_ISREG(sx.stx_mode);
+    info.isSymlink = S_ISLNK(sx.stx_mode);
+    info.size = static_cast<std::int64_t>(sx.stx_size);
+    info.allocated = static_cast<std::int64_t>(sx.stx_blocks) * 512;
+    info.device = (static_cast<std::uint64_t>(sx.stx_dev_major) << 32) | sx.stx_dev_minor;
+    info.inode = sx.stx_ino;
+    info.linkCount = sx.stx_nlink;
+    info.mode = sx.stx_mode;
+    info.uid = sx.stx_uid;
+    info.accessed = toDate(sx.stx_atime);
+    info.modified = toDate(sx.stx_mtime);
+    info.changed = toDate(sx.stx_ctime);
+    if ((sx.stx_mask & STATX_BTIME) && !isZero(sx.stx_btime))
+        info.created = toDate(sx.stx_btime);
+    return info;
+}
+
+bool isApplicationBundle(const std::string& path) {
+    std::string ext = paths::extension(path);
+    if (::strcasecmp(ext.c_str(), "app") != 0)
+        return false;
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::optional<Date> lastUsedDate(const std::string& path) {
+    struct statx sx {};
+    if (::statx(AT_FDCWD, path.c_str(), 0, STATX_ATIME | STATX_MTIME | STATX_CTIME | STATX_BTIME,
+                &sx) != 0)
+        return std::nullopt;
+    if ((sx.stx_mask & STATX_ATIME) && !isZero(sx.stx_atime))
+        return toDate(sx.stx_atime);
+    if ((sx.stx_mask & STATX_MTIME) && !isZero(sx.stx_mtime))
+        return toDate(sx.stx_mtime);
+    if ((sx.stx_mask & STATX_BTIME) && !isZero(sx.stx_btime))
+        return toDate(sx.stx_btime);
+    return toDate(sx.stx_ctime);
+}
+
+std::int32_t preferredBlockSize(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || st.st_blksize <= 0)
+        return 0;
+    return static_cast<std::int32_t>(st.st_blksize);
+}
+
+} // namespace tessaly::fileattr

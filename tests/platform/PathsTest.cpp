@@ -1,0 +1,25 @@
+#include "platform/Paths.h"
+#include "tests/support/TempTree.h"
+
+#include <gtest/gtest.h>
+
+using namespace tessaly;
+
+TEST(Paths, ComponentsAndExtensions) {
+    EXPECT_EQ(paths::join("/a/", "/b"), "/a/b");
+    EXPECT_EQ(paths::join("/a", "b/c"), "/a/b/c");
+    EXPECT_EQ(paths::lastComponent("/x/Foo.app/"), "Foo.app");
+    EXPECT_EQ(paths::deletingLastComponent("/x/Foo.app"), "/x");
+    EXPECT_EQ(paths::deletingLastComponent("/x"), "/");
+    EXPECT_EQ(paths::extension("/r/fr.lproj"), "lproj");
+    EXPECT_EQ(paths::extension("/r/.hidden"), "");
+    EXPECT_EQ(paths::deletingExtension("en_GB.lproj"), "en_GB");
+}
+
+TEST(Paths, HomeAndRootFollowTheFixtureVariables) {
+    test::ScopedEnv home("TESSALY_HOME", "/tmp/fixture-home/");
+    test::ScopedEnv root("TESSALY_ROOT", "/tmp/fixture-root");
+    EXPECT_EQ(paths::homePath(), "/tmp/fixture-home");
+    EXPECT_EQ(paths::systemPath("/Library/Logs"), "/tmp/fixture-root/Library/Logs");
+    EXPECT_EQ(paths::configDir(), "/tmp/fixture-home/.config/Tessaly");
+}

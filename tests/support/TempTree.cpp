@@ -1,0 +1,110 @@
+#include "tests/support/TempTree.h"
+
+#include "platform/Paths.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <ftw.h>
+#include <sstream>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace tessaly::test {
+
+TempTree::TempTree() {
+    const char* base = std::getenv("TMPDIR");
+    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/tessaly-test-XXXXXX";
+    std::vector<char> buf(tmpl.begin(), tmpl.end());
+    buf.push_back('\0');
+    if (!::mkdtemp(buf.data()))
+        throw std::runtime_error("mkdtemp failed");
+    root_ = buf.data();
+}
+
+TempTree::~TempTree() { removeTree(root_); }
+
+std::string TempTree::path(const std::string& relative) const { return paths::join(root_, relative); }
+
+std::string TempTree::dir(const std::string& relative) const {
+    std::string p = path(relative);
+    if (!paths::makeDirectories(p))
+        throw std::runtime_error("cannot create " + p);
+    return p;
+}
+
+std::string TempTree::file(const std::string& relative, const std::string& contents) const {
+    std::string p = path(relative);
+    paths::makeDirectories(paths::deletingLastComponent(p));
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out << contents;
+    if (!out)
+        throw std::runtime_error("cannot write " + p);
+    return p;
+}
+
+std::string TempTree::sizedFile(const std::string& relative, std::uint64_t size, char fill) const {
+    std::string p = path(relative);
+    paths::makeDirectories(paths::deletingLastComponent(p));
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    std::string chunk(65536, fill);
+    while (size > 0) {
+        auto n = static_cast<std::size_t>(std::min<std::uint64_t>(size, chunk.size()));
+        out.write(chunk.data(), static_cast<std::streamsize>(n));
+        size -= n;
+    }
+    if (!out)
+        throw std::runtime_error("cannot write " + p);
+    return p;
+}
+
+std::string TempTree::symlink(const std::string& relative, const std::string& target) const {
+    std::string p = path(relative);
+    paths::makeDirectories(paths::deletingLastComponent(p));
+    if (::symlink(target.c_str(), p.c_str()) != 0)
+        throw std::runtime_error("cannot link " + p);
+    return p;
+}
+
+bool TempTree::exists(const std::string& relative) const {
+    struct stat st {};
+    return ::lstat(path(relative).c_str(), &st) == 0;
+}
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void removeTree(const std::string& path) {
+    if (path.size() < 6)
+        return;
+    ::nftw(
+        path.c_str(),
+        [](const char* p, const struct stat*, int, struct FTW*) { return ::remove(p), 0; }, 32,
+        FTW_DEPTH | FTW_PHYS);
+}
+
+} // namespace tessaly::test
+
+namespace tessaly::test {
+
+ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* v = std::getenv(name)) {
+        had_ = true;
+        old_ = v;
+    }
+    ::setenv(name, value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (had_)
+        ::setenv(name_.c_str(), old_.c_str(), 1);
+    else
+        ::unsetenv(name_.c_str());
+}
+
+} // namespace tessaly::test

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tessaly::test {
+
+// A temporary folder removed with everything in it when the object goes away.
+class TempTree {
+public:
+    TempTree();
+    ~TempTree();
+    TempTree(const TempTree&) = delete;
+    TempTree& operator=(const TempTree&) = delete;
+
+    const std::string& root() const { return root_; }
+    std::string path(const std::string& relative) const;
+
+    // Creates the folder (and parents) and returns its full path.
+    std::string dir(const std::string& relative) const;
+    // Creates a file (and parent folders) with the given text and returns its full path.
+    std::string file(const std::string& relative, const std::string& contents = {}) const;
+    // Creates a file of exactly `size` bytes filled with `fill`.
+    std::string sizedFile(const std::string& relative, std::uint64_t size, char fill = 'x') const;
+    // Creates a symbolic link at `relative` pointing to `target`.
+    std::string symlink(const std::string& relative, const std::string& target) const;
+
+    bool exists(const std::string& relative) const;
+
+private:
+    std::string root_;
+};
+
+// Reads a whole file as text ("" when missing).
+std::string readText(const std::string& path);
+
+// Removes a tree without following links (test clean-up only).
+void removeTree(const std::string& path);
+
+} // namespace tessaly::test
+
+namespace tessaly::test {
+
+// Sets an environment variable for the life of the object, then restores it.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string name_;
+    std::string old_;
+    bool had_ = false;
+};
+
+} // namespace tessaly::test

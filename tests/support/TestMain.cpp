@@ -1,0 +1,20 @@
+// Test entry point: every test process gets its own fixture home and system
+// root, so no test can reach the real home folder, settings or system folders.
+#include "tests/support/TempTree.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/stat.h>
+
+int main(int argc, char** argv) {
+    tessaly::test::TempTree sandbox;
+    std::string home = sandbox.dir("home");
+    std::string root = sandbox.dir("root");
+    ::setenv("TESSALY_HOME", home.c_str(), 1);
+    ::setenv("TESSALY_ROOT", root.c_str(), 1);
+    ::setenv("HOME", home.c_str(), 1);
+    ::unsetenv("TESSALY_HELPER_SOCKET");
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

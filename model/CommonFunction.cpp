@@ -175,7 +175,9 @@ bool CommonFunction::hiddenFile(const std::string& name) {
     return name.size() >= 2 && name[0] == '.';
 }
 
-bool CommonFunction::isApp(const std::string& path) { return fileattr::isApplicationBundle(path); }
+bool CommonFunction::isApp(const std::string& path) {
+    return fileattr::isApplicationBundle(path);
+}
 
 std::string CommonFunction::switchStandboxPath(const std::string& path) {
     std::string processHome = paths::processHomeDirectory();
@@ -197,9 +199,13 @@ std::string CommonFunction::switchStandboxPath(const std::string& path) {
     return out;
 }
 
-std::string CommonFunction::homePath() { return paths::homePath(); }
+std::string CommonFunction::homePath() {
+    return paths::homePath();
+}
 
-std::string CommonFunction::libPath() { return paths::join(homePath(), "Library"); }
+std::string CommonFunction::libPath() {
+    return paths::join(homePath(), "Library");
+}
 
 std::string CommonFunction::switchLanguage(const std::string& code) {
     auto cut = code.find('_');
@@ -216,8 +222,12 @@ std::optional<Date> CommonFunction::lastOpenDate(const std::string& path) {
     return fileattr::lastUsedDate(path);
 }
 
-std::string CommonFunction::PCArchitecture() { return sysinfo::machineName(); }
+std::string CommonFunction::PCArchitecture() {
+    return sysinfo::machineName();
+}
 
-bool CommonFunction::connectNet() { return reachability::internetReachable(); }
+bool CommonFunction::connectNet() {
+    return reachability::internetReachable();
+}
 
 } // namespace tessaly

@@ -17,7 +17,9 @@ template <typename T> ComparisonResult compareValues(const T& a, const T& b) {
     return OrderedSame;
 }
 
-inline ComparisonResult reversed(ComparisonResult r) { return static_cast<ComparisonResult>(-r); }
+inline ComparisonResult reversed(ComparisonResult r) {
+    return static_cast<ComparisonResult>(-r);
+}
 
 // Case-insensitive comparison of texts (ASCII letters fold), A before Z.
 ComparisonResult caseInsensitiveCompare(const std::string& a, const std::string& b);
@@ -35,7 +37,8 @@ template <typename T, typename Compare> void sortUsing(std::vector<T>& items, Co
             std::size_t mid = std::min(lo + width, n), hi = std::min(lo + 2 * width, n);
             std::size_t i = lo, j = mid, k = lo;
             while (i < mid && j < hi)
-                buffer[k++] = compare(items[j], items[i]) == OrderedAscending ? items[j++] : items[i++];
+                buffer[k++] =
+                    compare(items[j], items[i]) == OrderedAscending ? items[j++] : items[i++];
             while (i < mid)
                 buffer[k++] = items[i++];
             while (j < hi)

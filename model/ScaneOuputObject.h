@@ -22,24 +22,24 @@ using ScanItemListRef = std::shared_ptr<ScanItemList>;
 // the lists; screens read them and change only isCheck.
 class ScaneOuputObject {
 public:
-    ScanItemListRef subObjects;      // children; null for a leaf
-    std::string path;                // full path (for browser records the record's key or URL)
-    std::string name;                // display name
-    bool isCheck = false;            // ticked for cleaning
-    std::int64_t fileSize = 0;       // bytes (for a group, the sum of its children)
-    std::string icon;                // icon reference: an image name or a file path
+    ScanItemListRef subObjects; // children; null for a leaf
+    std::string path;           // full path (for browser records the record's key or URL)
+    std::string name;           // display name
+    bool isCheck = false;       // ticked for cleaning
+    std::int64_t fileSize = 0;  // bytes (for a group, the sum of its children)
+    std::string icon;           // icon reference: an image name or a file path
     bool isDir = false;
     std::vector<std::string> removePaths; // the paths to delete when one item stands for several
-    std::string countryName;         // language name, or browser name for browser records
-    std::string prePath;             // preview or source image of a photo-cache item
+    std::string countryName;              // language name, or browser name for browser records
+    std::string prePath;                  // preview or source image of a photo-cache item
     bool isLogin = false;
-    PlistValue::Dict historyItem;    // the raw browser-history record
+    PlistValue::Dict historyItem; // the raw browser-history record
     std::int32_t visitCount = 0;
-    std::string preImage;            // preview image reference
-    bool canotRemove = false;        // a clean run could not remove it
-    std::string lastDate;            // last-use date text
-    std::string dateStr;             // "yyyy-MM-dd" text used for sorting by date
-    std::int64_t place_id = 0;       // browser database row identifier
+    std::string preImage;      // preview image reference
+    bool canotRemove = false;  // a clean run could not remove it
+    std::string lastDate;      // last-use date text
+    std::string dateStr;       // "yyyy-MM-dd" text used for sorting by date
+    std::int64_t place_id = 0; // browser database row identifier
     bool loading = false;
     bool isBadCookie = false;
 

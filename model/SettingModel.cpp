@@ -13,7 +13,7 @@ namespace tessaly {
 
 SettingEnvironment SettingEnvironment::system() {
     SettingEnvironment env;
-    env.defaults = [] () -> UserDefaults& { return UserDefaults::standardUserDefaults(); };
+    env.defaults = []() -> UserDefaults& { return UserDefaults::standardUserDefaults(); };
     env.preferredLanguages = sysinfo::preferredLanguages;
     env.inputSourceLanguages = sysinfo::inputSourceLanguages;
     env.languageResourcePath = paths::resourcePath("Language", "plist");
@@ -42,7 +42,8 @@ std::optional<LanguageInfo> SettingModel::languageInfo(const std::string& code) 
 std::string SettingModel::localStr() {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     if (localString_.empty()) {
-        auto langs = env_.preferredLanguages ? env_.preferredLanguages() : std::vector<std::string>{};
+        auto langs =
+            env_.preferredLanguages ? env_.preferredLanguages() : std::vector<std::string>{};
         if (!langs.empty())
             localString_ = CommonFunction::switchLanguage(langs.front());
     }
@@ -137,6 +138,8 @@ void SettingModel::setKeepCookies(const std::vector<std::string>& list) {
     cookiesLoaded_ = true;
 }
 
-bool SettingModel::playSoundVaule() const { return defaults().boolForKey(keys::PlaySound); }
+bool SettingModel::playSoundVaule() const {
+    return defaults().boolForKey(keys::PlaySound);
+}
 
 } // namespace tessaly

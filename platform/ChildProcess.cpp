@@ -10,7 +10,8 @@ extern char** environ;
 
 namespace tessaly {
 
-bool ChildProcess::launch(const std::string& executable, const std::vector<std::string>& arguments) {
+bool ChildProcess::launch(const std::string& executable,
+                          const std::vector<std::string>& arguments) {
     if (::access(executable.c_str(), X_OK) != 0)
         return false;
     std::vector<std::string> args;
@@ -63,7 +64,9 @@ void ChildProcess::terminate() {
         ::kill(pid_, SIGTERM);
 }
 
-bool ChildProcess::isRunning() const { return pid() > 0; }
+bool ChildProcess::isRunning() const {
+    return pid() > 0;
+}
 
 pid_t ChildProcess::pid() const {
     std::lock_guard<std::mutex> guard(mutex_);

@@ -16,7 +16,8 @@ inline double secondsSinceReferenceDate(Date d) {
 
 inline Date dateFromReferenceSeconds(double s) {
     using namespace std::chrono;
-    return Date(duration_cast<system_clock::duration>(duration<double>(s + kReferenceDateUnixSeconds)));
+    return Date(
+        duration_cast<system_clock::duration>(duration<double>(s + kReferenceDateUnixSeconds)));
 }
 
 inline Date dateFromUnixSeconds(double s) {
@@ -29,6 +30,8 @@ inline double unixSeconds(Date d) {
     return duration<double>(d.time_since_epoch()).count();
 }
 
-inline Date now() { return std::chrono::system_clock::now(); }
+inline Date now() {
+    return std::chrono::system_clock::now();
+}
 
 } // namespace tessaly

@@ -170,7 +170,9 @@ bool MainQueue::isMainThread() {
     return s.mainThread == std::this_thread::get_id();
 }
 
-void GlobalQueue::async(Task task) { Pool::shared().push(std::move(task)); }
+void GlobalQueue::async(Task task) {
+    Pool::shared().push(std::move(task));
+}
 
 void DispatchGroup::enter() {
     std::lock_guard<std::mutex> lock(mutex_);

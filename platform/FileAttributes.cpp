@@ -12,18 +12,21 @@ namespace {
 
 Date toDate(const struct statx_timestamp& ts) {
     using namespace std::chrono;
-    return Date(duration_cast<system_clock::duration>(seconds(ts.tv_sec) + nanoseconds(ts.tv_nsec)));
+    return Date(
+        duration_cast<system_clock::duration>(seconds(ts.tv_sec) + nanoseconds(ts.tv_nsec)));
 }
 
-bool isZero(const struct statx_timestamp& ts) { return ts.tv_sec == 0 && ts.tv_nsec == 0; }
+bool isZero(const struct statx_timestamp& ts) {
+    return ts.tv_sec == 0 && ts.tv_nsec == 0;
+}
 
 } // namespace
 
 EntryInfo entryInfo(const std::string& path) {
     EntryInfo info;
     struct statx sx {};
-    if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW,
-                STATX_BASIC_STATS | STATX_BTIME, &sx) != 0)
+    if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME,
+                &sx) != 0)
         return info;
     info.exists = true;
     info.isDirectory = S_ISDIR(sx.stx_mode);

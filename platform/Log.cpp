@@ -22,6 +22,8 @@ void err(int code, const std::string& message) {
     line("Err " + std::to_string(code) + ": " + message);
 }
 
-void exception(const std::string& message) { line("Exception: " + message); }
+void exception(const std::string& message) {
+    line("Exception: " + message);
+}
 
 } // namespace tessaly::log

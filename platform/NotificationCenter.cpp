@@ -19,7 +19,8 @@ NotificationCenter& NotificationCenter::defaultCenter() {
     return *center;
 }
 
-NotificationCenter::Token NotificationCenter::addObserver(const std::string& name, Handler handler) {
+NotificationCenter::Token NotificationCenter::addObserver(const std::string& name,
+                                                          Handler handler) {
     std::lock_guard<std::mutex> lock(mutex_);
     auto e = std::make_shared<Entry>();
     e->token = next_++;
@@ -59,7 +60,8 @@ void NotificationCenter::post(const std::string& name, std::any object,
 
 void NotificationCenter::postOnMainQueue(const std::string& name, std::any object,
                                          PlistValue::Dict userInfo) const {
-    auto note = std::make_shared<Notification>(Notification{name, std::move(object), std::move(userInfo)});
+    auto note =
+        std::make_shared<Notification>(Notification{name, std::move(object), std::move(userInfo)});
     MainQueue::async([this, note] { post(*note); });
 }
 

@@ -49,8 +49,11 @@ private:
 class ObserverToken {
 public:
     ObserverToken() = default;
-    ObserverToken(NotificationCenter& center, NotificationCenter::Token t) : center_(&center), t_(t) {}
-    ObserverToken(ObserverToken&& o) noexcept : center_(o.center_), t_(o.t_) { o.center_ = nullptr; }
+    ObserverToken(NotificationCenter& center, NotificationCenter::Token t)
+        : center_(&center), t_(t) {}
+    ObserverToken(ObserverToken&& o) noexcept : center_(o.center_), t_(o.t_) {
+        o.center_ = nullptr;
+    }
     ObserverToken& operator=(ObserverToken&& o) noexcept;
     ObserverToken(const ObserverToken&) = delete;
     ObserverToken& operator=(const ObserverToken&) = delete;

@@ -22,7 +22,8 @@ void OperationQueue::addOperation(std::shared_ptr<Operation> op) {
     startReadyLocked();
 }
 
-std::shared_ptr<Operation> OperationQueue::addOperation(std::function<void(const Operation&)> body) {
+std::shared_ptr<Operation>
+OperationQueue::addOperation(std::function<void(const Operation&)> body) {
     auto op = std::make_shared<BlockOperation>(std::move(body));
     addOperation(op);
     return op;

@@ -72,7 +72,9 @@ std::string processHomeDirectory() {
     return stripTrailingSlashes(home);
 }
 
-std::string systemRoot() { return stripTrailingSlashes(envOr("TESSALY_ROOT", "/")); }
+std::string systemRoot() {
+    return stripTrailingSlashes(envOr("TESSALY_ROOT", "/"));
+}
 
 std::string systemPath(const std::string& absolute) {
     std::string root = systemRoot();
@@ -81,7 +83,9 @@ std::string systemPath(const std::string& absolute) {
     return join(root, absolute);
 }
 
-std::string configDir() { return join(homePath(), ".config/Tessaly"); }
+std::string configDir() {
+    return join(homePath(), ".config/Tessaly");
+}
 
 std::string executablePath() {
     char buf[PATH_MAX];

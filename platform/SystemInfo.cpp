@@ -85,16 +85,16 @@ std::vector<std::string> preferredLanguages() {
 
 std::string languageOfKeyboardLayout(const std::string& layout) {
     static const std::map<std::string, std::string> table = {
-        {"us", "en"}, {"gb", "en"}, {"au", "en"}, {"ca", "fr"}, {"ie", "en"}, {"za", "en"},
-        {"de", "de"}, {"at", "de"}, {"ch", "de"}, {"fr", "fr"}, {"be", "fr"}, {"es", "es"},
+        {"us", "en"},    {"gb", "en"}, {"au", "en"}, {"ca", "fr"}, {"ie", "en"}, {"za", "en"},
+        {"de", "de"},    {"at", "de"}, {"ch", "de"}, {"fr", "fr"}, {"be", "fr"}, {"es", "es"},
         {"latam", "es"}, {"mx", "es"}, {"it", "it"}, {"pt", "pt"}, {"br", "pt"}, {"nl", "nl"},
-        {"se", "sv"}, {"no", "nb"}, {"dk", "da"}, {"fi", "fi"}, {"is", "is"}, {"pl", "pl"},
-        {"cz", "cs"}, {"sk", "sk"}, {"hu", "hu"}, {"ro", "ro"}, {"bg", "bg"}, {"gr", "el"},
-        {"tr", "tr"}, {"ru", "ru"}, {"ua", "uk"}, {"by", "be"}, {"rs", "sr"}, {"hr", "hr"},
-        {"si", "sl"}, {"ee", "et"}, {"lv", "lv"}, {"lt", "lt"}, {"il", "he"}, {"ara", "ar"},
-        {"ir", "fa"}, {"in", "hi"}, {"th", "th"}, {"vn", "vi"}, {"jp", "ja"}, {"kr", "ko"},
-        {"cn", "zh"}, {"tw", "zh"}, {"id", "id"}, {"my", "ms"}, {"ph", "tl"}, {"ge", "ka"},
-        {"am", "hy"}, {"kz", "kk"}, {"ba", "bs"}, {"mk", "mk"}, {"al", "sq"}, {"epo", "eo"},
+        {"se", "sv"},    {"no", "nb"}, {"dk", "da"}, {"fi", "fi"}, {"is", "is"}, {"pl", "pl"},
+        {"cz", "cs"},    {"sk", "sk"}, {"hu", "hu"}, {"ro", "ro"}, {"bg", "bg"}, {"gr", "el"},
+        {"tr", "tr"},    {"ru", "ru"}, {"ua", "uk"}, {"by", "be"}, {"rs", "sr"}, {"hr", "hr"},
+        {"si", "sl"},    {"ee", "et"}, {"lv", "lv"}, {"lt", "lt"}, {"il", "he"}, {"ara", "ar"},
+        {"ir", "fa"},    {"in", "hi"}, {"th", "th"}, {"vn", "vi"}, {"jp", "ja"}, {"kr", "ko"},
+        {"cn", "zh"},    {"tw", "zh"}, {"id", "id"}, {"my", "ms"}, {"ph", "tl"}, {"ge", "ka"},
+        {"am", "hy"},    {"kz", "kk"}, {"ba", "bs"}, {"mk", "mk"}, {"al", "sq"}, {"epo", "eo"},
     };
     auto it = table.find(layout);
     return it == table.end() ? std::string() : it->second;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <list>
 #include <memory>
@@ -20,7 +21,9 @@ namespace {
 
 constexpr const char* kFileName = "defaults.plist";
 
-std::string backupPath(const std::string& path) { return path + ".backup"; }
+std::string backupPath(const std::string& path) {
+    return path + ".backup";
+}
 
 // Holds an exclusive lock on "<file>.lock" so that processes write one at a time.
 class FileLock {
@@ -67,6 +70,24 @@ void moveAside(const std::string& p) {
         log::line("Settings file " + p + " could not be read and could not be moved aside");
 }
 
+// Removes temporary files that a writer killed mid-write left behind. Called under
+// the write lock, so no other writer is using one.
+void removeStaleTemporaries(const std::string& path) {
+    std::string dir = paths::deletingLastComponent(path);
+    std::string prefixes[] = {paths::lastComponent(path) + ".tmp-",
+                              paths::lastComponent(backupPath(path)) + ".tmp-"};
+    DIR* d = ::opendir(dir.c_str());
+    if (!d)
+        return;
+    while (auto* e = ::readdir(d)) {
+        std::string name = e->d_name;
+        for (const auto& prefix : prefixes)
+            if (name.rfind(prefix, 0) == 0)
+                ::unlink(paths::join(dir, name).c_str());
+    }
+    ::closedir(d);
+}
+
 } // namespace
 
 UserDefaults& UserDefaults::standardUserDefaults() {
@@ -110,6 +131,7 @@ bool UserDefaults::writeLocked() {
         return false;
     }
     FileLock lock(path_);
+    removeStaleTemporaries(path_);
     PlistValue::Dict merged = loadFromDisk();
     for (const auto& k : pendingRemovals_)
         merged.erase(k);
@@ -226,7 +248,8 @@ bool UserDefaults::setObject(const std::string& key, const PlistValue& value) {
     if (value.isNone()) {
         values_.erase(key);
         pendingSets_.erase(key);
-        if (std::find(pendingRemovals_.begin(), pendingRemovals_.end(), key) == pendingRemovals_.end())
+        if (std::find(pendingRemovals_.begin(), pendingRemovals_.end(), key) ==
+            pendingRemovals_.end())
             pendingRemovals_.push_back(key);
     } else {
         values_.insert_or_assign(key, value);

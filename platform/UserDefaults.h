@@ -46,7 +46,9 @@ public:
     bool setInteger(const std::string& key, std::int64_t value) {
         return setObject(key, PlistValue(static_cast<long long>(value)));
     }
-    bool setDouble(const std::string& key, double value) { return setObject(key, PlistValue(value)); }
+    bool setDouble(const std::string& key, double value) {
+        return setObject(key, PlistValue(value));
+    }
     bool setString(const std::string& key, const std::string& value) {
         return setObject(key, PlistValue(value));
     }
@@ -67,7 +69,7 @@ public:
 
 private:
     PlistValue::Dict loadFromDisk(); // caller holds mutex_
-    bool writeLocked();               // caller holds mutex_
+    bool writeLocked();              // caller holds mutex_
 
     std::string path_;
     mutable std::mutex mutex_;

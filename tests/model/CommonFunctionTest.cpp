@@ -68,7 +68,8 @@ TEST(CommonFunction, DatesRoundTripInTheLocalZone) {
     EXPECT_EQ(CommonFunction::dateStr(*d), "2024-02-29");
     // 2024-03-01 07:30 UTC is still the 29th in Los Angeles.
     EXPECT_EQ(CommonFunction::dateStr(dateFromUnixSeconds(1709278200)), "2024-02-29");
-    for (const char* bad : {"", "2024-2-30", "2023-02-29", "2024-13-01", "yesterday", "2024-01-01x"})
+    for (const char* bad :
+         {"", "2024-2-30", "2023-02-29", "2024-13-01", "yesterday", "2024-01-01x"})
         EXPECT_FALSE(CommonFunction::date(bad)) << bad;
 }
 

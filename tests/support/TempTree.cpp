@@ -23,9 +23,13 @@ TempTree::TempTree() {
     root_ = buf.data();
 }
 
-TempTree::~TempTree() { removeTree(root_); }
+TempTree::~TempTree() {
+    removeTree(root_);
+}
 
-std::string TempTree::path(const std::string& relative) const { return paths::join(root_, relative); }
+std::string TempTree::path(const std::string& relative) const {
+    return paths::join(root_, relative);
+}
 
 std::string TempTree::dir(const std::string& relative) const {
     std::string p = path(relative);

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Sets up the machine, builds everything with AddressSanitizer and
+# UndefinedBehaviorSanitizer, runs the whole test suite, then runs each fuzz
+# target briefly.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup.sh
+
+BUILD_DIR=${TESSALY_TEST_BUILD_DIR:-build-asan}
+JOBS=$(nproc)
+
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTESSALY_SANITIZE=ON
+cmake --build "$BUILD_DIR" -j "$JOBS"
+
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:strict_string_checks=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+
+ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$JOBS"
+
+bash scripts/fuzz.sh "${TESSALY_FUZZ_SECONDS:-30}"

@@ -23,10 +23,13 @@ bool isZero(const struct statx_timestamp& ts) {
 } // namespace
 
 EntryInfo entryInfo(const std::string& path) {
+    return entryInfoAt(AT_FDCWD, path.c_str());
+}
+
+EntryInfo entryInfoAt(int dirFd, const char* name) {
     EntryInfo info;
     struct statx sx {};
-    if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME,
-                &sx) != 0)
+    if (::statx(dirFd, name, AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0)
         return info;
     info.exists = true;
     info.isDirectory = S_ISDIR(sx.stx_mode);

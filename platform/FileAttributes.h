@@ -29,6 +29,9 @@ struct EntryInfo {
 
 EntryInfo entryInfo(const std::string& path);
 
+// The same for an entry named relative to an open folder descriptor.
+EntryInfo entryInfoAt(int dirFd, const char* name);
+
 // Whether a path is an application: a folder whose extension is "app" (any case).
 bool isApplicationBundle(const std::string& path);
 

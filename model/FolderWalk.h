@@ -1,0 +1,53 @@
+#pragma once
+
+#include "platform/DirectoryReader.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace tessaly {
+
+// What a walk's visitor decides for an entry.
+enum class WalkDecision {
+    Continue, // go on; a folder is not entered
+    Descend,  // enter this folder (ignored for anything that is not a real folder)
+    Stop,     // end the walk
+};
+
+// One entry met by a walk.
+class WalkEntry {
+public:
+    WalkEntry(const std::string& parent, DirectoryReader& reader)
+        : parent_(parent), reader_(reader) {}
+    const char* name() const { return reader_.name(); }
+    std::string path() const;
+    const std::string& parentPath() const { return parent_; }
+    bool isDirectory() const { return reader_.isDirectory(); }
+    bool isSymlink() const { return reader_.isSymlink(); }
+    // The entry's own attributes (read on first use).
+    const fileattr::EntryInfo& info() const { return reader_.info(); }
+
+private:
+    const std::string& parent_;
+    DirectoryReader& reader_;
+};
+
+// The depth-first folder walk every tool uses: folders wait on an explicit
+// last-in first-out stack (dornPush/dornPop), each popped folder is listed in full,
+// and no symbolic link is ever followed. Unreadable folders contribute nothing.
+// Returns false when the walk was stopped by the visitor or by cancellation
+// (checked between folders and between entries).
+bool walkFolder(const std::string& root, const std::function<WalkDecision(const WalkEntry&)>& visit,
+                const std::function<bool()>& cancelled = {});
+
+// A folder's size: every file below it (hidden ones included) rounded up to the
+// block size; links count their own size and are not followed. Stops early, with
+// what it has counted, when cancelled() turns true.
+std::int64_t directorySize(const std::string& path, const std::function<bool()>& cancelled = {});
+
+// A single item's size as the tools show it: a file's logical size, a folder's
+// directorySize, a link's own size; 0 when it does not exist.
+std::int64_t itemSize(const std::string& path, const std::function<bool()>& cancelled = {});
+
+} // namespace tessaly

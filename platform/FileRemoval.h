@@ -1,0 +1,21 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace tessaly::fileops {
+
+// Removes a file, a symbolic link (the link itself) or a folder with everything in
+// it. The removal never follows a link: a link met inside a folder is removed as a
+// link and what it points to is left alone, and every folder is entered through
+// its parent's descriptor with O_NOFOLLOW, so a folder swapped for a link during
+// the removal cannot lead outside the item. Returns true only when the path is
+// really gone afterwards; otherwise false with the first failure in *error (what
+// could be removed is removed). cancelled() is polled between entries.
+bool removeItem(const std::string& path, std::string* error = nullptr,
+                const std::function<bool()>& cancelled = {});
+
+// Whether anything (a file, folder or link) exists at the path, without following a final link.
+bool itemExists(const std::string& path);
+
+} // namespace tessaly::fileops

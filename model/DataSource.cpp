@@ -18,8 +18,8 @@ std::string DataSource::typeLabel(std::int64_t type, const std::string& sizeLabe
 }
 
 SortMode& SortMode::shareSortMode() {
-    static SortMode mode;
-    return mode;
+    static auto* mode = new SortMode;
+    return *mode;
 }
 
 } // namespace tessaly

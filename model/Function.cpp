@@ -7,8 +7,8 @@
 namespace tessaly {
 
 Function& Function::shareMemoryFunction() {
-    static Function f;
-    return f;
+    static auto* f = new Function; // never destroyed, like every shared engine object
+    return *f;
 }
 
 std::optional<MemoryData> Function::memoryData() const {

@@ -30,7 +30,9 @@ struct ArchiveLimits {
     std::size_t maxNodes = 1'000'000;
     // Nesting of arrays and dictionaries below the root.
     int maxDepth = 128;
-    // Bytes of text and data, summed over every decoded value.
+    // Bytes of data and length of text, summed over every decoded value. Text
+    // counts its UTF-8 bytes when written and its stored characters when read,
+    // which are never more.
     std::size_t maxPayloadBytes = 64u << 20;
 };
 

@@ -22,8 +22,9 @@ SettingEnvironment SettingEnvironment::system() {
 }
 
 SettingModel& SettingModel::shareSettingModel() {
-    static SettingModel model(SettingEnvironment::system());
-    return model;
+    // Never destroyed: background work may still read it while the program ends.
+    static auto* model = new SettingModel(SettingEnvironment::system());
+    return *model;
 }
 
 SettingModel::SettingModel(SettingEnvironment env) : env_(std::move(env)) {

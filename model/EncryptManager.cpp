@@ -2,6 +2,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/PropertyList.h"
+#include "platform/TextEncoding.h"
 
 #include <algorithm>
 #include <array>

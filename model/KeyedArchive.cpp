@@ -1,16 +1,18 @@
 #include "model/KeyedArchive.h"
 
+#include "platform/BinaryPlistReader.h"
 #include "platform/Date.h"
 #include "platform/PropertyList.h"
+#include "platform/TextEncoding.h"
 
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <map>
 #include <plist/plist.h>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -30,295 +32,9 @@ bool dateSecondsInRange(double s) {
     return std::isfinite(s) && std::fabs(s) <= kMaxDateSeconds;
 }
 
-void appendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
-// ---------------------------------------------------------------------------
-// Reading: a view of a binary property list ("bplist00") that reads objects on
-// demand by index. Nothing is expanded up front, so containers that share
-// references cost nothing until a caller follows them, and every count and
-// offset is checked against the bytes before it is used.
-
-class BinaryPlist {
-public:
-    enum class Kind {
-        Null,
-        Bool,
-        Integer,
-        Real,
-        Date,
-        Data,
-        AsciiString,
-        Utf16String,
-        Uid,
-        Array,
-        Set,
-        Dict
-    };
-
-    struct Object {
-        Kind kind = Kind::Null;
-        bool boolean = false;
-        std::int64_t integer = 0;
-        std::uint64_t uid = 0;
-        double real = 0;
-        std::size_t start = 0; // first payload byte
-        std::size_t count = 0; // bytes, UTF-16 units or entries
-    };
-
-    bool open(const std::uint8_t* bytes, std::size_t length) {
-        constexpr std::size_t kHeader = 8;
-        constexpr std::size_t kTrailer = 32;
-        if (!bytes || length < kHeader + 1 + kTrailer ||
-            std::memcmp(bytes, "bplist00", kHeader) != 0)
-            return false;
-        b_ = bytes;
-        const std::size_t t = length - kTrailer;
-        offsetSize_ = bytes[t + 6];
-        refSize_ = bytes[t + 7];
-        count_ = readUnsigned(t + 8, 8);
-        top_ = readUnsigned(t + 16, 8);
-        const std::uint64_t table = readUnsigned(t + 24, 8);
-        if (offsetSize_ < 1 || offsetSize_ > 8 || refSize_ < 1 || refSize_ > 8)
-            return false;
-        if (count_ == 0 || top_ >= count_)
-            return false;
-        if (table < kHeader + 1 || table > t || count_ > (t - table) / offsetSize_)
-            return false;
-        tableOffset_ = static_cast<std::size_t>(table);
-        return true;
-    }
-
-    std::uint64_t topIndex() const { return top_; }
-
-    std::optional<Object> object(std::uint64_t index) const {
-        if (index >= count_)
-            return std::nullopt;
-        const std::uint64_t off64 =
-            readUnsigned(tableOffset_ + static_cast<std::size_t>(index) * offsetSize_, offsetSize_);
-        if (off64 < 8 || off64 >= tableOffset_)
-            return std::nullopt;
-        const auto off = static_cast<std::size_t>(off64);
-        const std::size_t end = tableOffset_; // objects lie before the offset table
-        const unsigned type = b_[off] >> 4;
-        const unsigned info = b_[off] & 0x0F;
-        auto fits = [&](std::size_t pos, std::size_t n) { return pos <= end && n <= end - pos; };
-
-        Object o;
-        switch (type) {
-        case 0x0:
-            if (info == 0x0)
-                return o;
-            if (info == 0x8 || info == 0x9) {
-                o.kind = Kind::Bool;
-                o.boolean = info == 0x9;
-                return o;
-            }
-            return std::nullopt;
-        case 0x1: {
-            if (info > 4)
-                return std::nullopt;
-            const std::size_t width = std::size_t{1} << info;
-            if (!fits(off + 1, width))
-                return std::nullopt;
-            std::uint64_t value = 0;
-            if (width == 16) {
-                // 128-bit: accepted when it is a 64-bit value, sign- or zero-extended.
-                const std::uint64_t high = readUnsigned(off + 1, 8);
-                value = readUnsigned(off + 9, 8);
-                const bool negative = (value >> 63) != 0;
-                if (high != 0 && !(high == ~std::uint64_t{0} && negative))
-                    return std::nullopt;
-            } else {
-                // 1, 2 and 4 bytes are unsigned; 8 bytes are two's complement.
-                value = readUnsigned(off + 1, static_cast<unsigned>(width));
-            }
-            o.kind = Kind::Integer;
-            o.integer = static_cast<std::int64_t>(value);
-            return o;
-        }
-        case 0x2:
-        case 0x3: {
-            const bool isDate = type == 0x3;
-            if (info == 2 && !isDate) {
-                if (!fits(off + 1, 4))
-                    return std::nullopt;
-                o.real = std::bit_cast<float>(static_cast<std::uint32_t>(readUnsigned(off + 1, 4)));
-            } else if (info == 3) {
-                if (!fits(off + 1, 8))
-                    return std::nullopt;
-                o.real = std::bit_cast<double>(readUnsigned(off + 1, 8));
-            } else {
-                return std::nullopt;
-            }
-            o.kind = isDate ? Kind::Date : Kind::Real;
-            return o;
-        }
-        case 0x8: {
-            const std::size_t width = info + 1;
-            if (width > 8 || !fits(off + 1, width))
-                return std::nullopt;
-            o.kind = Kind::Uid;
-            o.uid = readUnsigned(off + 1, static_cast<unsigned>(width));
-            return o;
-        }
-        case 0x4:
-        case 0x5:
-        case 0x6:
-        case 0xA:
-        case 0xC:
-        case 0xD: {
-            std::uint64_t count = 0;
-            std::size_t start = 0;
-            if (!readCount(off, info, count, start))
-                return std::nullopt;
-            std::size_t unit = 1;
-            switch (type) {
-            case 0x4:
-                o.kind = Kind::Data;
-                break;
-            case 0x5:
-                o.kind = Kind::AsciiString;
-                break;
-            case 0x6:
-                o.kind = Kind::Utf16String;
-                unit = 2;
-                break;
-            case 0xA:
-                o.kind = Kind::Array;
-                unit = refSize_;
-                break;
-            case 0xC:
-                o.kind = Kind::Set;
-                unit = refSize_;
-                break;
-            default:
-                o.kind = Kind::Dict;
-                unit = 2 * std::size_t{refSize_};
-                break;
-            }
-            if (start > end || count > (end - start) / unit)
-                return std::nullopt;
-            o.start = start;
-            o.count = static_cast<std::size_t>(count);
-            return o;
-        }
-        default:
-            return std::nullopt;
-        }
-    }
-
-    // The i-th reference of an array or set; for a dictionary the keys come
-    // first (i < count), then the values (count <= i < 2 count).
-    std::uint64_t reference(const Object& container, std::size_t i) const {
-        return readUnsigned(container.start + i * refSize_, refSize_);
-    }
-
-    bool isString(const Object& o) const {
-        return o.kind == Kind::AsciiString || o.kind == Kind::Utf16String;
-    }
-
-    // Text of a string object as UTF-8; none for bytes above 0x7F in an ASCII
-    // string or unpaired surrogates in a UTF-16 one.
-    std::optional<std::string> text(const Object& o) const {
-        std::string out;
-        if (o.kind == Kind::AsciiString) {
-            const std::uint8_t* p = b_ + o.start;
-            if (std::any_of(p, p + o.count, [](std::uint8_t c) { return c >= 0x80; }))
-                return std::nullopt;
-            out.assign(reinterpret_cast<const char*>(p), o.count);
-            return out;
-        }
-        if (o.kind != Kind::Utf16String)
-            return std::nullopt;
-        out.reserve(o.count);
-        for (std::size_t i = 0; i < o.count; ++i) {
-            auto cp = static_cast<std::uint32_t>(readUnsigned(o.start + 2 * i, 2));
-            if (cp >= 0xD800 && cp <= 0xDBFF) {
-                if (i + 1 >= o.count)
-                    return std::nullopt;
-                auto low = static_cast<std::uint32_t>(readUnsigned(o.start + 2 * (i + 1), 2));
-                if (low < 0xDC00 || low > 0xDFFF)
-                    return std::nullopt;
-                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-                ++i;
-            } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
-                return std::nullopt;
-            }
-            appendUtf8(out, cp);
-        }
-        return out;
-    }
-
-    // Text of a short string object for comparison with known names: a view of
-    // the file for ASCII, of scratch for UTF-16.
-    std::optional<std::string_view> shortText(const Object& o, std::string& scratch) const {
-        if (o.kind == Kind::AsciiString) {
-            const std::uint8_t* p = b_ + o.start;
-            if (std::any_of(p, p + o.count, [](std::uint8_t c) { return c >= 0x80; }))
-                return std::nullopt;
-            return std::string_view(reinterpret_cast<const char*>(p), o.count);
-        }
-        auto decoded = text(o);
-        if (!decoded)
-            return std::nullopt;
-        scratch = std::move(*decoded);
-        return std::string_view(scratch);
-    }
-
-    Data bytes(const Object& o) const { return Data(b_ + o.start, b_ + o.start + o.count); }
-
-private:
-    std::uint64_t readUnsigned(std::size_t pos, unsigned width) const {
-        std::uint64_t v = 0;
-        for (unsigned i = 0; i < width; ++i)
-            v = (v << 8) | b_[pos + i];
-        return v;
-    }
-
-    // Object lengths up to 14 sit in the marker; 15 means an integer object follows.
-    bool readCount(std::size_t off, unsigned info, std::uint64_t& count, std::size_t& start) const {
-        if (info != 0x0F) {
-            count = info;
-            start = off + 1;
-            return true;
-        }
-        const std::size_t p = off + 1;
-        if (p >= tableOffset_ || (b_[p] >> 4) != 0x1 || (b_[p] & 0x0F) > 3)
-            return false;
-        const std::size_t width = std::size_t{1} << (b_[p] & 0x0F);
-        if (width > tableOffset_ - p - 1)
-            return false;
-        count = readUnsigned(p + 1, static_cast<unsigned>(width));
-        start = p + 1 + width;
-        return true;
-    }
-
-    const std::uint8_t* b_ = nullptr;
-    std::size_t tableOffset_ = 0;
-    unsigned offsetSize_ = 0;
-    unsigned refSize_ = 0;
-    std::uint64_t count_ = 0;
-    std::uint64_t top_ = 0;
-};
-
-using Kind = BinaryPlist::Kind;
-using Object = BinaryPlist::Object;
+using plist::BinaryPlistReader;
+using Kind = BinaryPlistReader::Kind;
+using Object = BinaryPlistReader::Object;
 
 enum class ClassKind { Array, Dictionary, Date, Data, String };
 
@@ -357,12 +73,12 @@ std::size_t saturatingAdd(std::size_t a, std::size_t b) {
 // refused before any of them is built.
 class Unarchiver {
 public:
-    Unarchiver(const BinaryPlist& plist, const ArchiveLimits& limits)
+    Unarchiver(const BinaryPlistReader& plist, const ArchiveLimits& limits)
         : p_(plist), limits_(limits),
           stepsLeft_(16 * std::max<std::size_t>(limits.maxNodes, 1024)) {}
 
     std::optional<PlistValue> run() {
-        auto top = p_.object(p_.topIndex());
+        auto top = p_.top();
         if (!top || top->kind != Kind::Dict)
             return std::nullopt;
         std::optional<Object> archiver, version, objects, topRefs;
@@ -378,7 +94,7 @@ public:
                 return true;
             }))
             return std::nullopt;
-        if (!archiver || !p_.isString(*archiver) || p_.text(*archiver) != kArchiverName ||
+        if (!archiver || archiver->kind != Kind::String || p_.text(*archiver) != kArchiverName ||
             !version || version->kind != Kind::Integer || !objects ||
             objects->kind != Kind::Array || !topRefs || topRefs->kind != Kind::Dict)
             return std::nullopt;
@@ -446,15 +162,15 @@ private:
         for (std::size_t i = 0; i < dict.count; ++i) {
             if (!step())
                 return false;
-            auto key = p_.object(p_.reference(dict, i));
-            if (!key || !p_.isString(*key))
+            auto key = p_.key(dict, i);
+            if (!key || key->kind != Kind::String)
                 return false;
             if (key->count > kLongestKnownKey)
                 continue;
             auto name = p_.shortText(*key, scratch);
             if (!name)
                 return false;
-            auto value = p_.object(p_.reference(dict, dict.count + i));
+            auto value = p_.value(dict, i);
             if (!value || !visit(*name, *value))
                 return false;
         }
@@ -466,13 +182,13 @@ private:
             return it->second;
         if (uid == 0 || uid >= objects_.count)
             return std::nullopt;
-        auto cls = p_.object(p_.reference(objects_, static_cast<std::size_t>(uid)));
+        auto cls = p_.element(objects_, static_cast<std::size_t>(uid));
         if (!cls || cls->kind != Kind::Dict)
             return std::nullopt;
         std::optional<ClassKind> kind;
         if (!scanKeys(*cls, [&](std::string_view key, const Object& value) {
                 if (key == "$classname") {
-                    if (!p_.isString(value) || value.count > 64)
+                    if (value.kind != Kind::String || value.count > 64)
                         return false;
                     auto name = p_.text(value);
                     kind = name ? classKindForName(*name) : std::nullopt;
@@ -488,7 +204,7 @@ private:
     std::optional<Entry> entry(std::uint64_t uid) {
         if (uid == 0 || uid >= objects_.count || !step())
             return std::nullopt;
-        auto o = p_.object(p_.reference(objects_, static_cast<std::size_t>(uid)));
+        auto o = p_.element(objects_, static_cast<std::size_t>(uid));
         if (!o)
             return std::nullopt;
         Entry e{*o, std::nullopt, {}};
@@ -537,10 +253,9 @@ private:
             o = &*e.fields.string;
         switch (o->kind) {
         case Kind::Data:
-        case Kind::AsciiString:
             return o->count;
-        case Kind::Utf16String:
-            return o->count; // never more than its UTF-8 length, which writing counts
+        case Kind::String:
+            return o->count; // characters: never more than the UTF-8 bytes writing counts
         default:
             return 0;
         }
@@ -550,7 +265,7 @@ private:
     std::optional<std::uint64_t> uidAt(const Object& list, std::size_t i) {
         if (!step())
             return std::nullopt;
-        auto item = p_.object(p_.reference(list, i));
+        auto item = p_.element(list, i);
         if (!item || item->kind != Kind::Uid)
             return std::nullopt;
         return item->uid;
@@ -630,9 +345,8 @@ private:
                 return std::nullopt;
             return PlistValue(dateFromReferenceSeconds(o.real));
         case Kind::Data:
-            return PlistValue(p_.bytes(o));
-        case Kind::AsciiString:
-        case Kind::Utf16String:
+            return bytes(o);
+        case Kind::String:
             return text(o);
         case Kind::Dict:
             return decodeObject(*e, depth);
@@ -646,6 +360,13 @@ private:
         if (!s)
             return std::nullopt;
         return PlistValue(std::move(*s));
+    }
+
+    std::optional<PlistValue> bytes(const Object& o) {
+        auto d = p_.data(o);
+        if (!d)
+            return std::nullopt;
+        return PlistValue(std::move(*d));
     }
 
     std::optional<PlistValue> decodeObject(const Entry& e, int depth) {
@@ -668,9 +389,9 @@ private:
         case ClassKind::Data:
             if (!f.data || f.data->kind != Kind::Data)
                 return std::nullopt;
-            return PlistValue(p_.bytes(*f.data));
+            return bytes(*f.data);
         case ClassKind::String:
-            if (!f.string || !p_.isString(*f.string))
+            if (!f.string || f.string->kind != Kind::String)
                 return std::nullopt;
             return text(*f.string);
         case ClassKind::Array:
@@ -719,7 +440,7 @@ private:
         return PlistValue(std::move(out));
     }
 
-    const BinaryPlist& p_;
+    const BinaryPlistReader& p_;
     const ArchiveLimits& limits_;
     Object objects_;
     std::unordered_map<std::uint64_t, std::optional<ClassKind>> classes_;
@@ -911,45 +632,6 @@ private:
 
 } // namespace
 
-bool isValidUtf8(std::string_view text) {
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t n = text.size();
-    std::size_t i = 0;
-    while (i < n) {
-        const unsigned char c = p[i];
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t len = 0;
-        unsigned char lo = 0x80, hi = 0xBF; // allowed range of the second byte
-        if (c >= 0xC2 && c <= 0xDF) {
-            len = 2;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            len = 3;
-            if (c == 0xE0)
-                lo = 0xA0; // overlong
-            else if (c == 0xED)
-                hi = 0x9F; // surrogate halves
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            len = 4;
-            if (c == 0xF0)
-                lo = 0x90; // overlong
-            else if (c == 0xF4)
-                hi = 0x8F; // above U+10FFFF
-        } else {
-            return false;
-        }
-        if (n - i < len || p[i + 1] < lo || p[i + 1] > hi)
-            return false;
-        for (std::size_t k = 2; k < len; ++k)
-            if (p[i + k] < 0x80 || p[i + k] > 0xBF)
-                return false;
-        i += len;
-    }
-    return true;
-}
-
 std::optional<Data> archiveRootObject(const PlistValue& root, const ArchiveLimits& limits) {
     Archiver archiver(limits);
     auto uid = archiver.encode(root, 0);
@@ -960,7 +642,7 @@ std::optional<Data> archiveRootObject(const PlistValue& root, const ArchiveLimit
 
 std::optional<PlistValue> unarchiveObject(const std::uint8_t* bytes, std::size_t length,
                                           const ArchiveLimits& limits) {
-    BinaryPlist plist;
+    BinaryPlistReader plist;
     if (!plist.open(bytes, length))
         return std::nullopt;
     return Unarchiver(plist, limits).run();

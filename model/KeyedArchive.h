@@ -16,11 +16,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <string_view>
 
 namespace tessaly {
-
-using Data = PlistValue::Data;
 
 // Bounds on what one archive may expand to. Shared references let a small file
 // describe a huge tree, so reading counts every decoded value against these;
@@ -51,9 +48,5 @@ std::optional<Data> archiveRootObject(const PlistValue& root, const ArchiveLimit
 std::optional<PlistValue> unarchiveObject(const std::uint8_t* bytes, std::size_t length,
                                           const ArchiveLimits& limits = {});
 std::optional<PlistValue> unarchiveObject(const Data& bytes, const ArchiveLimits& limits = {});
-
-// True when the bytes are well-formed UTF-8: shortest forms only, no surrogate
-// halves, nothing above U+10FFFF.
-bool isValidUtf8(std::string_view text);
 
 } // namespace tessaly

@@ -75,4 +75,6 @@ private:
         v_;
 };
 
+using Data = PlistValue::Data;
+
 } // namespace tessaly

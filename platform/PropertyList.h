@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/BinaryPlistReader.h"
 #include "platform/PlistValue.h"
 
 #include <cstddef>
@@ -17,9 +18,15 @@ enum class Format { Binary, Xml };
 // Largest property-list file we read; bigger files are treated as unreadable.
 constexpr std::size_t kMaxFileBytes = 64u << 20;
 
-// Parses a binary or XML property list. None for anything that is not one.
-std::optional<PlistValue> parse(const std::uint8_t* bytes, std::size_t length);
-std::optional<PlistValue> parse(const std::vector<std::uint8_t>& bytes);
+// Parses a binary or XML property list. None for anything that is not one,
+// that is longer than kMaxFileBytes, or that expands beyond the limits (binary
+// files share values by reference, so a small one can describe a huge tree;
+// see parseBinary). XML is refused before it is parsed when its nesting or
+// number of elements is beyond the limits, and after when its text is not UTF-8.
+std::optional<PlistValue> parse(const std::uint8_t* bytes, std::size_t length,
+                                const ReadLimits& limits = {});
+std::optional<PlistValue> parse(const std::vector<std::uint8_t>& bytes,
+                                const ReadLimits& limits = {});
 
 // Reads a property-list file (binary or XML). None when missing, unreadable or corrupt.
 std::optional<PlistValue> readFile(const std::string& path);
@@ -54,8 +61,5 @@ public:
 private:
     plist_t n_;
 };
-
-// Parses bytes into a libplist tree (binary or XML); null when they are not a property list.
-plist_t parseNode(const std::uint8_t* bytes, std::size_t length);
 
 } // namespace tessaly::plist

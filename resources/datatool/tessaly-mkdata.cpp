@@ -14,6 +14,7 @@
 #include "model/KeyedArchive.h"
 #include "platform/AtomicFile.h"
 #include "platform/PropertyList.h"
+#include "platform/TextEncoding.h"
 
 #include <cmath>
 #include <cstdio>

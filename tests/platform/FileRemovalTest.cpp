@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace tessaly;
@@ -57,16 +58,37 @@ TEST(FileRemoval, StopLeavesTheRestInPlace) {
 }
 
 TEST(FileRemoval, WhatCannotBeRemovedIsReportedAndTheRestGoes) {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "permissions do not stop root";
     test::TempTree t;
     t.file("mixed/free.txt", "x");
     t.file("mixed/locked/held.txt", "y");
-    ::chmod(t.path("mixed/locked").c_str(), 0555);
-    std::string error;
-    EXPECT_FALSE(fileops::removeItem(t.path("mixed"), &error));
-    EXPECT_FALSE(error.empty());
+    if (::geteuid() != 0) {
+        ::chmod(t.path("mixed/locked").c_str(), 0555);
+        std::string error;
+        EXPECT_FALSE(fileops::removeItem(t.path("mixed"), &error));
+        EXPECT_FALSE(error.empty());
+        ::chmod(t.path("mixed/locked").c_str(), 0755);
+    } else {
+        // Permissions do not stop root: remove as an unprivileged user in a child,
+        // from a folder that user owns holding a folder that root owns.
+        const uid_t nobody = 65534;
+        ::chmod(t.root().c_str(), 0755);
+        ASSERT_EQ(::chown(t.path("mixed").c_str(), nobody, nobody), 0);
+        ASSERT_EQ(::chown(t.path("mixed/free.txt").c_str(), nobody, nobody), 0);
+        pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            if (::setgid(nobody) != 0 || ::setuid(nobody) != 0)
+                ::_exit(2);
+            std::string error;
+            bool removed = fileops::removeItem(t.path("mixed"), &error);
+            ::_exit(removed ? 1 : (error.empty() ? 3 : 0));
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0)
+            << "1: reported removed, 2: could not drop root, 3: no error";
+    }
     EXPECT_FALSE(t.exists("mixed/free.txt"));
     EXPECT_TRUE(t.exists("mixed/locked/held.txt"));
-    ::chmod(t.path("mixed/locked").c_str(), 0755);
 }

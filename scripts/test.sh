@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds everything with AddressSanitizer and
-# UndefinedBehaviorSanitizer, runs the whole test suite, then runs each fuzz
-# target briefly.
+# UndefinedBehaviorSanitizer, runs each fuzz target briefly, then the whole test
+# suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,6 +17,7 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:strict_strin
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 
-ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$JOBS"
-
+# The fuzz targets first, so that the test summary closes the output.
 bash scripts/fuzz.sh "${TESSALY_FUZZ_SECONDS:-30}"
+
+ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$JOBS"

@@ -33,6 +33,7 @@ bool dateSecondsInRange(double s) {
 }
 
 using plist::BinaryPlistReader;
+using plist::saturatingAdd;
 using Kind = BinaryPlistReader::Kind;
 using Object = BinaryPlistReader::Object;
 
@@ -59,11 +60,6 @@ std::optional<ClassKind> classKindForName(const std::string& name) {
 // Keys we look for in archive dictionaries are all short; longer keys are
 // skipped without decoding their text.
 constexpr std::size_t kLongestKnownKey = 16;
-
-std::size_t saturatingAdd(std::size_t a, std::size_t b) {
-    return b > std::numeric_limits<std::size_t>::max() - a ? std::numeric_limits<std::size_t>::max()
-                                                           : a + b;
-}
 
 // Decoding runs in two passes over the reference graph. The first measures,
 // visiting each object once, what the root expands to (values, bytes and

@@ -352,11 +352,6 @@ namespace {
 using Kind = BinaryPlistReader::Kind;
 using Object = BinaryPlistReader::Object;
 
-std::size_t saturatingAdd(std::size_t a, std::size_t b) {
-    return b > std::numeric_limits<std::size_t>::max() - a ? std::numeric_limits<std::size_t>::max()
-                                                           : a + b;
-}
-
 class Converter {
 public:
     Converter(const BinaryPlistReader& reader, const ReadLimits& limits)

@@ -15,11 +15,18 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace tessaly::plist {
+
+// a + b, held at the largest value instead of wrapping (for expansion counts).
+inline std::size_t saturatingAdd(std::size_t a, std::size_t b) {
+    return b > std::numeric_limits<std::size_t>::max() - a ? std::numeric_limits<std::size_t>::max()
+                                                           : a + b;
+}
 
 // Bounds on what one property list may expand to. Shared references are
 // counted every time they are used, so a value used a thousand times counts a

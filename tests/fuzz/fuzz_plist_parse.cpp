@@ -5,6 +5,7 @@
 // store it exactly. The binary reader's object interface is walked as well.
 #include "platform/BinaryPlistReader.h"
 #include "platform/PropertyList.h"
+#include "tests/fuzz/SameValue.h"
 
 #include <algorithm>
 #include <bit>
@@ -67,41 +68,6 @@ bool writable(const PlistValue& v) {
     return true;
 }
 
-// Equality as stored: reals by their bits (-0.0 is not 0.0), any NaN equal to
-// any other, dates within the precision of the format (XML keeps whole seconds).
-bool same(const PlistValue& a, const PlistValue& b, std::chrono::milliseconds dateTolerance) {
-    if (a.type() != b.type())
-        return false;
-    if (a.isReal()) {
-        if (std::isnan(a.toReal())) // XML spells every NaN "nan": its payload is not kept
-            return std::isnan(b.toReal());
-        return std::bit_cast<std::uint64_t>(a.toReal()) == std::bit_cast<std::uint64_t>(b.toReal());
-    }
-    if (a.isDate()) {
-        auto d = *a.date() - *b.date();
-        return d < dateTolerance && d > -dateTolerance;
-    }
-    if (const auto* xs = a.array()) {
-        const auto* ys = b.array();
-        if (xs->size() != ys->size())
-            return false;
-        for (std::size_t i = 0; i < xs->size(); ++i)
-            if (!same((*xs)[i], (*ys)[i], dateTolerance))
-                return false;
-        return true;
-    }
-    if (const auto* xs = a.dict()) {
-        const auto* ys = b.dict();
-        if (xs->size() != ys->size())
-            return false;
-        for (auto x = xs->begin(), y = ys->begin(); x != xs->end(); ++x, ++y)
-            if (x->first != y->first || !same(x->second, y->second, dateTolerance))
-                return false;
-        return true;
-    }
-    return a == b;
-}
-
 // Reads every object of the table (up to a bound) through the reader's interface.
 void walk(const std::uint8_t* data, std::size_t size) {
     BinaryPlistReader r;
@@ -154,7 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         auto back = tessaly::plist::parse(*bytes, limits);
         const auto tolerance =
             format == Format::Xml ? std::chrono::milliseconds(1000) : std::chrono::milliseconds(1);
-        if (!back || !same(*back, *value, tolerance))
+        if (!back || !tessaly::fuzz::same(*back, *value, tolerance))
             std::abort();
     }
     return 0;

@@ -97,7 +97,7 @@ public:
             return std::nullopt;
 
         auto size = measure(*root, 0);
-        if (!size || size->nodes > limits_.maxNodes || size->payload > limits_.maxPayloadBytes)
+        if (!size || size->values > limits_.maxNodes || size->payload > limits_.maxPayloadBytes)
             return std::nullopt;
         return decode(*root, 0);
     }
@@ -118,17 +118,9 @@ private:
         bool isContainer() const { return cls == ClassKind::Array || cls == ClassKind::Dictionary; }
     };
 
-    // What a value expands to; levels counts nested containers (a leaf is 0).
-    struct Size {
-        std::size_t nodes = 0;
-        std::size_t payload = 0;
-        int levels = 0;
-    };
-
-    struct Measured {
-        bool inProgress = true;
-        Size size;
-    };
+    // Expansion counts; levels counts nested containers (a leaf is 0).
+    using Size = plist::ExpansionSize;
+    using Measured = plist::MeasuredExpansion;
 
     bool step(std::size_t n = 1) {
         if (n > stepsLeft_)
@@ -298,10 +290,10 @@ private:
             auto s = measure(child, depth + 1);
             if (!s)
                 return false;
-            total.nodes = saturatingAdd(total.nodes, s->nodes);
+            total.values = saturatingAdd(total.values, s->values);
             total.payload = saturatingAdd(total.payload, s->payload);
             total.levels = std::max(total.levels, s->levels + 1);
-            return total.nodes <= limits_.maxNodes && total.payload <= limits_.maxPayloadBytes;
+            return total.values <= limits_.maxNodes && total.payload <= limits_.maxPayloadBytes;
         });
         if (!ok)
             return std::nullopt;

@@ -364,17 +364,8 @@ public:
     }
 
 private:
-    // What a value expands to; levels is the depth of its deepest value below it.
-    struct Size {
-        std::size_t values = 0;
-        std::size_t payload = 0;
-        int levels = 0;
-    };
-
-    struct Measured {
-        bool inProgress = true;
-        Size size;
-    };
+    using Size = ExpansionSize;
+    using Measured = MeasuredExpansion;
 
     bool fits(const Size& s) const {
         return s.values <= limits_.maxValues && s.payload <= limits_.maxPayloadBytes;

@@ -22,6 +22,21 @@
 
 namespace tessaly::plist {
 
+// What a value expands to when every shared reference is followed each time it
+// is used: values, bytes of text and data, and the nesting of its deepest value
+// below it. Readers measure this before building anything.
+struct ExpansionSize {
+    std::size_t values = 0;
+    std::size_t payload = 0;
+    int levels = 0;
+};
+
+// A container's expansion: still being measured (meeting it again is a cycle), or known.
+struct MeasuredExpansion {
+    bool inProgress = true;
+    ExpansionSize size;
+};
+
 // a + b, held at the largest value instead of wrapping (for expansion counts).
 inline std::size_t saturatingAdd(std::size_t a, std::size_t b) {
     return b > std::numeric_limits<std::size_t>::max() - a ? std::numeric_limits<std::size_t>::max()

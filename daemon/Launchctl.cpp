@@ -1,0 +1,20 @@
+#include "daemon/Launchctl.h"
+
+#include "daemon/Spawn.h"
+
+#include <unistd.h>
+
+namespace dorn {
+
+void runLaunchctl(const std::string& tool, const std::vector<std::string>& arguments) {
+    if (tool.empty() || ::access(tool.c_str(), X_OK) != 0) {
+        std::string line = "no service manager tool at \"" + tool + "\"; not run: launchctl";
+        for (const auto& a : arguments)
+            line += " \"" + a + "\"";
+        logLine(line);
+        return;
+    }
+    runTool(tool, arguments);
+}
+
+} // namespace dorn

@@ -7,8 +7,13 @@
 #include "tests/daemon/DaemonProcess.h"
 #include "tests/support/TempTree.h"
 
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <thread>
 
 namespace tessaly {
 namespace {
@@ -166,6 +171,48 @@ TEST_F(HelperClient, AServiceThatGoesAwayReadsAsFailureNotAsRemoval) {
     EXPECT_EQ(notRemoved, std::vector<std::string>{a});
     EXPECT_FALSE(FileManagerAddation::installDeamon());
     EXPECT_TRUE(FileManagerAddation::stopRemoveSystemFile()); // nothing to stop
+}
+
+TEST_F(HelperClient, AStoppedRemovalListsExactlyThePathsThatAreStillThere) {
+    use(InstallerStandIn::Outcome::SucceededUnreachable);
+    UserDefaults::standardUserDefaults().setBool(keys::installDeamon, true);
+    startService();
+    const int kFolders = 6, kFiles = 3000;
+    std::vector<std::string> folders;
+    for (int d = 0; d < kFolders; ++d) {
+        std::string dir = tree_.dir("rm/" + std::to_string(d));
+        for (int f = 0; f < kFiles; ++f)
+            std::ofstream(dir + "/" + std::to_string(f)) << "x";
+        folders.push_back(dir);
+    }
+    std::vector<std::string> notRemoved;
+    bool reached = false;
+    std::thread cleaner(
+        [&] { reached = FileManagerAddation::removeSystemFile(folders, &notRemoved); });
+    for (int i = 0; i < 20000 && std::filesystem::exists(folders[0]); ++i)
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    EXPECT_TRUE(FileManagerAddation::stopRemoveSystemFile());
+    cleaner.join();
+    EXPECT_TRUE(reached);
+    EXPECT_FALSE(std::filesystem::exists(folders.front()));
+    ASSERT_FALSE(notRemoved.empty()) << "the stop did not end the removal";
+    EXPECT_EQ(notRemoved.back(), folders.back());
+    for (const auto& f : folders) {
+        bool listed = std::find(notRemoved.begin(), notRemoved.end(), f) != notRemoved.end();
+        EXPECT_EQ(listed, std::filesystem::exists(f)) << f;
+    }
+}
+
+TEST(RemoveFileWithPrivileges, RemovesThePathAsRootWithoutWaiting) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "would ask for an administrator password";
+    TempTree tree;
+    tree.file("app/Contents/a b/file", "x");
+    EXPECT_TRUE(FileManagerAddation::removeFileWithPrivileges(tree.path("app")));
+    for (int i = 0; i < 1000 && tree.exists("app"); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_FALSE(tree.exists("app"));
+    EXPECT_TRUE(std::filesystem::exists(tree.root()));
 }
 
 } // namespace

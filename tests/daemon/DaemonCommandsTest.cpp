@@ -133,7 +133,7 @@ TEST_F(DaemonCommands, StopFlagsAreReadAndSetByName) {
 
 TEST_F(DaemonCommands, RemovalStopsBeforeTheNextPathAndFinishesTheCurrentOne) {
     // Folders of many files, so that removing each one takes a while.
-    const int kFolders = 6, kFiles = 3000;
+    const int kFolders = 10, kFiles = 2000;
     std::vector<std::string> folders;
     for (int d = 0; d < kFolders; ++d) {
         std::string dir = tree_.dir("rm/" + std::to_string(d));

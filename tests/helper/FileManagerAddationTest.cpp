@@ -177,7 +177,7 @@ TEST_F(HelperClient, AStoppedRemovalListsExactlyThePathsThatAreStillThere) {
     use(InstallerStandIn::Outcome::SucceededUnreachable);
     UserDefaults::standardUserDefaults().setBool(keys::installDeamon, true);
     startService();
-    const int kFolders = 6, kFiles = 3000;
+    const int kFolders = 10, kFiles = 2000;
     std::vector<std::string> folders;
     for (int d = 0; d < kFolders; ++d) {
         std::string dir = tree_.dir("rm/" + std::to_string(d));

@@ -89,8 +89,15 @@ bool removeThroughHelper(Operation op, bool gated, const std::vector<std::string
         left.clear();
         return removeEach(gated, paths, &left);
     });
+    if (notRemoved && !reached) {
+        // Not reached, or the connection broke part-way: whatever is still there.
+        left.clear();
+        for (const auto& path : paths)
+            if (!definitelyGone(path))
+                left.push_back(path);
+    }
     if (notRemoved)
-        *notRemoved = reached ? left : paths;
+        *notRemoved = std::move(left);
     return reached;
 }
 

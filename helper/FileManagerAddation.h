@@ -22,9 +22,10 @@ class FileManagerAddation {
 public:
     // Removes the paths through the service, one after the other, until
     // stopRemoveSystemFile. notRemoved (when given) receives, in order, every
-    // handed-over path that still exists afterwards: those the service could not
-    // remove, those left by a stop, and all of them when the service was not
-    // reached. Only the paths absent from notRemoved may be counted as removed.
+    // handed-over path that may still exist afterwards: those the service could
+    // not remove, those left by a stop, and every one still present when the
+    // service was not reached (a path we cannot look at counts as present).
+    // Only the paths absent from notRemoved may be counted as removed.
     static bool removeSystemFile(const std::vector<std::string>& paths,
                                  std::vector<std::string>* notRemoved = nullptr);
     // The same without consulting the "installDeamon" default.

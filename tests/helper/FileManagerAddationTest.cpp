@@ -102,7 +102,9 @@ TEST_F(HelperClient, AnInstallationThatBringsNoServiceIsAFailure) {
         std::string file = tree_.file("keep/" + std::to_string(static_cast<int>(outcome)), "x");
         for (int attempt = 0; attempt < 2; ++attempt) {
             std::vector<std::string> notRemoved;
-            EXPECT_FALSE(FileManagerAddation::removeSystemFile({file}, &notRemoved));
+            // Nothing was removed; a path that was never there is not listed.
+            EXPECT_FALSE(
+                FileManagerAddation::removeSystemFile({file, tree_.path("never")}, &notRemoved));
             EXPECT_EQ(notRemoved, std::vector<std::string>{file});
         }
         EXPECT_EQ(installer_->calls, calls) << static_cast<int>(outcome);

@@ -278,8 +278,9 @@ TEST_F(DaemonCommands, RunsTheServiceManagerToolWithEachPathAsOneArgument) {
                   "load\n-w\n/System/Library/LaunchDaemons/com.apple.metadata.mds.plist\n--\n");
 }
 
-// A universal file of two slices: the machine's own and another.
-std::string universalFile(std::uint32_t ownCpu, const std::string& own, const std::string& other) {
+// A universal file of two slices (CPU types ownCpu and otherCpu).
+std::string universalFile(std::uint32_t ownCpu, std::uint32_t otherCpu, const std::string& own,
+                          const std::string& other) {
     auto be32 = [](std::string& s, std::uint32_t v) {
         for (int shift = 24; shift >= 0; shift -= 8)
             s += static_cast<char>((v >> shift) & 0xFF);
@@ -287,7 +288,6 @@ std::string universalFile(std::uint32_t ownCpu, const std::string& own, const st
     std::string out;
     be32(out, 0xCAFEBABE);
     be32(out, 2);
-    std::uint32_t otherCpu = ownCpu == 0x01000007 ? 0x0100000C : 0x01000007;
     std::uint32_t first = 4096, second = 8192;
     for (auto [cpu, off, size] : {std::tuple{otherCpu, first, std::uint32_t(other.size())},
                                   std::tuple{ownCpu, second, std::uint32_t(own.size())}}) {
@@ -308,7 +308,11 @@ TEST_F(DaemonCommands, ThinsAUniversalFileToTheMachinesSliceAndLeavesOthersAlone
     std::string machine = call("getPCArchitecture").toString();
     std::uint32_t cpu = machine == "aarch64" || machine == "arm64" ? 0x0100000C : 0x01000007;
     std::string own = "own-slice-bytes", other = "other-slice";
-    std::string fat = tree_.file("bin/fat", universalFile(cpu, own, other));
+    std::uint32_t otherCpu = cpu == 0x01000007 ? 0x0100000C : 0x01000007;
+    std::string fat = tree_.file("bin/fat", universalFile(cpu, otherCpu, own, other));
+    // Universal, but without the machine's slice (PowerPC and the other one).
+    std::string foreign = universalFile(18, otherCpu, own, other);
+    std::string noSlice = tree_.file("bin/no-slice", foreign);
     ::chmod(fat.c_str(), 0751);
     std::string plain = tree_.file("bin/plain", "\x7f"
                                                 "ELF not universal");
@@ -320,7 +324,8 @@ TEST_F(DaemonCommands, ThinsAUniversalFileToTheMachinesSliceAndLeavesOthersAlone
     struct stat st {};
     ASSERT_EQ(::stat(fat.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0751u);
-    call("lipo:", {list({plain, java})});
+    call("lipo:", {list({plain, java, noSlice})});
+    EXPECT_EQ(fileBytes(noSlice), foreign);
     EXPECT_EQ(fileBytes(plain), "\x7f"
                                 "ELF not universal");
     EXPECT_EQ(fileBytes(java), std::string("\xCA\xFE\xBA\xBE\x00\x00\x00\x41", 8));

@@ -1,11 +1,14 @@
 #include "daemon/CommandRunner.h"
 
-#include "daemon/BinaryPlistDecoder.h"
+#include "daemon/Arguments.h"
 #include "daemon/FileOps.h"
 #include "daemon/HelperProtocol.h"
 #include "daemon/Launchctl.h"
-#include "daemon/Spawn.h"
 #include "daemon/Thinning.h"
+#include "platform/FileRemoval.h"
+#include "platform/Log.h"
+#include "platform/Paths.h"
+#include "platform/PropertyList.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -20,8 +23,8 @@ namespace dorn {
 
 namespace {
 
-// Largest job description setServerDisable:disable: reads.
-constexpr std::size_t kMaxJobFileBytes = 4u << 20;
+using tessaly::PlistValue;
+using Args = PlistValue::Array;
 
 constexpr const char* kSpotlightJob = "/System/Library/LaunchDaemons/com.apple.metadata.mds.plist";
 
@@ -29,14 +32,14 @@ Reply none() {
     return {};
 }
 
-Reply value(plist_t v) {
+Reply value(PlistValue v) {
     Reply r;
-    r.value.reset(v);
+    r.value = std::move(v);
     return r;
 }
 
 Reply boolean(bool b) {
-    return value(plist_new_bool(b ? 1 : 0));
+    return value(PlistValue(b));
 }
 
 Reply wrongArguments() {
@@ -45,58 +48,9 @@ Reply wrongArguments() {
     return r;
 }
 
-plist_t arg(plist_t args, std::uint32_t i) {
-    return plist_array_get_item(args, i);
-}
-
-std::optional<std::vector<std::uint8_t>> readSmallFile(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return std::nullopt;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-        static_cast<std::uint64_t>(st.st_size) > kMaxJobFileBytes) {
-        ::close(fd);
-        return std::nullopt;
-    }
-    std::vector<std::uint8_t> out(static_cast<std::size_t>(st.st_size));
-    std::size_t done = 0;
-    while (done < out.size()) {
-        ssize_t n = ::read(fd, out.data() + done, out.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    out.resize(done);
-    return out;
-}
-
-// A property list read from a file, binary or XML.
-PlistNode readPropertyList(const std::string& path) {
-    auto bytes = readSmallFile(path);
-    if (!bytes || bytes->empty())
-        return {};
-    if (bytes->size() >= 8 && std::memcmp(bytes->data(), "bplist00", 8) == 0)
-        return PlistNode(decodeBinaryPlist(bytes->data(), bytes->size()));
-    plist_t node = nullptr;
-    plist_from_xml(reinterpret_cast<const char*>(bytes->data()),
-                   static_cast<std::uint32_t>(bytes->size()), &node);
-    return PlistNode(node);
-}
-
-std::string lastComponent(const std::string& p) {
-    auto slash = p.find_last_of('/');
-    return slash == std::string::npos ? p : p.substr(slash + 1);
-}
-
-std::string deletingLastComponent(const std::string& p) {
-    auto slash = p.find_last_of('/');
-    if (slash == std::string::npos)
-        return {};
-    return slash == 0 ? "/" : p.substr(0, slash);
+bool writePropertyList(const std::string& path, const PlistValue& v) {
+    auto xml = tessaly::plist::serialize(v, tessaly::plist::Format::Xml);
+    return xml && !xml->empty() && writeKeepingMode(path, xml->data(), xml->size());
 }
 
 } // namespace
@@ -114,10 +68,10 @@ bool CommandRunner::respondsToSelector(const std::string& command) const {
     return command == protocol::kRespondsToSelector || commands_.count(command) > 0;
 }
 
-Reply CommandRunner::perform(const std::string& command, plist_t arguments) {
+Reply CommandRunner::perform(const std::string& command, const Args& arguments) {
     if (command == protocol::kRespondsToSelector) {
-        auto name = stringValue(arg(arguments, 0));
-        if (!name || arraySize(arguments) != 1)
+        auto name = stringAt(arguments, 0);
+        if (!name || arguments.size() != 1)
             return wrongArguments();
         return boolean(respondsToSelector(*name));
     }
@@ -133,24 +87,24 @@ Reply CommandRunner::perform(const std::string& command, plist_t arguments) {
 void CommandRunner::addCommands() {
     // Shapes of the argument lists.
     auto noArgs = [](std::function<Reply()> f) {
-        return [f](plist_t a) { return arraySize(a) == 0 ? f() : wrongArguments(); };
+        return [f](const Args& a) { return a.empty() ? f() : wrongArguments(); };
     };
     auto onePath = [](std::function<Reply(const std::string&)> f) {
-        return [f](plist_t a) {
-            auto s = stringValue(arg(a, 0));
-            return s && arraySize(a) == 1 ? f(*s) : wrongArguments();
+        return [f](const Args& a) {
+            auto s = stringAt(a, 0);
+            return s && a.size() == 1 ? f(*s) : wrongArguments();
         };
     };
     auto pathList = [](std::function<Reply(std::vector<std::string>)> f) {
-        return [f](plist_t a) {
-            auto list = stringArrayValue(arg(a, 0));
-            return list && arraySize(a) == 1 ? f(std::move(*list)) : wrongArguments();
+        return [f](const Args& a) {
+            auto list = stringListAt(a, 0);
+            return list && a.size() == 1 ? f(std::move(*list)) : wrongArguments();
         };
     };
     auto oneBool = [](std::function<Reply(bool)> f) {
-        return [f](plist_t a) {
-            auto b = boolValue(arg(a, 0));
-            return b && arraySize(a) == 1 ? f(*b) : wrongArguments();
+        return [f](const Args& a) {
+            auto b = boolAt(a, 0);
+            return b && a.size() == 1 ? f(*b) : wrongArguments();
         };
     };
 
@@ -161,10 +115,10 @@ void CommandRunner::addCommands() {
     c["removeSystemFile:"] = onePath([this](auto& p) { return boolean(removeSystemFile(p)); });
 
     c["shredderFiles:"] = pathList([this](auto p) { return shredderFiles(p), none(); });
-    c["shredderFile:one:"] = [this](plist_t a) {
-        auto path = stringValue(arg(a, 0));
-        auto one = boolValue(arg(a, 1));
-        if (!path || !one || arraySize(a) != 2)
+    c["shredderFile:one:"] = [this](const Args& a) {
+        auto path = stringAt(a, 0);
+        auto one = boolAt(a, 1);
+        if (!path || !one || a.size() != 2)
             return wrongArguments();
         return boolean(shredderFile(*path, *one));
     };
@@ -173,43 +127,42 @@ void CommandRunner::addCommands() {
     c["lipoSystemApp:"] = onePath([this](auto& p) { return lipoSystemApp(p), none(); });
     c["lipoApp:"] = pathList([this](auto p) { return lipoApp(std::move(p)), none(); });
     c["lipo:"] = pathList([this](auto p) { return lipo(p), none(); });
-    c["getPCArchitecture"] =
-        noArgs([this] { return value(plist_new_string(getPCArchitecture().c_str())); });
+    c["getPCArchitecture"] = noArgs([this] { return value(PlistValue(getPCArchitecture())); });
 
     c["launchUnload:"] = onePath([this](auto& p) { return launchUnload(p), none(); });
     c["launchLoad:"] = onePath([this](auto& p) { return launchLoad(p), none(); });
     c["stopSystemServer:"] = pathList([this](auto p) { return stopSystemServer(p), none(); });
     c["startSystemServer:"] = pathList([this](auto p) { return startSystemServer(p), none(); });
     c["startSpolight"] = noArgs([this] { return startSpolight(), none(); });
-    c["setServerDisable:disable:"] = [this](plist_t a) {
-        auto path = stringValue(arg(a, 0));
-        auto disable = boolValue(arg(a, 1));
-        if (!path || !disable || arraySize(a) != 2)
+    c["setServerDisable:disable:"] = [this](const Args& a) {
+        auto path = stringAt(a, 0);
+        auto disable = boolAt(a, 1);
+        if (!path || !disable || a.size() != 2)
             return wrongArguments();
         return boolean(setServerDisable(*path, *disable));
     };
 
     c["createSystemDir:"] = onePath([this](auto& p) { return boolean(createSystemDir(p)); });
-    c["copySystemFile:destPath:"] = [this](plist_t a) {
-        auto from = stringValue(arg(a, 0));
-        auto to = stringValue(arg(a, 1));
-        if (!from || !to || arraySize(a) != 2)
+    c["copySystemFile:destPath:"] = [this](const Args& a) {
+        auto from = stringAt(a, 0);
+        auto to = stringAt(a, 1);
+        if (!from || !to || a.size() != 2)
             return wrongArguments();
         return boolean(copySystemFile(*from, *to));
     };
-    c["writeDataToSystemFile:path:"] = [this](plist_t a) {
-        auto data = dataValue(arg(a, 0));
-        auto path = stringValue(arg(a, 1));
-        if (!data || !path || arraySize(a) != 2)
+    c["writeDataToSystemFile:path:"] = [this](const Args& a) {
+        const PlistValue::Data* data = dataAt(a, 0);
+        auto path = stringAt(a, 1);
+        if (!data || !path || a.size() != 2)
             return wrongArguments();
         return boolean(writeDataToSystemFile(*data, *path));
     };
-    c["writeDicToSystemFile:path:"] = [this](plist_t a) {
-        plist_t dict = arg(a, 0);
-        auto path = stringValue(arg(a, 1));
-        if (!dict || plist_get_node_type(dict) != PLIST_DICT || !path || arraySize(a) != 2)
+    c["writeDicToSystemFile:path:"] = [this](const Args& a) {
+        const PlistValue::Dict* dict = dictAt(a, 0);
+        auto path = stringAt(a, 1);
+        if (!dict || !path || a.size() != 2)
             return wrongArguments();
-        return boolean(writeDicToSystemFile(dict, *path));
+        return boolean(writeDicToSystemFile(*dict, *path));
     };
 
     c["stop"] = noArgs([this] { return boolean(stop()); });
@@ -228,16 +181,16 @@ void CommandRunner::reallyRemove(const std::vector<std::string>& paths) {
         if (stop_)
             return;
         if (allowedToChange(*safety_, path, "removal", false))
-            removeItem(path); // a failure is passed over
+            tessaly::fileops::removeItem(path); // a failure is passed over
     }
 }
 
 bool CommandRunner::removeSystemFile(const std::string& path) {
     if (!allowedToChange(*safety_, path, "removal", false))
         return false;
-    if (!itemExists(path))
+    if (!tessaly::fileops::itemExists(path))
         return false;
-    return removeItem(path);
+    return tessaly::fileops::removeItem(path);
 }
 
 void CommandRunner::shredderFiles(const std::vector<std::string>& paths) {
@@ -263,7 +216,7 @@ bool CommandRunner::shredderFile(const std::string& path, bool one) {
     }
     if (!S_ISREG(st.st_mode)) {
         ::close(fd);
-        logLine("refused overwrite of \"" + path + "\": not a regular file");
+        tessaly::log::line("refused overwrite of \"" + path + "\": not a regular file");
         return false;
     }
     const std::uint8_t* pattern = one ? buffer.data() : buffer0.data();
@@ -333,35 +286,30 @@ void CommandRunner::startSpolight() {
 bool CommandRunner::setServerDisable(const std::string& path, bool disable) {
     if (::access(path.c_str(), W_OK) != 0 || !allowedToChange(*safety_, path, "job rewrite", true))
         return false;
-    PlistNode job = readPropertyList(path);
-    if (!job || plist_get_node_type(job.get()) != PLIST_DICT)
+    auto job = tessaly::plist::readFile(path);
+    if (!job || !job->isDict())
         return false;
-    plist_t arguments = plist_dict_get_item(job.get(), "ProgramArguments");
-    bool useProgram = arraySize(arguments) == 0;
-    auto program = useProgram ? stringValue(plist_dict_get_item(job.get(), "Program"))
-                              : stringValue(plist_array_get_item(arguments, 0));
-    if (!program)
+    PlistValue::Dict& dict = *job->dict();
+    auto arguments = dict.find("ProgramArguments");
+    PlistValue::Array* list = arguments != dict.end() ? arguments->second.array() : nullptr;
+    bool useProgram = !list || list->empty();
+    const PlistValue* programValue = useProgram ? job->find("Program") : &list->front();
+    if (!programValue || !programValue->string())
         return false; // no program path to change
-    std::string changed = *program;
+    std::string changed = *programValue->string();
     if (disable)
         changed = (changed.ends_with('/') ? changed : changed + "/") + "disable";
-    else if (lastComponent(changed).find("disable") != std::string::npos)
-        changed = deletingLastComponent(changed);
-    if (useProgram) {
-        plist_dict_set_item(job.get(), "Program", plist_new_string(changed.c_str()));
-    } else {
-        plist_t rebuilt = plist_new_array();
-        plist_array_append_item(rebuilt, plist_new_string(changed.c_str()));
-        for (std::uint32_t i = 1; i < arraySize(arguments); ++i)
-            plist_array_append_item(rebuilt, plist_copy(plist_array_get_item(arguments, i)));
-        plist_dict_set_item(job.get(), "ProgramArguments", rebuilt);
-    }
-    std::string xml = toXml(job.get());
-    return !xml.empty() && writeAtomically(path, xml.data(), xml.size());
+    else if (tessaly::paths::lastComponent(changed).find("disable") != std::string::npos)
+        changed = tessaly::paths::deletingLastComponent(changed);
+    if (useProgram)
+        dict["Program"] = changed;
+    else
+        list->front() = changed;
+    return writePropertyList(path, *job);
 }
 
 bool CommandRunner::createSystemDir(const std::string& path) {
-    return !path.empty() && path[0] == '/' && makeDirectories(path);
+    return !path.empty() && path[0] == '/' && tessaly::paths::makeDirectories(path);
 }
 
 bool CommandRunner::copySystemFile(const std::string& from, const std::string& to) {
@@ -374,14 +322,14 @@ bool CommandRunner::writeDataToSystemFile(const std::vector<std::uint8_t>& data,
                                           const std::string& path) {
     if (!allowedToChange(*safety_, path, "write", true))
         return false;
-    return writeAtomically(path, data.data(), data.size());
+    return writeKeepingMode(path, data.data(), data.size());
 }
 
-bool CommandRunner::writeDicToSystemFile(plist_t dictionary, const std::string& path) {
+bool CommandRunner::writeDicToSystemFile(const PlistValue::Dict& dictionary,
+                                         const std::string& path) {
     if (!allowedToChange(*safety_, path, "write", true))
         return false;
-    std::string xml = toXml(dictionary);
-    return !xml.empty() && writeAtomically(path, xml.data(), xml.size());
+    return writePropertyList(path, PlistValue(dictionary));
 }
 
 } // namespace dorn

@@ -6,13 +6,14 @@
 // and lipoApp: hand their work to a new background thread each.
 
 #include "daemon/PathSafety.h"
-#include "daemon/PlistNode.h"
+#include "platform/PlistValue.h"
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,7 +26,7 @@ struct RunnerOptions {
 
 // The outcome of one request: a reply value, no value, or an error text.
 struct Reply {
-    PlistNode value;
+    std::optional<tessaly::PlistValue> value;
     std::string error;
 };
 
@@ -34,7 +35,7 @@ public:
     explicit CommandRunner(RunnerOptions options, std::unique_ptr<PathSafety> safety = nullptr);
 
     // Serves one request (arguments: an array).
-    Reply perform(const std::string& command, plist_t arguments);
+    Reply perform(const std::string& command, const tessaly::PlistValue::Array& arguments);
     bool respondsToSelector(const std::string& command) const;
 
     // Removal.
@@ -66,7 +67,7 @@ public:
     bool createSystemDir(const std::string& path);
     bool copySystemFile(const std::string& from, const std::string& to);
     bool writeDataToSystemFile(const std::vector<std::uint8_t>& data, const std::string& path);
-    bool writeDicToSystemFile(plist_t dictionary, const std::string& path);
+    bool writeDicToSystemFile(const tessaly::PlistValue::Dict& dictionary, const std::string& path);
 
     // The stop flags.
     bool stop() const { return stop_; }
@@ -75,7 +76,7 @@ public:
     void setStopShredder(bool v) { stopShredder_ = v; }
 
 private:
-    using Handler = std::function<Reply(plist_t)>;
+    using Handler = std::function<Reply(const tessaly::PlistValue::Array&)>;
     void addCommands();
 
     RunnerOptions options_;

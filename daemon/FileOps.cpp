@@ -1,5 +1,8 @@
 #include "daemon/FileOps.h"
 
+#include "platform/AtomicFile.h"
+#include "platform/FileRemoval.h"
+
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -11,52 +14,6 @@
 namespace dorn {
 
 namespace {
-
-std::string parentOf(const std::string& path) {
-    auto slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string nameOf(const std::string& path) {
-    auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string trimmed(std::string p) {
-    while (p.size() > 1 && p.back() == '/')
-        p.pop_back();
-    return p;
-}
-
-// Removes the entry `name` of the folder open at dirFd.
-bool removeAt(int dirFd, const char* name) {
-    if (::unlinkat(dirFd, name, 0) == 0 || errno == ENOENT)
-        return true;
-    if (errno != EISDIR && errno != EPERM)
-        return false;
-    int fd = ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    DIR* dir = ::fdopendir(fd);
-    if (!dir) {
-        ::close(fd);
-        return false;
-    }
-    bool ok = true;
-    std::vector<std::string> names;
-    while (dirent* e = ::readdir(dir)) {
-        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
-            names.emplace_back(e->d_name);
-    }
-    for (const auto& n : names)
-        ok = removeAt(::dirfd(dir), n.c_str()) && ok;
-    ::closedir(dir);
-    if (::unlinkat(dirFd, name, AT_REMOVEDIR) != 0 && errno != ENOENT)
-        ok = false;
-    return ok;
-}
 
 bool copyFile(const std::string& from, const std::string& to, mode_t mode) {
     int in = ::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
@@ -98,26 +55,9 @@ bool copyFile(const std::string& from, const std::string& to, mode_t mode) {
 
 } // namespace
 
-bool itemExists(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
-bool removeItem(const std::string& path) {
-    std::string p = trimmed(path);
-    if (p.empty() || p == "/")
-        return false;
-    int parent = ::open(parentOf(p).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (parent < 0)
-        return !itemExists(p);
-    removeAt(parent, nameOf(p).c_str());
-    ::close(parent);
-    return !itemExists(p);
-}
-
 bool copyItem(const std::string& from, const std::string& to) {
     struct stat st {};
-    if (::lstat(from.c_str(), &st) != 0 || itemExists(to))
+    if (::lstat(from.c_str(), &st) != 0 || tessaly::fileops::itemExists(to))
         return false;
     if (S_ISLNK(st.st_mode)) {
         std::vector<char> target(static_cast<std::size_t>(st.st_size) + 1 + 4096);
@@ -148,51 +88,12 @@ bool copyItem(const std::string& from, const std::string& to) {
     return ok;
 }
 
-bool writeAtomically(const std::string& path, const void* bytes, std::size_t length) {
-    mode_t mode = 0644;
+bool writeKeepingMode(const std::string& path, const void* bytes, std::size_t length) {
+    unsigned mode = 0644;
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
         mode = st.st_mode & 07777;
-    std::string temp = parentOf(path) + "/." + nameOf(path) + ".XXXXXX";
-    std::vector<char> name(temp.begin(), temp.end());
-    name.push_back('\0');
-    int fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const char* p = static_cast<const char*>(bytes);
-    bool ok = true;
-    for (std::size_t done = 0; done < length;) {
-        ssize_t w = ::write(fd, p + done, length - done);
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w <= 0) {
-            ok = false;
-            break;
-        }
-        done += static_cast<std::size_t>(w);
-    }
-    ok = ok && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (!ok || ::rename(name.data(), path.c_str()) != 0) {
-        ::unlink(name.data());
-        return false;
-    }
-    return true;
-}
-
-bool makeDirectories(const std::string& path) {
-    std::string p = trimmed(path);
-    if (p.empty())
-        return false;
-    struct stat st {};
-    if (::stat(p.c_str(), &st) == 0)
-        return S_ISDIR(st.st_mode);
-    std::string parent = parentOf(p);
-    if (parent != p && parent != "." && !makeDirectories(parent))
-        return false;
-    if (::mkdir(p.c_str(), 0755) == 0 || errno == EEXIST)
-        return ::stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-    return false;
+    return tessaly::writeFileAtomically(path, bytes, length, nullptr, mode);
 }
 
 } // namespace dorn

@@ -1,6 +1,7 @@
 #include "daemon/Launchctl.h"
 
-#include "daemon/Spawn.h"
+#include "platform/ChildProcess.h"
+#include "platform/Log.h"
 
 #include <unistd.h>
 
@@ -11,10 +12,10 @@ void runLaunchctl(const std::string& tool, const std::vector<std::string>& argum
         std::string line = "no service manager tool at \"" + tool + "\"; not run: launchctl";
         for (const auto& a : arguments)
             line += " \"" + a + "\"";
-        logLine(line);
+        tessaly::log::line(line);
         return;
     }
-    runTool(tool, arguments);
+    tessaly::runProcess(tool, arguments, tessaly::ChildOutput::Discard);
 }
 
 } // namespace dorn

@@ -1,6 +1,6 @@
 #include "daemon/PathSafety.h"
 
-#include "daemon/Spawn.h"
+#include "platform/Log.h"
 
 #include <climits>
 #include <cstdlib>
@@ -135,7 +135,7 @@ bool allowedToChange(const PathSafety& safety, const std::string& path, const ch
     std::string why = safety.refusal(path, followFinalLink);
     if (why.empty())
         return true;
-    logLine(std::string("refused ") + operation + " of \"" + path + "\": " + why);
+    tessaly::log::line(std::string("refused ") + operation + " of \"" + path + "\": " + why);
     return false;
 }
 

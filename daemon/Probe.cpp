@@ -1,8 +1,6 @@
 #include "daemon/Probe.h"
 
-#include "daemon/BinaryPlistDecoder.h"
 #include "daemon/HelperProtocol.h"
-#include "daemon/PlistNode.h"
 #include "daemon/WireFormat.h"
 
 #include <cstring>
@@ -40,13 +38,10 @@ bool probeService(const std::string& socketPath) {
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
     bool ok = false;
     if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
-        PlistNode request(plist_new_dict());
-        plist_dict_set_item(request.get(), protocol::kCommandKey,
-                            plist_new_string(protocol::kRespondsToSelector));
-        plist_t args = plist_new_array();
-        plist_array_append_item(args, plist_new_string("removeFile:"));
-        plist_dict_set_item(request.get(), protocol::kArgumentsKey, args);
-        auto bytes = frame(toBinary(request.get()));
+        PlistValue request(PlistValue::Dict{
+            {protocol::kCommandKey, protocol::kRespondsToSelector},
+            {protocol::kArgumentsKey, PlistValue(PlistValue::Array{"removeFile:"})}});
+        auto bytes = frame(encodeMessage(request));
         std::uint8_t prefix[4];
         if (::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
                 static_cast<ssize_t>(bytes.size()) &&
@@ -54,10 +49,9 @@ bool probeService(const std::string& socketPath) {
             std::uint32_t n = protocol::getLength(prefix);
             std::vector<std::uint8_t> body(n);
             if (n > 0 && n <= protocol::kMaxMessageBytes && readExactly(fd, body.data(), n)) {
-                PlistNode reply(decodeBinaryPlist(body.data(), body.size()));
-                auto yes = reply ? boolValue(plist_dict_get_item(reply.get(), protocol::kReplyKey))
-                                 : std::nullopt;
-                ok = yes.value_or(false);
+                auto reply = decodeMessage(body.data(), body.size());
+                const PlistValue* yes = reply ? reply->find(protocol::kReplyKey) : nullptr;
+                ok = yes && yes->isBool() && yes->toBool();
             }
         }
     }

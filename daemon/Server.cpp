@@ -1,9 +1,9 @@
 #include "daemon/Server.h"
 
-#include "daemon/FileOps.h"
 #include "daemon/HelperProtocol.h"
-#include "daemon/Spawn.h"
 #include "daemon/WireFormat.h"
+#include "platform/Log.h"
+#include "platform/Paths.h"
 
 #include <cerrno>
 #include <cstring>
@@ -43,7 +43,7 @@ bool Server::listen(std::string* error) {
     }
     auto slash = socketPath_.find_last_of('/');
     if (slash != std::string::npos && slash > 0)
-        makeDirectories(socketPath_.substr(0, slash));
+        tessaly::paths::makeDirectories(socketPath_.substr(0, slash));
     struct stat st {};
     if (::lstat(socketPath_.c_str(), &st) == 0) {
         if (!S_ISSOCK(st.st_mode)) {
@@ -79,7 +79,7 @@ void Server::run() {
         if (::poll(fds.data(), fds.size(), -1) < 0) {
             if (errno == EINTR)
                 continue;
-            logLine(std::string("poll failed: ") + std::strerror(errno));
+            tessaly::log::line(std::string("poll failed: ") + std::strerror(errno));
             return;
         }
         // Connections in the order poll lists them; each one's requests in order.
@@ -108,18 +108,18 @@ void Server::accept() {
         ucred cred{};
         socklen_t len = sizeof cred;
         if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &len) != 0 || len != sizeof cred) {
-            logLine("refused a caller whose credentials cannot be read");
+            tessaly::log::line("refused a caller whose credentials cannot be read");
             ::close(fd);
             continue;
         }
         if (!allowed_.count(cred.uid)) {
-            logLine("refused a caller with user id " + std::to_string(cred.uid) + " (process " +
-                    std::to_string(cred.pid) + ")");
+            tessaly::log::line("refused a caller with user id " + std::to_string(cred.uid) +
+                               " (process " + std::to_string(cred.pid) + ")");
             ::close(fd);
             continue;
         }
         if (connections_.size() >= kMaxConnections) {
-            logLine("refused a caller: too many connections");
+            tessaly::log::line("refused a caller: too many connections");
             ::close(fd);
             continue;
         }
@@ -166,11 +166,11 @@ bool Server::serveFrames(Connection& c) {
             keep = send(c.fd, encodeError(why));
             continue;
         }
-        Reply reply = runner_.perform(request->command, request->arguments.get());
+        Reply reply = runner_.perform(request->command, request->arguments);
         if (!reply.error.empty())
             keep = send(c.fd, encodeError(reply.error));
         else if (reply.value)
-            keep = send(c.fd, encodeReply(reply.value.release()));
+            keep = send(c.fd, encodeReply(*reply.value));
         else
             keep = send(c.fd, encodeEmptyReply());
     }

@@ -1,7 +1,7 @@
 #include "daemon/Thinning.h"
 
 #include "daemon/FileOps.h"
-#include "daemon/Spawn.h"
+#include "platform/ChildProcess.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -108,13 +108,14 @@ bool thinUniversalFile(const std::string& path, std::uint32_t cpuType) {
     std::vector<std::uint8_t> slice(static_cast<std::size_t>(size));
     bool ok = readAt(fd, slice.data(), slice.size(), offset);
     ::close(fd);
-    return ok && writeAtomically(path, slice.data(), slice.size());
+    return ok && writeKeepingMode(path, slice.data(), slice.size());
 }
 
 void thinToMachine(const std::string& path, const std::string& lipoTool) {
     std::string arch = machineArchitecture();
     if (!lipoTool.empty() && ::access(lipoTool.c_str(), X_OK) == 0) {
-        runTool(lipoTool, {path, "-thin", arch, "-output", path});
+        tessaly::runProcess(lipoTool, {path, "-thin", arch, "-output", path},
+                            tessaly::ChildOutput::Discard);
         return;
     }
     if (auto cpu = machOCpuType(arch))

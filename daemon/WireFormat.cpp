@@ -1,9 +1,23 @@
 #include "daemon/WireFormat.h"
 
-#include "daemon/BinaryPlistDecoder.h"
 #include "daemon/HelperProtocol.h"
+#include "platform/BinaryPlistReader.h"
+#include "platform/PropertyList.h"
 
 namespace dorn {
+
+namespace {
+
+constexpr tessaly::plist::ReadLimits kMessageLimits{1'000'000, 32, 32u << 20};
+
+} // namespace
+
+std::optional<PlistValue> decodeMessage(const std::uint8_t* bytes, std::size_t length) {
+    if (!bytes || length > protocol::kMaxMessageBytes ||
+        !tessaly::plist::BinaryPlistReader::hasSignature(bytes, length))
+        return std::nullopt;
+    return tessaly::plist::parseBinary(bytes, length, kMessageLimits);
+}
 
 std::optional<Request> decodeRequest(const std::uint8_t* bytes, std::size_t length,
                                      std::string* error) {
@@ -14,42 +28,40 @@ std::optional<Request> decodeRequest(const std::uint8_t* bytes, std::size_t leng
     };
     if (length > protocol::kMaxMessageBytes)
         return fail("message too large");
-    PlistNode root(decodeBinaryPlist(bytes, length));
+    auto root = decodeMessage(bytes, length);
     if (!root)
         return fail("malformed property list");
-    if (plist_get_node_type(root.get()) != PLIST_DICT)
+    if (!root->isDict())
         return fail("request is not a dictionary");
-    auto command = stringValue(plist_dict_get_item(root.get(), protocol::kCommandKey));
-    if (!command || command->empty())
+    const PlistValue* command = root->find(protocol::kCommandKey);
+    if (!command || !command->string() || command->string()->empty())
         return fail("request without a command");
     Request r;
-    r.command = std::move(*command);
-    plist_t args = plist_dict_get_item(root.get(), protocol::kArgumentsKey);
-    if (!args) {
-        r.arguments.reset(plist_new_array());
+    r.command = *command->string();
+    const PlistValue* args = root->find(protocol::kArgumentsKey);
+    if (!args)
         return r;
-    }
-    if (plist_get_node_type(args) != PLIST_ARRAY)
+    if (!args->isArray())
         return fail("arguments are not a list");
-    r.arguments.reset(plist_copy(args));
+    r.arguments = *args->array();
     return r;
 }
 
-std::vector<std::uint8_t> encodeReply(plist_t value) {
-    PlistNode dict(plist_new_dict());
-    plist_dict_set_item(dict.get(), protocol::kReplyKey, value);
-    return toBinary(dict.get());
+std::vector<std::uint8_t> encodeMessage(const PlistValue& value) {
+    auto bytes = tessaly::plist::serialize(value, tessaly::plist::Format::Binary);
+    return bytes ? std::move(*bytes) : std::vector<std::uint8_t>{};
+}
+
+std::vector<std::uint8_t> encodeReply(const PlistValue& value) {
+    return encodeMessage(PlistValue(PlistValue::Dict{{protocol::kReplyKey, value}}));
 }
 
 std::vector<std::uint8_t> encodeEmptyReply() {
-    PlistNode dict(plist_new_dict());
-    return toBinary(dict.get());
+    return encodeMessage(PlistValue(PlistValue::Dict{}));
 }
 
 std::vector<std::uint8_t> encodeError(const std::string& text) {
-    PlistNode dict(plist_new_dict());
-    plist_dict_set_item(dict.get(), protocol::kErrorKey, plist_new_string(text.c_str()));
-    return toBinary(dict.get());
+    return encodeMessage(PlistValue(PlistValue::Dict{{protocol::kErrorKey, text}}));
 }
 
 std::vector<std::uint8_t> frame(const std::vector<std::uint8_t>& body) {

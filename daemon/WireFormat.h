@@ -3,7 +3,7 @@
 // Requests and replies of the service as property lists (see HelperProtocol.h
 // for the framing and the layout of each message).
 
-#include "daemon/PlistNode.h"
+#include "platform/PlistValue.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -13,10 +13,17 @@
 
 namespace dorn {
 
+using tessaly::PlistValue;
+
 struct Request {
     std::string command;
-    PlistNode arguments; // always an array
+    PlistValue::Array arguments;
 };
+
+// The body of one message as a value: none unless it is a binary property list
+// whose expansion stays within the service's limits (a million values, 32 MiB
+// of text and data, 32 levels of nesting).
+std::optional<PlistValue> decodeMessage(const std::uint8_t* bytes, std::size_t length);
 
 // Decodes the body of one request message. None, with a short reason in *error,
 // when it is not a binary property list within the limits, not a dictionary,
@@ -24,8 +31,9 @@ struct Request {
 std::optional<Request> decodeRequest(const std::uint8_t* bytes, std::size_t length,
                                      std::string* error);
 
-// Message bodies (without the length prefix). encodeReply takes ownership of value.
-std::vector<std::uint8_t> encodeReply(plist_t value);
+// Message bodies (without the length prefix); empty when they cannot be written.
+std::vector<std::uint8_t> encodeMessage(const PlistValue& value);
+std::vector<std::uint8_t> encodeReply(const PlistValue& value);
 std::vector<std::uint8_t> encodeEmptyReply();
 std::vector<std::uint8_t> encodeError(const std::string& text);
 

@@ -9,7 +9,7 @@
 #include "daemon/Launchctl.h"
 #include "daemon/Probe.h"
 #include "daemon/Server.h"
-#include "daemon/Spawn.h"
+#include "platform/Log.h"
 
 #include <csignal>
 #include <cstdio>
@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
     dorn::Server server(runner, socketPath, allowed);
     std::string error;
     if (!server.listen(&error)) {
-        dorn::logLine(error);
+        tessaly::log::line(error);
         return 1;
     }
     server.run();

@@ -10,13 +10,32 @@ namespace {
 
 constexpr tessaly::plist::ReadLimits kMessageLimits{1'000'000, 32, 32u << 20};
 
+// The conversation has no null value (a binary property list can hold one, but
+// no reply could carry it back). The depth is bounded by kMessageLimits.
+bool holdsNull(const PlistValue& v) {
+    if (v.isNone())
+        return true;
+    if (const auto* a = v.array())
+        for (const PlistValue& e : *a)
+            if (holdsNull(e))
+                return true;
+    if (const auto* d = v.dict())
+        for (const auto& entry : *d)
+            if (holdsNull(entry.second))
+                return true;
+    return false;
+}
+
 } // namespace
 
 std::optional<PlistValue> decodeMessage(const std::uint8_t* bytes, std::size_t length) {
     if (!bytes || length > protocol::kMaxMessageBytes ||
         !tessaly::plist::BinaryPlistReader::hasSignature(bytes, length))
         return std::nullopt;
-    return tessaly::plist::parseBinary(bytes, length, kMessageLimits);
+    auto value = tessaly::plist::parseBinary(bytes, length, kMessageLimits);
+    if (!value || holdsNull(*value))
+        return std::nullopt;
+    return value;
 }
 
 std::optional<Request> decodeRequest(const std::uint8_t* bytes, std::size_t length,

@@ -21,7 +21,7 @@ struct Request {
 };
 
 // The body of one message as a value: none unless it is a binary property list
-// whose expansion stays within the service's limits (a million values, 32 MiB
+// without null values whose expansion stays within the service's limits (a million values, 32 MiB
 // of text and data, 32 levels of nesting).
 std::optional<PlistValue> decodeMessage(const std::uint8_t* bytes, std::size_t length);
 

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,8 +11,8 @@ extern char** environ;
 
 namespace tessaly {
 
-bool ChildProcess::launch(const std::string& executable,
-                          const std::vector<std::string>& arguments) {
+bool ChildProcess::launch(const std::string& executable, const std::vector<std::string>& arguments,
+                          ChildOutput output) {
     if (::access(executable.c_str(), X_OK) != 0)
         return false;
     std::vector<std::string> args;
@@ -21,8 +22,14 @@ bool ChildProcess::launch(const std::string& executable,
     for (auto& a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (output == ChildOutput::Discard)
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     pid_t pid = -1;
-    if (::posix_spawn(&pid, executable.c_str(), nullptr, nullptr, argv.data(), environ) != 0)
+    int rc = ::posix_spawn(&pid, executable.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0)
         return false;
     std::lock_guard<std::mutex> guard(mutex_);
     pid_ = pid;
@@ -73,9 +80,10 @@ pid_t ChildProcess::pid() const {
     return pid_;
 }
 
-int runProcess(const std::string& executable, const std::vector<std::string>& arguments) {
+int runProcess(const std::string& executable, const std::vector<std::string>& arguments,
+               ChildOutput output) {
     ChildProcess p;
-    if (!p.launch(executable, arguments))
+    if (!p.launch(executable, arguments, output))
         return -1;
     return p.waitUntilExit();
 }

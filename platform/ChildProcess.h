@@ -7,11 +7,19 @@
 
 namespace tessaly {
 
-// A child process started from an executable path with arguments (no shell).
+// What a child does with its standard output.
+enum class ChildOutput {
+    Inherit, // shares ours
+    Discard, // goes to /dev/null
+};
+
+// A child process started from an executable path with arguments (no shell), so
+// every argument reaches the program as exactly one argument.
 class ChildProcess {
 public:
     // Starts the program; false when it cannot be started (missing, not executable).
-    bool launch(const std::string& executable, const std::vector<std::string>& arguments);
+    bool launch(const std::string& executable, const std::vector<std::string>& arguments,
+                ChildOutput output = ChildOutput::Inherit);
 
     // Waits for the child to end and returns its exit status (128 + signal when
     // killed, -1 when nothing was running).
@@ -29,6 +37,7 @@ private:
 };
 
 // Runs a program to its end and returns its exit status, or -1 when it cannot start.
-int runProcess(const std::string& executable, const std::vector<std::string>& arguments);
+int runProcess(const std::string& executable, const std::vector<std::string>& arguments,
+               ChildOutput output = ChildOutput::Inherit);
 
 } // namespace tessaly

@@ -1,0 +1,47 @@
+#include "daemon/Arguments.h"
+
+namespace dorn {
+
+namespace {
+
+std::optional<std::string> text(const PlistValue& v) {
+    const std::string* s = v.string();
+    if (!s || s->find('\0') != std::string::npos)
+        return std::nullopt;
+    return *s;
+}
+
+} // namespace
+
+std::optional<std::string> stringAt(const PlistValue::Array& args, std::size_t i) {
+    return i < args.size() ? text(args[i]) : std::nullopt;
+}
+
+std::optional<bool> boolAt(const PlistValue::Array& args, std::size_t i) {
+    if (i >= args.size() || !args[i].isBool())
+        return std::nullopt;
+    return args[i].toBool();
+}
+
+const PlistValue::Data* dataAt(const PlistValue::Array& args, std::size_t i) {
+    return i < args.size() ? args[i].data() : nullptr;
+}
+
+const PlistValue::Dict* dictAt(const PlistValue::Array& args, std::size_t i) {
+    return i < args.size() ? args[i].dict() : nullptr;
+}
+
+std::optional<std::vector<std::string>> stringListAt(const PlistValue::Array& args, std::size_t i) {
+    if (i >= args.size() || !args[i].isArray())
+        return std::nullopt;
+    std::vector<std::string> out;
+    for (const PlistValue& v : *args[i].array()) {
+        auto s = text(v);
+        if (!s)
+            return std::nullopt;
+        out.push_back(std::move(*s));
+    }
+    return out;
+}
+
+} // namespace dorn

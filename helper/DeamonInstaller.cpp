@@ -1,0 +1,222 @@
+#include "helper/DeamonInstaller.h"
+
+#include "model/SettingKeys.h"
+#include "platform/AtomicFile.h"
+#include "platform/ChildProcess.h"
+#include "platform/FileRemoval.h"
+#include "platform/Log.h"
+#include "platform/Paths.h"
+#include "platform/PropertyList.h"
+#include "platform/UserDefaults.h"
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace tessaly {
+
+namespace {
+
+constexpr const char* kUserCanceled = "User canceled.";
+// pkexec's exit status when the user dismissed the authentication dialog.
+constexpr int kPkexecDismissed = 126;
+
+constexpr const char* kJobName = "com.zqk.DornDaemon.plist";
+constexpr const char* kUnitName = "com.zqk.DornDaemon.service";
+constexpr const char* kAgentPlist = "com.zqk.DronHelper.plist";
+constexpr const char* kAgentUnit = "com.zqk.DronHelper.service";
+
+std::atomic<DeamonInstaller*> standIn{nullptr};
+
+// Copies a file over whatever is at the destination; false on failure.
+bool copyReplacing(const std::string& from, const std::string& to) {
+    fileops::removeItem(to);
+    std::error_code ec;
+    std::filesystem::copy_file(from, to, ec);
+    return !ec;
+}
+
+std::string dataFolder() {
+    return paths::join(paths::homePath(), "Library/Application Support/Tessaly");
+}
+
+std::string agentPlistPath() {
+    return paths::join(paths::homePath(), std::string("Library/LaunchAgents/") + kAgentPlist);
+}
+
+std::string agentUnitPath() {
+    return paths::join(paths::homePath(), std::string(".config/systemd/user/") + kAgentUnit);
+}
+
+// A path as one word of a systemd command line.
+std::string systemdQuoted(const std::string& path) {
+    std::string out = "\"";
+    for (char c : path) {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        if (c == '%')
+            out += '%';
+        if (c == '$')
+            out += '$';
+        out += c;
+    }
+    return out + "\"";
+}
+
+} // namespace
+
+DeamonInstaller& DeamonInstaller::shareInstaller() {
+    if (DeamonInstaller* s = standIn.load())
+        return *s;
+    static auto* shared = new DeamonInstaller; // kept for the whole run
+    return *shared;
+}
+
+void DeamonInstaller::setShareInstaller(DeamonInstaller* s) {
+    standIn.store(s);
+}
+
+DeamonInstaller::DeamonInstaller() : serviceTool_("/usr/bin/systemctl") {
+    if (::geteuid() != 0)
+        elevation_ = {"/usr/bin/pkexec"};
+}
+
+bool DeamonInstaller::installDeamonWithUser() const {
+    return UserDefaults::standardUserDefaults().boolForKey(keys::installDeamon);
+}
+
+std::string DeamonInstaller::lastError() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return lastError_;
+}
+
+void DeamonInstaller::setLastError(std::string text) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    lastError_ = std::move(text);
+}
+
+void DeamonInstaller::setElevationCommand(std::vector<std::string> command) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    elevation_ = std::move(command);
+}
+
+void DeamonInstaller::setUserServiceTool(std::string tool) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    serviceTool_ = std::move(tool);
+}
+
+bool DeamonInstaller::installDeamon() {
+    UserDefaults::standardUserDefaults().setBool(keys::installDeamon, true);
+    setLastError({});
+    std::string script = paths::resourcePath("installDeamon", "sh");
+    std::string daemon = paths::resourcePath("DornDaemon", "");
+    std::string job = paths::resourcePath("com.zqk.DornDaemon", "plist");
+    std::string unit = paths::resourcePath("com.zqk.DornDaemon", "service");
+    if (script.empty() || daemon.empty() || job.empty() || unit.empty()) {
+        setLastError("the helper's installation files are missing from " + paths::resourcesDir());
+        log::line(lastError());
+        return false;
+    }
+
+    // Staged where the script can read them; the unit goes beside the job description.
+    std::string caches = paths::join(paths::homePath(), "Library/Caches");
+    paths::makeDirectories(caches);
+    std::string stagedDaemon = paths::join(caches, "DornDaemon");
+    std::string stagedJob = paths::join(caches, kJobName);
+    std::string stagedUnit = paths::join(caches, kUnitName);
+    copyReplacing(daemon, stagedDaemon);
+    copyReplacing(job, stagedJob);
+    copyReplacing(unit, stagedUnit);
+
+    std::vector<std::string> command;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        command = elevation_;
+    }
+    bool elevated = !command.empty();
+    // Every path is one element of the argument vector: no shell ever splits it.
+    command.insert(command.end(),
+                   {"/bin/sh", script, stagedDaemon, stagedJob, std::to_string(::getuid())});
+    std::string program = command.front();
+    command.erase(command.begin());
+    int status = runProcess(program, command);
+
+    fileops::removeItem(stagedDaemon);
+    fileops::removeItem(stagedJob);
+    fileops::removeItem(stagedUnit);
+
+    if (status == 0)
+        return true;
+    if (elevated && status == kPkexecDismissed)
+        setLastError(kUserCanceled);
+    else if (status < 0)
+        setLastError("cannot start " + program);
+    else
+        setLastError("the helper's installation failed (exit status " + std::to_string(status) +
+                     ")");
+    log::line(lastError());
+    return false;
+}
+
+void DeamonInstaller::installAutoMenu() {
+    uninstallAutoMenu();
+    std::string agents = paths::join(paths::homePath(), "Library/LaunchAgents");
+    paths::makeDirectories(agents);
+    paths::makeDirectories(dataFolder());
+
+    // The menu helper in the macOS bundle layout, so that the job description holds.
+    std::string bundle = paths::join(dataFolder(), "DronHelper.app");
+    std::string program = paths::join(bundle, "Contents/MacOS/DronHelper");
+    std::string built = paths::resourcePath("DronHelper", "");
+    if (!built.empty() && paths::makeDirectories(paths::deletingLastComponent(program))) {
+        std::error_code ec;
+        std::filesystem::copy_file(built, program, ec);
+        if (ec)
+            log::line("DronHelper could not be copied: " + ec.message());
+    }
+
+    PlistValue::Dict job;
+    job["KeepAlive"] = PlistValue(true);
+    job["Label"] = PlistValue("DronHelper");
+    job["Program"] = PlistValue(program);
+    plist::writeFile(agentPlistPath(), PlistValue(std::move(job)), plist::Format::Xml);
+
+    // On Linux a user unit of the service manager keeps it running, as the job would.
+    std::string unitTemplate = paths::resourcePath("com.zqk.DronHelper", "service");
+    std::ifstream in(unitTemplate);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::string unit = text.str();
+    const std::string placeholder = "@PROGRAM@";
+    if (auto at = unit.find(placeholder); at != std::string::npos) {
+        unit.replace(at, placeholder.size(), systemdQuoted(program));
+        paths::makeDirectories(paths::deletingLastComponent(agentUnitPath()));
+        writeFileAtomically(agentUnitPath(), unit.data(), unit.size());
+    }
+    std::string tool;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        tool = serviceTool_;
+    }
+    runProcess(tool, {"--user", "daemon-reload"});
+    runProcess(tool, {"--user", "enable", "--now", kAgentUnit});
+}
+
+void DeamonInstaller::uninstallAutoMenu() {
+    std::string tool;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        tool = serviceTool_;
+    }
+    runProcess(tool, {"--user", "disable", "--now", kAgentUnit});
+    fileops::removeItem(paths::join(dataFolder(), "DronHelper.app"));
+    fileops::removeItem(agentPlistPath());
+    if (fileops::itemExists(agentUnitPath())) {
+        fileops::removeItem(agentUnitPath());
+        runProcess(tool, {"--user", "daemon-reload"});
+    }
+}
+
+} // namespace tessaly

@@ -1,0 +1,197 @@
+#include "helper/FileManagerAddation.h"
+
+#include "helper/DeamonInstaller.h"
+#include "helper/HelperConnection.h"
+#include "platform/ChildProcess.h"
+#include "platform/FileRemoval.h"
+#include "platform/Log.h"
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace tessaly {
+
+namespace {
+
+// The operations that may install the service, each allowed one installation per run.
+enum Operation { kRemove, kRemove2, kShredder, kUnload, kLipo, kOperationCount };
+
+std::atomic<bool> installedOnce[kOperationCount];
+
+// Stop request for the removal loop of removeSystemFile(2).
+std::atomic<bool> removalStopped{false};
+
+bool installDeamonDefault() {
+    return DeamonInstaller::shareInstaller().installDeamonWithUser();
+}
+
+// One attempt: none when the service did not answer to the gate (nothing was
+// sent), otherwise the outcome. HelperError escapes for a broken connection.
+using Attempt = std::function<std::optional<bool>()>;
+
+// Install-and-retry: when the attempt finds no service, install it once per
+// run for this operation, wait one second and attempt again.
+bool withInstallation(Operation op, const Attempt& attempt) {
+    try {
+        if (auto done = attempt())
+            return *done;
+        if (installedOnce[op])
+            return false; // installed earlier in this run and still not answering
+        if (!DeamonInstaller::shareInstaller().installDeamon())
+            return false;
+        installedOnce[op] = true;
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        if (auto done = attempt())
+            return *done;
+        log::line("the privileged helper was installed but does not answer");
+        return false;
+    } catch (const HelperError& e) {
+        log::line(e.what());
+        return false;
+    }
+}
+
+// True when nothing is at the path; a path we cannot look at counts as present.
+bool definitelyGone(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR);
+}
+
+// Removes each path with the synchronous "removeSystemFile:", so that the
+// reply tells for each path whether it is gone.
+std::optional<bool> removeEach(bool gated, const std::vector<std::string>& paths,
+                               std::vector<std::string>* left) {
+    // left: the paths that may still exist.
+    HelperConnection c;
+    if ((gated && !installDeamonDefault()) || !c.lookup("removeSystemFile:"))
+        return std::nullopt;
+    removalStopped = false;
+    for (const auto& path : paths) {
+        bool removed =
+            !removalStopped && c.call("removeSystemFile:", {PlistValue(path)}).toBool(false);
+        if (!removed && !definitelyGone(path))
+            left->push_back(path);
+    }
+    return true;
+}
+
+bool removeThroughHelper(Operation op, bool gated, const std::vector<std::string>& paths,
+                         std::vector<std::string>* notRemoved) {
+    std::vector<std::string> left;
+    bool reached = withInstallation(op, [&]() -> std::optional<bool> {
+        left.clear();
+        return removeEach(gated, paths, &left);
+    });
+    if (notRemoved && !reached) {
+        // Not reached, or the connection broke part-way: whatever is still there.
+        left.clear();
+        for (const auto& path : paths)
+            if (!definitelyGone(path))
+                left.push_back(path);
+    }
+    if (notRemoved)
+        *notRemoved = std::move(left);
+    return reached;
+}
+
+} // namespace
+
+bool FileManagerAddation::removeSystemFile(const std::vector<std::string>& paths,
+                                           std::vector<std::string>* notRemoved) {
+    return removeThroughHelper(kRemove, true, paths, notRemoved);
+}
+
+bool FileManagerAddation::removeSystemFile2(const std::vector<std::string>& paths,
+                                            std::vector<std::string>* notRemoved) {
+    return removeThroughHelper(kRemove2, false, paths, notRemoved);
+}
+
+bool FileManagerAddation::shredderFile(const std::vector<std::string>& paths) {
+    return withInstallation(kShredder, [&]() -> std::optional<bool> {
+        HelperConnection c;
+        if (!installDeamonDefault() || !c.lookup("shredderFiles:"))
+            return std::nullopt;
+        PlistValue::Array list(paths.begin(), paths.end());
+        c.call("shredderFiles:", {PlistValue(std::move(list))});
+        return true;
+    });
+}
+
+bool FileManagerAddation::unloadSerevr(const std::string& path) {
+    return withInstallation(kUnload, [&]() -> std::optional<bool> {
+        HelperConnection c;
+        if (!installDeamonDefault() || !c.lookup("launchUnload:"))
+            return std::nullopt;
+        c.call("launchUnload:", {PlistValue(path)});
+        if (!c.respondsToSelector("removeSystemFile:"))
+            return false;
+        return c.call("removeSystemFile:", {PlistValue(path)}).toBool(false);
+    });
+}
+
+void FileManagerAddation::lipoSystemApp(const std::string& path) {
+    withInstallation(kLipo, [&]() -> std::optional<bool> {
+        HelperConnection c;
+        if (!installDeamonDefault() || !c.lookup("lipoSystemApp:"))
+            return std::nullopt;
+        c.call("lipoSystemApp:", {PlistValue(path)});
+        return true;
+    });
+}
+
+bool FileManagerAddation::stopRemoveSystemFile() {
+    removalStopped = true;
+    try {
+        HelperConnection c;
+        if (installDeamonDefault() && c.lookup("stopRemove"))
+            c.call("stopRemove");
+        return true;
+    } catch (const HelperError& e) {
+        log::line(e.what());
+        return false;
+    }
+}
+
+void FileManagerAddation::stopShredder() {
+    try {
+        HelperConnection c;
+        if (installDeamonDefault() && c.lookup("shredderStop"))
+            c.call("shredderStop");
+    } catch (const HelperError& e) {
+        log::line(e.what());
+    }
+}
+
+bool FileManagerAddation::installDeamon() {
+    HelperConnection c;
+    return c.lookup("removeFile:");
+}
+
+bool FileManagerAddation::removeFileWithPrivileges(const std::string& path) {
+    log::line("AuthorizationCreate");
+    std::vector<std::string> args{"/bin/rm", "-rf", "--", path};
+    std::string program = "/bin/rm";
+    if (::geteuid() != 0)
+        program = "/usr/bin/pkexec";
+    else
+        args.erase(args.begin());
+    auto child = std::make_shared<ChildProcess>();
+    if (child->launch(program, args))
+        std::thread([child] { child->waitUntilExit(); }).detach(); // not waited for by the caller
+    return true;
+}
+
+void FileManagerAddation::resetRunStateForTesting() {
+    for (auto& flag : installedOnce)
+        flag = false;
+    removalStopped = false;
+}
+
+} // namespace tessaly

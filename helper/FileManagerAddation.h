@@ -1,0 +1,55 @@
+#pragma once
+
+// The helper client: every tool's way to work that needs root. Each call looks
+// the DornDaemon service up afresh (one connection per call), sends its
+// command(s) and waits for the reply. When the service cannot be reached, the
+// call installs it (at most once per run for each operation), waits one second
+// and tries again. Connection errors never reach the callers: they read as false.
+//
+// The gated operations use the service only once the "installDeamon" default
+// is set (removeSystemFile2 does not consult it).
+//
+// A true result means the service was reached and did the work; a call that
+// could not reach it (installation cancelled, failed, or the service still not
+// answering after it) gives false and does nothing.
+
+#include <string>
+#include <vector>
+
+namespace tessaly {
+
+class FileManagerAddation {
+public:
+    // Removes the paths through the service, one after the other, until
+    // stopRemoveSystemFile. notRemoved (when given) receives, in order, every
+    // handed-over path that may still exist afterwards: those the service could
+    // not remove, those left by a stop, and every one still present when the
+    // service was not reached (a path we cannot look at counts as present).
+    // Only the paths absent from notRemoved may be counted as removed.
+    static bool removeSystemFile(const std::vector<std::string>& paths,
+                                 std::vector<std::string>* notRemoved = nullptr);
+    // The same without consulting the "installDeamon" default.
+    static bool removeSystemFile2(const std::vector<std::string>& paths,
+                                  std::vector<std::string>* notRemoved = nullptr);
+    // Overwrites the files through the service; returns once they are overwritten.
+    static bool shredderFile(const std::vector<std::string>& paths);
+    // Unloads the job and removes its property list; true only when the list is gone.
+    static bool unloadSerevr(const std::string& path);
+    // Thins one executable to the machine's architecture.
+    static void lipoSystemApp(const std::string& path);
+    // Stops a removal in progress. False only when the connection failed; never installs.
+    static bool stopRemoveSystemFile();
+    // Asks the service to stop overwriting (served once the running overwrite has
+    // returned). Never installs.
+    static void stopShredder();
+    // Whether the service is reachable; installs nothing.
+    static bool installDeamon();
+    // Removes a path as root without the service: pkexec /bin/rm -rf (directly
+    // when we are root), not waited for. Always true.
+    static bool removeFileWithPrivileges(const std::string& path);
+
+    // Clears the once-per-run installation flags and the stop request (tests).
+    static void resetRunStateForTesting();
+};
+
+} // namespace tessaly

@@ -1,0 +1,312 @@
+// The service's socket under hostile or unexpected input, and its callers.
+#include "daemon/HelperProtocol.h"
+#include "daemon/PathSafety.h"
+#include "helper/HelperConnection.h"
+#include "platform/PropertyList.h"
+#include "tests/daemon/DaemonProcess.h"
+#include "tests/support/TempTree.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <optional>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace tessaly {
+namespace {
+
+using test::DaemonProcess;
+using test::TempTree;
+namespace proto = dorn::protocol;
+
+std::vector<std::uint8_t> framed(const std::vector<std::uint8_t>& body, std::uint32_t length) {
+    std::vector<std::uint8_t> out(4);
+    proto::putLength(out.data(), length);
+    out.insert(out.end(), body.begin(), body.end());
+    return out;
+}
+
+std::vector<std::uint8_t> framed(const std::vector<std::uint8_t>& body) {
+    return framed(body, static_cast<std::uint32_t>(body.size()));
+}
+
+std::vector<std::uint8_t> request(const PlistValue& value) {
+    return framed(*plist::serialize(value, plist::Format::Binary));
+}
+
+std::vector<std::uint8_t> command(const std::string& name, PlistValue::Array args) {
+    return request(PlistValue(PlistValue::Dict{{"command", PlistValue(name)},
+                                               {"arguments", PlistValue(std::move(args))}}));
+}
+
+// A raw connection: whatever bytes we like, and the replies as property lists.
+class RawClient {
+public:
+    explicit RawClient(const std::string& path) {
+        fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::strncpy(addr.sun_path, path.c_str(), sizeof addr.sun_path - 1);
+        connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+        timeval t{20, 0};
+        ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &t, sizeof t);
+    }
+    ~RawClient() { ::close(fd_); }
+    bool connected() const { return connected_; }
+
+    bool send(const std::vector<std::uint8_t>& bytes) {
+        return ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
+               static_cast<ssize_t>(bytes.size());
+    }
+
+    // The next reply, none when the connection closed first.
+    std::optional<PlistValue> reply() {
+        std::uint8_t prefix[4];
+        if (!readAll(prefix, 4))
+            return std::nullopt;
+        std::vector<std::uint8_t> body(proto::getLength(prefix));
+        if (!readAll(body.data(), body.size()))
+            return std::nullopt;
+        return plist::parse(body);
+    }
+
+    bool closedByPeer() {
+        std::uint8_t b;
+        return ::recv(fd_, &b, 1, 0) == 0;
+    }
+
+private:
+    bool readAll(std::uint8_t* p, std::size_t n) {
+        for (std::size_t done = 0; done < n;) {
+            ssize_t r = ::recv(fd_, p + done, n - done, 0);
+            if (r <= 0)
+                return false;
+            done += static_cast<std::size_t>(r);
+        }
+        return true;
+    }
+    int fd_ = -1;
+    bool connected_ = false;
+};
+
+std::string errorOf(const std::optional<PlistValue>& reply) {
+    return reply ? reply->stringForKey("error") : "(no reply)";
+}
+
+// A binary property list of `levels` arrays, each holding the next one twice:
+// a few dozen bytes that expand to 2^levels values.
+std::vector<std::uint8_t> fanOut(int levels) {
+    std::vector<std::uint8_t> b{'b', 'p', 'l', 'i', 's', 't', '0', '0'};
+    std::vector<std::uint8_t> offsets;
+    for (int i = 0; i < levels; ++i) {
+        offsets.push_back(static_cast<std::uint8_t>(b.size()));
+        b.insert(b.end(),
+                 {0xA2, static_cast<std::uint8_t>(i + 1), static_cast<std::uint8_t>(i + 1)});
+    }
+    offsets.push_back(static_cast<std::uint8_t>(b.size()));
+    b.insert(b.end(), {0x51, 'x'});
+    auto table = static_cast<std::uint8_t>(b.size());
+    b.insert(b.end(), offsets.begin(), offsets.end());
+    std::uint8_t trailer[32] = {};
+    trailer[6] = 1;
+    trailer[7] = 1;
+    trailer[15] = static_cast<std::uint8_t>(levels + 1);
+    trailer[31] = table;
+    b.insert(b.end(), trailer, trailer + 32);
+    return b;
+}
+
+class DaemonWire : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Reachable by any user, so that a caller with another id can try.
+        ::chmod(tree_.root().c_str(), 0755);
+        ::chmod(tree_.dir("run").c_str(), 0755);
+        daemon_ =
+            std::make_unique<DaemonProcess>(tree_.path("run/DornDamonObject"),
+                                            std::vector<std::string>{}, tree_.path("daemon.log"));
+        ASSERT_TRUE(daemon_->waitUntilReady()) << daemon_->log();
+    }
+
+    bool stillServing() {
+        HelperConnection c;
+        return daemon_->isRunning() && c.lookup("removeFile:", daemon_->socketPath());
+    }
+
+    TempTree tree_;
+    std::unique_ptr<DaemonProcess> daemon_;
+};
+
+TEST_F(DaemonWire, BadRequestsGetAnErrorReplyAndTheConnectionGoesOn) {
+    RawClient c(daemon_->socketPath());
+    ASSERT_TRUE(c.connected());
+    struct Case {
+        const char* what;
+        std::vector<std::uint8_t> bytes;
+        const char* error;
+    };
+    std::string garbage = "this is not a property list";
+    std::vector<std::uint8_t> truncated = *plist::serialize(
+        PlistValue(PlistValue::Dict{{"command", PlistValue("stop")}}), plist::Format::Binary);
+    truncated.resize(truncated.size() - 5);
+    const Case cases[] = {
+        {"garbage", framed(std::vector<std::uint8_t>(garbage.begin(), garbage.end())),
+         "malformed property list"},
+        {"truncated", framed(truncated), "malformed property list"},
+        {"fan-out", framed(fanOut(30)), "malformed property list"},
+        {"array", request(PlistValue(PlistValue::Array{PlistValue("stop")})),
+         "request is not a dictionary"},
+        {"no command", request(PlistValue(PlistValue::Dict{})), "request without a command"},
+        {"arguments not a list",
+         request(PlistValue(
+             PlistValue::Dict{{"command", PlistValue("stop")}, {"arguments", PlistValue("x")}})),
+         "arguments are not a list"},
+        {"unknown", command("formatDisk:", {PlistValue("/x")}), "unknown command"},
+        {"number for a path", command("removeSystemFile:", {PlistValue(7)}), "wrong arguments"},
+        {"missing argument", command("shredderFile:one:", {PlistValue("/tmp/x")}),
+         "wrong arguments"},
+        {"list of numbers", command("removeFile:", {PlistValue(PlistValue::Array{PlistValue(1)})}),
+         "wrong arguments"},
+        {"data for a dictionary",
+         command("writeDicToSystemFile:path:", {PlistValue(Data{1, 2}), PlistValue("/tmp/x")}),
+         "wrong arguments"},
+    };
+    for (const auto& k : cases) {
+        ASSERT_TRUE(c.send(k.bytes)) << k.what;
+        EXPECT_EQ(errorOf(c.reply()), k.error) << k.what;
+    }
+    // Still the same connection, still serving; several requests in a row.
+    ASSERT_TRUE(c.send(command("respondsToSelector:", {PlistValue("removeFile:")})));
+    ASSERT_TRUE(c.send(command("stop", {})));
+    auto first = c.reply(), second = c.reply();
+    ASSERT_TRUE(first && second);
+    EXPECT_TRUE(first->find("reply") && first->find("reply")->toBool());
+    EXPECT_TRUE(second->find("reply") && !second->find("reply")->toBool(true));
+}
+
+TEST_F(DaemonWire, OversizedOrEmptyMessagesCloseTheConnectionAndTheServiceStays) {
+    for (std::uint32_t length : {std::uint32_t(proto::kMaxMessageBytes + 1), 0xFFFFFFFFu, 0u}) {
+        RawClient c(daemon_->socketPath());
+        ASSERT_TRUE(c.send(framed({}, length)));
+        EXPECT_FALSE(errorOf(c.reply()).empty()) << length;
+        EXPECT_TRUE(c.closedByPeer()) << length;
+    }
+    {
+        // Half a message, then the caller goes away.
+        RawClient c(daemon_->socketPath());
+        auto bytes = command("stop", {});
+        bytes.resize(bytes.size() / 2);
+        ASSERT_TRUE(c.send(bytes));
+    }
+    // A message at the limit's scale is served (a write of several MiB).
+    std::string target = tree_.path("big.bin");
+    HelperConnection h;
+    ASSERT_TRUE(h.lookup("writeDataToSystemFile:path:", daemon_->socketPath()));
+    EXPECT_TRUE(h.call("writeDataToSystemFile:path:",
+                       {PlistValue(Data(12u << 20, 0x5A)), PlistValue(target)})
+                    .toBool());
+    EXPECT_EQ(std::filesystem::file_size(target), 12u << 20);
+    EXPECT_TRUE(stillServing());
+}
+
+TEST_F(DaemonWire, RefusesACallerWhoseUserIdWasNotRecorded) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as another user";
+    const uid_t kStranger = 65534;
+    std::string socketPath = daemon_->socketPath();
+    std::vector<std::uint8_t> ask = command("respondsToSelector:", {PlistValue("removeFile:")});
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Only system calls from here on. 0: refused; 1: answered; 2+: could not try.
+        if (::setgroups(0, nullptr) != 0 || ::setgid(kStranger) != 0 || ::setuid(kStranger) != 0)
+            ::_exit(3);
+        int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::memcpy(addr.sun_path, socketPath.c_str(), socketPath.size());
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0)
+            ::_exit(4);
+        ::send(fd, ask.data(), ask.size(), MSG_NOSIGNAL);
+        std::uint8_t b;
+        ssize_t r = ::recv(fd, &b, 1, 0);
+        ::_exit(r > 0 ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_LT(WEXITSTATUS(status), 2) << "the child could not reach the socket";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "a caller with user id 65534 was served";
+    EXPECT_NE(daemon_->log().find("refused a caller with user id 65534"), std::string::npos)
+        << daemon_->log();
+    EXPECT_TRUE(stillServing());
+}
+
+TEST_F(DaemonWire, ProtectedPlacesAreRefusedAndLogged) {
+    // Only places that do not exist: a broken rule must not cost the machine.
+    HelperConnection h;
+    ASSERT_TRUE(h.lookup("removeSystemFile:", daemon_->socketPath()));
+    EXPECT_FALSE(
+        h.call("removeSystemFile:", {PlistValue("/tessaly-no-such-top-folder")}).toBool(true));
+    EXPECT_FALSE(h.call("writeDataToSystemFile:path:",
+                        {PlistValue(Data{1}), PlistValue("/tessaly-no-such-top-file")})
+                     .toBool(true));
+    EXPECT_FALSE(h.call("removeSystemFile:", {PlistValue("relative/path")}).toBool(true));
+    std::string log = daemon_->log();
+    EXPECT_NE(log.find("refused removal of \"/tessaly-no-such-top-folder\""), std::string::npos)
+        << log;
+    EXPECT_NE(log.find("refused write of \"/tessaly-no-such-top-file\""), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists("/tessaly-no-such-top-file"));
+}
+
+TEST(PathSafety, RefusesTheRootTopFoldersSystemFoldersAndHomeFolders) {
+    TempTree tree;
+    std::string toUsr = tree.symlink("to-usr", "/usr");
+    dorn::PathSafety safety({"/srv/homes/carol"});
+    for (const std::string& p : std::vector<std::string>{"/",
+                                                         "/usr",
+                                                         "/usr/",
+                                                         "//usr",
+                                                         "/etc",
+                                                         "/bin",
+                                                         "/boot",
+                                                         "/home",
+                                                         "/root",
+                                                         "/var",
+                                                         "/System",
+                                                         "/Library",
+                                                         "/Applications",
+                                                         "/Users",
+                                                         "/anything-at-the-top",
+                                                         "/usr/bin",
+                                                         "/usr/local",
+                                                         "/var/lib",
+                                                         "/System/Library",
+                                                         "/home/alice",
+                                                         "/Users/bob/",
+                                                         "/srv/homes/carol",
+                                                         "relative/path",
+                                                         "",
+                                                         "/tmp/a/../../usr",
+                                                         "/usr/./bin",
+                                                         toUsr + "/bin"})
+        EXPECT_FALSE(safety.refusal(p, false).empty()) << p;
+    for (const std::string& p : std::vector<std::string>{
+             "/usr/bin/tool", "/home/alice/Library/Caches/x", "/Library/Caches/com.example",
+             "/Users/bob/Library/Logs/x.log", "/srv/homes/carol/file", "/var/lib/app/cache",
+             toUsr + "/bin/tool", tree.path("file")})
+        EXPECT_TRUE(safety.refusal(p, false).empty()) << p;
+    // Where a final link leads counts for operations that open the path.
+    std::string linkToEtc = tree.symlink("to-etc", "/etc");
+    EXPECT_TRUE(safety.refusal(linkToEtc, false).empty());
+    EXPECT_FALSE(safety.refusal(linkToEtc, true).empty());
+}
+
+} // namespace
+} // namespace tessaly

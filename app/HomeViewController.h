@@ -52,7 +52,6 @@ private:
     HomeSummary summary_;
     bool showInfo_ = false;
     bool bFirst_ = false;
-    std::int64_t currentRow = -1;
     bool canSelect_ = false;
 
     QWidget* top_;

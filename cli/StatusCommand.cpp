@@ -106,12 +106,13 @@ std::string statusText(const nlohmann::json& s) {
             << jsonText(s["lastCleanDates"][d.name]) << "\n";
     out << "\n" << s["home"]["headline"].get<std::string>() << "\n";
     out << "Recommended:\n";
+    if (s["home"]["recommendations"].empty())
+        out << "  nothing now\n";
     for (const auto& row : s["home"]["recommendations"]) {
-        out << "  " << row["title"].get<std::string>();
+        std::string title = row["title"].get<std::string>();
         std::string info = row["info"].get<std::string>();
-        if (!info.empty())
-            out << "  (" << info << ")";
-        out << "   tessaly-cli " << row["command"].get<std::string>() << "\n";
+        out << "  " << title << std::string(title.size() < 21 ? 21 - title.size() : 1, ' ')
+            << (info.empty() ? "-" : info) << "\n";
     }
     return out.str();
 }

@@ -25,6 +25,8 @@ HelpWindowController::HelpWindowController(QWidget* parent)
     page_ = new QTextBrowser(this);
     page_->setObjectName("HelpPage");
     page_->setOpenExternalLinks(true);
+    page_->setFrameShape(QFrame::NoFrame);
+    page_->document()->setDocumentMargin(24);
     page_->hide();
     loadingMark_ = new QLabel("Loading…", this);
     loadingMark_->setObjectName("Headline");

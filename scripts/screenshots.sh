@@ -19,20 +19,23 @@ trap 'rm -rf "$FIXTURE"' EXIT
 mkdir -p "$FIXTURE/home/.config/Tessaly" "$FIXTURE/root/proc"
 
 # A later run: System Cleanup and Old Files overdue, memory low, last clean 15 days ago.
-python3 - "$FIXTURE/home/.config/Tessaly/defaults.plist" <<'PY'
-import datetime, plistlib, sys
-now = datetime.datetime.now(datetime.timezone.utc).replace(tzinfo=None)
-days = lambda n: now - datetime.timedelta(days=n)
-with open(sys.argv[1], "wb") as f:
-    plistlib.dump({
-        "FirstRun": 1, "firstRunKey": True, "Play_Sound": True,
-        "totleCleanKey": 1834500000,
-        "lastCleanDate": days(15), "lastCleanDateKey": days(1),
-        "systemLastCleanDateKey": days(20), "duplicateLastCleanDateKey": days(3),
-        "oldLastCleanDateKey": days(40), "aliasLastCleanDateKey": days(2),
-        "browserLastCleanDateKey": days(1),
-    }, f, fmt=plistlib.FMT_BINARY)
-PY
+ago() { date -u -d "$1 days ago" +%Y-%m-%dT%H:%M:%SZ; }
+cat > "$FIXTURE/home/.config/Tessaly/defaults.plist" <<PLIST
+<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict>
+<key>FirstRun</key><integer>1</integer>
+<key>firstRunKey</key><true/>
+<key>Play_Sound</key><true/>
+<key>totleCleanKey</key><integer>1834500000</integer>
+<key>lastCleanDate</key><date>$(ago 15)</date>
+<key>lastCleanDateKey</key><date>$(ago 1)</date>
+<key>systemLastCleanDateKey</key><date>$(ago 20)</date>
+<key>duplicateLastCleanDateKey</key><date>$(ago 3)</date>
+<key>oldLastCleanDateKey</key><date>$(ago 40)</date>
+<key>aliasLastCleanDateKey</key><date>$(ago 2)</date>
+<key>browserLastCleanDateKey</key><date>$(ago 1)</date>
+</dict></plist>
+PLIST
 cat > "$FIXTURE/root/proc/meminfo" <<'MEM'
 MemTotal:       16000000 kB
 MemFree:         2400000 kB

@@ -4,6 +4,7 @@
 #include "model/ToolIndex.h"
 
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -18,6 +19,7 @@ SidebarRow::SidebarRow(int row, std::int64_t toolIndex, QWidget* parent)
     normalImage_ = QString::fromUtf8(info->sidebarNormal);
     selectedImage_ = QString::fromUtf8(info->sidebarSelected);
     setObjectName(QString("SidebarRow%1").arg(row));
+    setAccessibleName(title_);
     setFixedHeight(46);
     setCursor(Qt::PointingHandCursor);
     spin_.setInterval(60);
@@ -135,6 +137,7 @@ SidebarView::SidebarView(QWidget* parent) : QWidget(parent) {
     setObjectName("Sidebar");
     setAttribute(Qt::WA_StyledBackground);
     setFixedWidth(248);
+    setFocusPolicy(Qt::StrongFocus);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 16, 0, 16);
     layout->setSpacing(2);
@@ -169,6 +172,15 @@ SidebarRow* SidebarView::row(std::int64_t r) const {
     if (r < 0 || r > 9)
         return nullptr;
     return rows_[static_cast<std::size_t>(r)];
+}
+
+void SidebarView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Down && selected_ < 9)
+        emit rowClicked(selected_ + 1);
+    else if (event->key() == Qt::Key_Up && selected_ > 0)
+        emit rowClicked(selected_ - 1);
+    else
+        QWidget::keyPressEvent(event);
 }
 
 void SidebarView::setSelectedRow(int r) {

@@ -68,8 +68,11 @@ public:
     QString cleanTotalText() const;
 
 signals:
-    // A click on a row (the shell decides what happens).
+    // A click on a row, or the arrow keys (the shell decides what happens).
     void rowClicked(int row);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     std::array<SidebarRow*, 10> rows_{};

@@ -19,6 +19,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTextBrowser>
 #include <sys/stat.h>
 
@@ -170,6 +171,20 @@ TEST_F(ShellNavigation, SelectingTheSelectedRowDoesNothing) {
     EXPECT_EQ(eraser->exitCount(), 0);
     EXPECT_TRUE(eraser->comeHome); // untouched
     EXPECT_EQ(shell.app.selected(), 7);
+}
+
+TEST_F(ShellNavigation, ArrowKeysAndClicksOnTheSidebarSelectRows) {
+    Shell shell;
+    QTest::keyClick(shell.app.sidebar(), Qt::Key_Down);
+    QTest::keyClick(shell.app.sidebar(), Qt::Key_Down);
+    EXPECT_EQ(shell.app.selected(), 2);
+    EXPECT_EQ(shell.app.currentVC()->index, tool::SystemSecurity);
+    QTest::keyClick(shell.app.sidebar(), Qt::Key_Up);
+    EXPECT_EQ(shell.app.currentVC()->index, tool::SystemCleanup);
+    QTest::mouseClick(shell.app.sidebar()->row(9), Qt::LeftButton);
+    EXPECT_EQ(shell.app.currentVC()->index, tool::MemoryOptimization);
+    QTest::keyClick(shell.app.sidebar(), Qt::Key_Down); // past the last row
+    EXPECT_EQ(shell.app.selected(), 9);
 }
 
 TEST_F(ShellNavigation, StartToolAndViewMenuSetComeHomeDifferently) {

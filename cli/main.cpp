@@ -1,12 +1,39 @@
 // tessaly-cli: the command-line twin of the application.
+#include "cli/ExitCodes.h"
+#include "cli/StatusCommand.h"
+
 #include <CLI/CLI.hpp>
 #include <iostream>
+
+using namespace tessaly::cli;
 
 int main(int argc, char** argv) {
     CLI::App app{"Tessaly command-line tools", "tessaly-cli"};
     app.set_version_flag("--version", std::string("tessaly-cli ") + TESSALY_VERSION);
-    app.require_subcommand(0);
-    CLI11_PARSE(app, argc, argv);
-    std::cout << "tessaly-cli " << TESSALY_VERSION << "\n";
-    return 0;
+    app.footer(kExitCodeHelp);
+    app.require_subcommand(1);
+
+    // One registration per command group.
+    addStatusCommand(app);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        app.exit(e);
+        return exitcode::Usage;
+    } catch (const CommandExit& e) {
+        if (*e.what())
+            std::cerr << "tessaly-cli: " << e.what() << "\n";
+        return e.code();
+    } catch (const std::exception& e) {
+        std::cerr << "tessaly-cli: " << e.what() << "\n";
+        return exitcode::Failure;
+    }
+    return exitcode::Success;
 }

@@ -1,0 +1,30 @@
+#pragma once
+
+// Start-up and menu calls into parts of the application that are not in this
+// build yet. Each does nothing for now and is replaced when its part lands.
+namespace tessaly::seams {
+
+// Start-up: starts the application catalogue scan on a background queue so that
+// the Uninstaller and the leftover modules find it ready.
+void startApplicationCatalogueScan();
+
+// Start-up on the first start: sends the install report.
+void sendInstallReport();
+
+// Start-up: installs crash reporting; after launch, uploads a pending crash report.
+void installCrashReporter();
+void uploadPendingCrashReport();
+
+// Start-up: background update check. There is no update framework on this
+// platform (the system's package manager updates the application).
+void checkForUpdatesInBackground();
+
+// Whether the "Uninstall" menu item can do its work (helper and self-removal present).
+bool selfUninstallAvailable();
+// Menu "Uninstall": removes the menu helper, then the application itself.
+void uninstallSelf();
+
+// Plays one of the interface sounds when sounds are on.
+void playSound(const char* name);
+
+} // namespace tessaly::seams

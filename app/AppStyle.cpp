@@ -1,0 +1,54 @@
+#include "app/AppStyle.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QStyleFactory>
+
+namespace tessaly {
+
+namespace {
+
+constexpr const char* kStyleSheet = R"(
+QMainWindow, #ContentColumn, #ContentArea { background: #f6f8fb; }
+#Sidebar { background: #1d2737; }
+#SidebarTotal { color: #8392a7; font-size: 9pt; }
+#SidebarBrand { color: #ffffff; font-size: 17pt; font-weight: 600; }
+#TopBar { background: #ffffff; border-bottom: 1px solid #e3e8ef; }
+#BottomBar { background: #ffffff; border-top: 1px solid #e3e8ef; }
+#BarTitle { color: #1d2737; font-size: 14pt; font-weight: 600; }
+#ScreenTitle { color: #1d2737; font-size: 20pt; font-weight: 600; }
+#Headline { color: #5b6b82; font-size: 11pt; }
+#HomeRowName { color: #1d2737; font-size: 12pt; font-weight: 600; }
+#HomeRowDescription { color: #5b6b82; }
+#HomeRowInfo { color: #d9822b; font-size: 9pt; }
+#Summary { color: #1d2737; font-size: 12pt; font-weight: 600; }
+#ContinueLine, #BottomHint, #FilesTitle { color: #8392a7; }
+#HelpWarning { color: #c0392b; font-size: 13pt; }
+QPushButton#PrimaryButton {
+    background: #2f80ed; color: white; border: none; border-radius: 8px;
+    padding: 8px 22px; font-weight: 600;
+}
+QPushButton#PrimaryButton:hover { background: #1c6fdc; }
+QPushButton#PrimaryButton:pressed { background: #175fc0; }
+#NoticeSheet { background: #ffffff; border: 1px solid #d5dbe3; border-radius: 10px; }
+#NoticeTitle { color: #1d2737; font-size: 13pt; font-weight: 600; }
+#NoticeText { color: #3d4b60; }
+QPushButton#NoticeCancel {
+    background: #eef2f7; color: #1d2737; border: 1px solid #d5dbe3; border-radius: 6px;
+    padding: 6px 18px;
+}
+QListWidget#FilesList { background: #ffffff; border: 1px solid #e3e8ef; border-radius: 6px; }
+)";
+
+} // namespace
+
+void applyAppStyle(QApplication& app) {
+    if (QStyle* fusion = QStyleFactory::create("Fusion"))
+        app.setStyle(fusion);
+    QFont font = app.font();
+    font.setPointSizeF(10);
+    app.setFont(font);
+    app.setStyleSheet(kStyleSheet);
+}
+
+} // namespace tessaly

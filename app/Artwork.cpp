@@ -1,0 +1,254 @@
+#include "app/Artwork.h"
+
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScreen>
+#include <map>
+
+namespace tessaly::artwork {
+
+namespace {
+
+enum class Glyph {
+    Home,
+    Sweep,
+    Shield,
+    Globe,
+    Box,
+    Copies,
+    Clock,
+    Eraser,
+    Link,
+    Chip,
+    Warning,
+    Check,
+    Logo
+};
+
+struct Style {
+    Glyph glyph;
+    enum { Line, LineSelected, Badge } kind;
+    QColor badge;
+};
+
+const std::map<QString, Style>& styles() {
+    static const std::map<QString, Style> table = [] {
+        std::map<QString, Style> t;
+        auto pair = [&t](const char* normal, const char* selected, Glyph g) {
+            t[QString::fromUtf8(normal)] = {g, Style::Line, {}};
+            t[QString::fromUtf8(selected)] = {g, Style::LineSelected, {}};
+            // A large badge of the same drawing, for the tool's own screen.
+            t[QString::fromUtf8(normal) + "-badge"] = {g, Style::Badge, QColor("#2f80ed")};
+        };
+        pair("home-normal", "home-click", Glyph::Home);
+        pair("sys-cleanup-mormal", "sys-cleanup-click", Glyph::Sweep);
+        pair("system-security-normal", "system-security-click", Glyph::Shield);
+        pair("browsercleanup-normal", "browsercleanup-click", Glyph::Globe);
+        pair("uninstall-normal", "uninstall-click", Glyph::Box);
+        pair("duplicate-normal", "duplicate-click", Glyph::Copies);
+        pair("large-old-normal", "large-old-click", Glyph::Clock);
+        pair("eraser-normal", "eraser-click", Glyph::Eraser);
+        pair("alias-normal", "alias-click", Glyph::Link);
+        pair("memory-normal", "memory-click", Glyph::Chip);
+        auto badge = [&t](const char* name, Glyph g, QColor c) {
+            t[QString::fromUtf8(name)] = {g, Style::Badge, c};
+        };
+        badge("home－sys－icon", Glyph::Sweep, QColor("#2f80ed"));
+        badge("home－web－icon", Glyph::Globe, QColor("#00a88f"));
+        badge("home－uninstall-icon", Glyph::Box, QColor("#eb5757"));
+        badge("home－duplicate－icon", Glyph::Copies, QColor("#9b51e0"));
+        badge("home－old－icon", Glyph::Clock, QColor("#f2994a"));
+        badge("home－alias－icon", Glyph::Link, QColor("#2d9cdb"));
+        badge("home－mem－icon", Glyph::Chip, QColor("#27ae60"));
+        badge("iconWarning", Glyph::Warning, QColor("#f2c94c"));
+        badge("done-mark", Glyph::Check, QColor("#27ae60"));
+        badge("tessaly", Glyph::Logo, QColor("#2f80ed"));
+        return t;
+    }();
+    return table;
+}
+
+// Draws a glyph into the 24 x 24 unit square.
+void drawGlyph(QPainter& p, Glyph g) {
+    QPainterPath path;
+    switch (g) {
+    case Glyph::Home:
+        path.moveTo(4, 11);
+        path.lineTo(12, 4);
+        path.lineTo(20, 11);
+        path.moveTo(6, 10);
+        path.lineTo(6, 20);
+        path.lineTo(18, 20);
+        path.lineTo(18, 10);
+        path.addRect(10, 14, 4, 6);
+        break;
+    case Glyph::Sweep:
+        path.moveTo(15, 3);
+        path.lineTo(11, 12);
+        path.moveTo(6, 13);
+        path.lineTo(16, 13);
+        path.lineTo(18, 21);
+        path.lineTo(4, 21);
+        path.closeSubpath();
+        path.moveTo(8, 17);
+        path.lineTo(8, 21);
+        path.moveTo(12, 17);
+        path.lineTo(12, 21);
+        path.moveTo(19, 4);
+        path.lineTo(19, 8);
+        path.moveTo(17, 6);
+        path.lineTo(21, 6);
+        break;
+    case Glyph::Shield:
+        path.moveTo(12, 3);
+        path.lineTo(19, 6);
+        path.cubicTo(19, 14, 16, 18, 12, 21);
+        path.cubicTo(8, 18, 5, 14, 5, 6);
+        path.closeSubpath();
+        path.moveTo(9, 12);
+        path.lineTo(11.5, 14.5);
+        path.lineTo(15.5, 9.5);
+        break;
+    case Glyph::Globe:
+        path.addEllipse(QPointF(12, 12), 8.5, 8.5);
+        path.addEllipse(QPointF(12, 12), 3.8, 8.5);
+        path.moveTo(3.5, 12);
+        path.lineTo(20.5, 12);
+        break;
+    case Glyph::Box:
+        path.moveTo(5, 7);
+        path.lineTo(19, 7);
+        path.moveTo(10, 7);
+        path.lineTo(10, 4.5);
+        path.lineTo(14, 4.5);
+        path.lineTo(14, 7);
+        path.moveTo(6.5, 7);
+        path.lineTo(7.5, 20);
+        path.lineTo(16.5, 20);
+        path.lineTo(17.5, 7);
+        path.moveTo(10.5, 10.5);
+        path.lineTo(10.5, 16.5);
+        path.moveTo(13.5, 10.5);
+        path.lineTo(13.5, 16.5);
+        break;
+    case Glyph::Copies:
+        path.addRoundedRect(4, 7, 10, 13, 1.5, 1.5);
+        path.moveTo(9, 7);
+        path.lineTo(9, 4);
+        path.lineTo(19, 4);
+        path.lineTo(19, 16);
+        path.lineTo(14, 16);
+        path.moveTo(7, 11);
+        path.lineTo(11, 11);
+        path.moveTo(7, 14);
+        path.lineTo(11, 14);
+        break;
+    case Glyph::Clock:
+        path.addEllipse(QPointF(12, 12), 8.5, 8.5);
+        path.moveTo(12, 7);
+        path.lineTo(12, 12);
+        path.lineTo(15.5, 14);
+        break;
+    case Glyph::Eraser:
+        path.moveTo(4, 15);
+        path.lineTo(13, 6);
+        path.lineTo(19, 12);
+        path.lineTo(12, 19);
+        path.lineTo(8, 19);
+        path.closeSubpath();
+        path.moveTo(8.5, 10.5);
+        path.lineTo(14.5, 16.5);
+        path.moveTo(12, 19);
+        path.lineTo(20, 19);
+        break;
+    case Glyph::Link:
+        path.addRoundedRect(3.5, 9, 9, 6, 3, 3);
+        path.addRoundedRect(11.5, 9, 9, 6, 3, 3);
+        break;
+    case Glyph::Chip:
+        path.addRoundedRect(7, 7, 10, 10, 1.5, 1.5);
+        for (int i = 0; i < 3; ++i) {
+            double x = 9.5 + i * 2.5;
+            path.moveTo(x, 3.5);
+            path.lineTo(x, 7);
+            path.moveTo(x, 17);
+            path.lineTo(x, 20.5);
+            path.moveTo(3.5, x);
+            path.lineTo(7, x);
+            path.moveTo(17, x);
+            path.lineTo(20.5, x);
+        }
+        break;
+    case Glyph::Warning:
+        path.moveTo(12, 5);
+        path.lineTo(12, 14);
+        path.moveTo(12, 17.5);
+        path.lineTo(12, 18.5);
+        break;
+    case Glyph::Check:
+        path.moveTo(7, 12.5);
+        path.lineTo(10.5, 16);
+        path.lineTo(17, 8.5);
+        break;
+    case Glyph::Logo:
+        path.moveTo(6, 15);
+        path.cubicTo(9, 8, 15, 8, 18, 15);
+        path.moveTo(12, 5);
+        path.lineTo(12, 9);
+        path.addEllipse(QPointF(12, 16), 2.2, 2.2);
+        break;
+    }
+    p.drawPath(path);
+}
+
+} // namespace
+
+bool known(const QString& name) {
+    return styles().count(name) != 0;
+}
+
+QPixmap pixmap(const QString& name, int size) {
+    qreal ratio = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+    QPixmap pm(QSize(size, size) * ratio);
+    pm.setDevicePixelRatio(ratio);
+    pm.fill(Qt::transparent);
+    auto it = styles().find(name);
+    if (it == styles().end())
+        return pm;
+    const Style& st = it->second;
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 24.0, size / 24.0);
+    QColor line;
+    if (st.kind == Style::Badge) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(st.badge);
+        if (st.glyph == Glyph::Warning || st.glyph == Glyph::Check || st.glyph == Glyph::Logo)
+            p.drawEllipse(QRectF(1, 1, 22, 22));
+        else
+            p.drawRoundedRect(QRectF(0.5, 0.5, 23, 23), 6, 6);
+        line = st.glyph == Glyph::Warning ? QColor("#5a4500") : QColor(Qt::white);
+        // The glyph sits a little smaller inside its badge.
+        p.translate(12, 12);
+        p.scale(0.72, 0.72);
+        p.translate(-12, -12);
+    } else {
+        line = st.kind == Style::LineSelected ? QColor(Qt::white) : QColor("#a9b4c6");
+    }
+    QPen pen(line, st.glyph == Glyph::Warning ? 2.6 : 1.7, Qt::SolidLine, Qt::RoundCap,
+             Qt::RoundJoin);
+    p.setPen(pen);
+    p.setBrush(Qt::NoBrush);
+    drawGlyph(p, st.glyph);
+    return pm;
+}
+
+QIcon icon(const QString& name) {
+    QIcon result;
+    for (int size : {16, 24, 32, 48, 64, 128})
+        result.addPixmap(pixmap(name, size));
+    return result;
+}
+
+} // namespace tessaly::artwork

@@ -1,0 +1,64 @@
+#include "app/NoticeSheet.h"
+
+#include "app/Artwork.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace tessaly {
+
+NoticeSheet::NoticeSheet(const QString& title, const QString& text, QWidget* parent)
+    : QDialog(parent, Qt::Sheet | Qt::FramelessWindowHint) {
+    setObjectName("NoticeSheet");
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowModality(Qt::WindowModal);
+    setWindowTitle(title);
+    setFixedSize(420, 153);
+
+    auto* icon = new QLabel(this);
+    icon->setPixmap(artwork::pixmap("iconWarning", 48));
+    icon->setAlignment(Qt::AlignTop);
+    title_ = new QLabel(title, this);
+    title_->setObjectName("NoticeTitle");
+    text_ = new QLabel(text, this);
+    text_->setObjectName("NoticeText");
+    text_->setWordWrap(true);
+    auto* cancel = new QPushButton("Cancel", this);
+    cancel->setObjectName("NoticeCancel");
+    cancel->setDefault(true);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* texts = new QVBoxLayout;
+    texts->addWidget(title_);
+    texts->addWidget(text_, 1);
+    auto* top = new QHBoxLayout;
+    top->addWidget(icon);
+    top->addLayout(texts, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(20, 16, 20, 14);
+    layout->addLayout(top, 1);
+    layout->addLayout(buttons);
+}
+
+QString NoticeSheet::title() const {
+    return title_->text();
+}
+
+QString NoticeSheet::text() const {
+    return text_->text();
+}
+
+void NoticeSheet::showEvent(QShowEvent* event) {
+    if (QWidget* host = parentWidget()) {
+        QWidget* w = host->window();
+        move(w->mapToGlobal(QPoint((w->width() - width()) / 2, (w->height() - height()) / 2)));
+    }
+    QDialog::showEvent(event);
+}
+
+} // namespace tessaly

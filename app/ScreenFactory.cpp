@@ -1,0 +1,19 @@
+#include "app/ScreenFactory.h"
+
+#include "app/HomeViewController.h"
+#include "app/PlaceholderViewController.h"
+#include "model/ToolIndex.h"
+
+namespace tessaly {
+
+ToolBaseViewController* createScreen(AppDelegate* delegate, std::int64_t toolIndex,
+                                     QWidget* parent) {
+    switch (toolIndex) {
+    case tool::Home:
+        return new HomeViewController(delegate, parent);
+    default:
+        return new PlaceholderViewController(delegate, toolIndex, parent);
+    }
+}
+
+} // namespace tessaly

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Starts Tessaly on a virtual X display with a fixture home folder and saves a
+# PNG of every screen into the given folder (default: screenshots/), for review.
+# Not a test: it asserts nothing.
+#   scripts/screenshots.sh [OUT_DIR]      (TESSALY_BUILD_DIR picks the build, default build)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+OUT=$(realpath -m "${1:-screenshots}")
+BUILD_DIR=${TESSALY_BUILD_DIR:-build}
+if [ ! -x "$BUILD_DIR/app/tessaly" ]; then
+    cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DTESSALY_BUILD_TESTS=OFF -DTESSALY_BUILD_BENCH=OFF
+    cmake --build "$BUILD_DIR" --target tessaly tessaly_resources
+fi
+
+FIXTURE=$(mktemp -d)
+trap 'rm -rf "$FIXTURE"' EXIT
+mkdir -p "$FIXTURE/home/.config/Tessaly" "$FIXTURE/root/proc"
+
+# A later run: System Cleanup and Old Files overdue, memory low, last clean 15 days ago.
+ago() { date -u -d "$1 days ago" +%Y-%m-%dT%H:%M:%SZ; }
+cat > "$FIXTURE/home/.config/Tessaly/defaults.plist" <<PLIST
+<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict>
+<key>FirstRun</key><integer>1</integer>
+<key>firstRunKey</key><true/>
+<key>Play_Sound</key><true/>
+<key>totleCleanKey</key><integer>1834500000</integer>
+<key>lastCleanDate</key><date>$(ago 15)</date>
+<key>lastCleanDateKey</key><date>$(ago 1)</date>
+<key>systemLastCleanDateKey</key><date>$(ago 20)</date>
+<key>duplicateLastCleanDateKey</key><date>$(ago 3)</date>
+<key>oldLastCleanDateKey</key><date>$(ago 40)</date>
+<key>aliasLastCleanDateKey</key><date>$(ago 2)</date>
+<key>browserLastCleanDateKey</key><date>$(ago 1)</date>
+</dict></plist>
+PLIST
+cat > "$FIXTURE/root/proc/meminfo" <<'MEM'
+MemTotal:       16000000 kB
+MemFree:         2400000 kB
+MemAvailable:    6000000 kB
+Active:          6000000 kB
+Inactive:        4000000 kB
+MEM
+
+mkdir -p "$OUT"
+TESSALY_HOME="$FIXTURE/home" TESSALY_ROOT="$FIXTURE/root" HOME="$FIXTURE/home" \
+    xvfb-run -a -s "-screen 0 1280x800x24" "$BUILD_DIR/app/tessaly" --screenshot-dir "$OUT"
+echo "screenshots in $OUT"

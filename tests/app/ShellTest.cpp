@@ -1,0 +1,377 @@
+#include "app/AppDelegate.h"
+#include "app/HelpWindowController.h"
+#include "app/HomeViewController.h"
+#include "app/NoticeSheet.h"
+#include "app/PlaceholderViewController.h"
+#include "app/Sidebar.h"
+#include "model/CommonFunction.h"
+#include "model/SettingKeys.h"
+#include "model/StartupSteps.h"
+#include "model/ToolIndex.h"
+#include "platform/Paths.h"
+#include "platform/PropertyList.h"
+#include "tests/app/QtEnvironment.h"
+#include "tests/support/TempTree.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextBrowser>
+#include <sys/stat.h>
+
+using namespace tessaly;
+using tessaly::test::GuiTest;
+using tessaly::test::settle;
+
+namespace {
+
+struct Shell {
+    AppDelegate app;
+    explicit Shell(int switchMs = 0) {
+        app.setSwitchDuration(switchMs);
+        app.show();
+        app.awakeFromNib();
+        settle();
+    }
+    PlaceholderViewController* placeholder(std::int64_t toolIndex) {
+        return qobject_cast<PlaceholderViewController*>(
+            app.getVC(AppDelegate::resetCellIndex(toolIndex)));
+    }
+};
+
+QStringList menuTitles(QMenu* menu) {
+    QStringList titles;
+    for (QAction* a : menu->actions())
+        if (!a->isSeparator())
+            titles << a->text();
+    return titles;
+}
+
+} // namespace
+
+using ShellStartup = GuiTest;
+
+TEST_F(ShellStartup, WritesInfoPlistAndTheStartKeys) {
+    defaults().setBool(keys::PlaySound, false);
+    Shell shell;
+    auto info = plist::readFile(
+        paths::join(paths::homePath(), "Library/Application Support/Vellmo/info.plist"));
+    ASSERT_TRUE(info && info->dict());
+    EXPECT_EQ(info->stringForKey("mainPath"), paths::executablePath());
+    EXPECT_EQ(defaults().integerForKey(keys::FirstRun), 1);
+    EXPECT_TRUE(defaults().dateForKey(keys::lastCleanDateKey).has_value());
+    EXPECT_TRUE(defaults().boolForKey(keys::firstRunKey)); // home screen shown once
+    struct stat st {};
+    ASSERT_EQ(::stat(paths::homePath().c_str(), &st), 0);
+    EXPECT_EQ(settings().blockSize.load(), static_cast<std::int32_t>(st.st_blksize));
+    EXPECT_FALSE(settings().playSound.load());
+    EXPECT_TRUE(settings().needClean.load());
+    EXPECT_FALSE(settings().isRetina.load());
+
+    EXPECT_EQ(shell.app.windowTitle(), "Vellmo");
+    EXPECT_TRUE(shell.app.first());
+    EXPECT_EQ(shell.app.selected(), 0);
+    ASSERT_NE(shell.app.currentVC(), nullptr);
+    EXPECT_EQ(shell.app.currentVC()->index, tool::Home);
+    EXPECT_TRUE(shell.app.sidebar()->row(0)->isSelected());
+    // Only the home screen exists after start-up.
+    for (std::int64_t t = 1; t < 10; ++t)
+        EXPECT_EQ(shell.app.existingScreen(t), nullptr) << t;
+}
+
+TEST_F(ShellStartup, CleanedTotalIsKeptAcrossRestarts) {
+    {
+        Shell shell;
+        shell.app.addCleanTotle(1'000'000);
+        shell.app.addCleanTotle(234);
+        EXPECT_EQ(shell.app.cleanTotle(), 1'000'234);
+    }
+    // Written to the file at once: a fresh reader of the same file sees it.
+    UserDefaults reread(defaults().path());
+    EXPECT_EQ(reread.integerForKey(keys::totleCleanKey), 1'000'234);
+    Shell again;
+    EXPECT_EQ(again.app.cleanTotle(), 1'000'234);
+    EXPECT_TRUE(again.app.sidebar()->cleanTotalText().contains(
+        QString::fromStdString(CommonFunction::getSizeString(1'000'234))));
+}
+
+TEST_F(ShellStartup, MenusCarryTheirTitles) {
+    Shell shell;
+    QStringList menus;
+    for (QAction* a : shell.app.menuBar()->actions())
+        menus << a->text();
+    EXPECT_EQ(menus, (QStringList{"Tessaly", "Editor", "View", "Window", "Help"}));
+    EXPECT_EQ(menuTitles(shell.app.viewMenu()),
+              (QStringList{"System Cleanup", "System Security", "Browser Cleanup", "Uninstaller",
+                           "Duplicates Finder", "Old Files Finder", "Eraser", "Alias Finder",
+                           "Memory Optimization", "Enter Full Screen"}));
+    QStringList appMenu = menuTitles(shell.app.menuBar()->actions()[0]->menu());
+    for (const char* t :
+         {"About Tessaly", "Preferences…", "Services", "Hide Tessaly", "Hide Others", "Show All",
+          "Quit Tessaly", "Check For Updates", "Uninstall"})
+        EXPECT_TRUE(appMenu.contains(t)) << t;
+    EXPECT_EQ(menuTitles(shell.app.menuBar()->actions()[3]->menu()),
+              (QStringList{"Show Main Window", "Minimize", "Zoom", "Bring All to Front"}));
+    EXPECT_EQ(menuTitles(shell.app.menuBar()->actions()[4]->menu()),
+              (QStringList{"Tessaly Help", "Feedback"}));
+}
+
+using ShellNavigation = GuiTest;
+
+TEST_F(ShellNavigation, RowsMapToToolScreensCreatedOnceAndKept) {
+    Shell shell;
+    const char* titles[10] = {
+        "Home",         "System Cleanup",     "System Security",  "Browser Cleanup",
+        "Uninstaller",  "Duplicates Finder",  "Old Files Finder", "Eraser",
+        "Alias Finder", "Memory Optimization"};
+    for (int row = 0; row < 10; ++row) {
+        EXPECT_EQ(shell.app.sidebar()->row(row)->title(), titles[row]) << row;
+        ToolBaseViewController* screen = shell.app.getVC(row);
+        ASSERT_NE(screen, nullptr);
+        EXPECT_EQ(screen->index, AppDelegate::resetIndex(row)) << row;
+        EXPECT_EQ(shell.app.getVC(row), screen) << "created once";
+        EXPECT_EQ(AppDelegate::resetCellIndex(screen->index), row);
+    }
+    EXPECT_EQ(shell.app.getVC(10), nullptr);
+    EXPECT_EQ(shell.placeholder(tool::Eraser)->notice(),
+              "Eraser comes in a later version of Tessaly.");
+
+    // Visiting every screen keeps each one; exit is called on leaving.
+    for (int row = 1; row < 10; ++row) {
+        shell.app.tableViewSelectionDidChange(row);
+        EXPECT_EQ(shell.app.currentVC(), shell.app.getVC(row));
+        EXPECT_EQ(shell.app.selected(), row);
+        EXPECT_FALSE(shell.app.currentVC()->comeHome);
+    }
+    EXPECT_EQ(shell.placeholder(tool::SystemCleanup)->exitCount(), 1);
+    shell.app.backHome();
+    EXPECT_EQ(shell.app.currentVC()->index, tool::Home);
+    EXPECT_TRUE(shell.app.currentVC()->comeHome);
+    EXPECT_TRUE(shell.app.sidebar()->row(0)->isSelected());
+    EXPECT_FALSE(shell.app.sidebar()->row(9)->isSelected());
+}
+
+TEST_F(ShellNavigation, SelectingTheSelectedRowDoesNothing) {
+    Shell shell;
+    shell.app.tableViewSelectionDidChange(7); // Eraser
+    auto* eraser = shell.placeholder(tool::Eraser);
+    ASSERT_EQ(eraser->startCount(), 1);
+    eraser->comeHome = true;
+
+    shell.app.tableViewSelectionDidChange(7);
+    shell.app.startTool(tool::Eraser);
+    shell.app.onEraser();
+    shell.app.viewMenu()->actions()[6]->trigger(); // "Eraser"
+    shell.app.tableViewSelectionDidChange(12);     // no such row
+    EXPECT_EQ(eraser->startCount(), 1);
+    EXPECT_EQ(eraser->exitCount(), 0);
+    EXPECT_TRUE(eraser->comeHome); // untouched
+    EXPECT_EQ(shell.app.selected(), 7);
+}
+
+TEST_F(ShellNavigation, ArrowKeysAndClicksOnTheSidebarSelectRows) {
+    Shell shell;
+    QTest::keyClick(shell.app.sidebar(), Qt::Key_Down);
+    QTest::keyClick(shell.app.sidebar(), Qt::Key_Down);
+    EXPECT_EQ(shell.app.selected(), 2);
+    EXPECT_EQ(shell.app.currentVC()->index, tool::SystemSecurity);
+    QTest::keyClick(shell.app.sidebar(), Qt::Key_Up);
+    EXPECT_EQ(shell.app.currentVC()->index, tool::SystemCleanup);
+    QTest::mouseClick(shell.app.sidebar()->row(9), Qt::LeftButton);
+    EXPECT_EQ(shell.app.currentVC()->index, tool::MemoryOptimization);
+    QTest::keyClick(shell.app.sidebar(), Qt::Key_Down); // past the last row
+    EXPECT_EQ(shell.app.selected(), 9);
+}
+
+TEST_F(ShellNavigation, StartToolAndViewMenuSetComeHomeDifferently) {
+    Shell shell;
+    shell.app.startTool(tool::AliasFinder);
+    EXPECT_EQ(shell.app.selected(), 8);
+    EXPECT_TRUE(shell.app.currentVC()->comeHome);
+
+    auto* old = shell.placeholder(tool::OldFilesFinder);
+    old->comeHome = true;
+    shell.app.onLargeup(); // View menu: comeHome left as it was
+    EXPECT_EQ(shell.app.currentVC(), old);
+    EXPECT_EQ(shell.app.selected(), 6);
+    EXPECT_TRUE(old->comeHome);
+    EXPECT_TRUE(shell.app.sidebar()->row(6)->isSelected());
+}
+
+TEST_F(ShellNavigation, TheSwitchAnimatesWithTheSidebarDisabled) {
+    Shell shell(400);
+    QSignalSpy finished(&shell.app, &AppDelegate::switchFinished);
+    shell.app.tableViewSelectionDidChange(4);
+    auto* target = shell.app.getVC(4);
+    EXPECT_TRUE(shell.app.isSwitching());
+    EXPECT_FALSE(shell.app.sidebar()->isEnabled());
+    EXPECT_FALSE(shell.app.viewMenu()->actions()[0]->isEnabled());
+    EXPECT_EQ(shell.app.currentVC()->index, tool::Home);  // not yet
+    EXPECT_EQ(target->y(), shell.app.getVC(0)->height()); // comes from below
+
+    shell.app.tableViewSelectionDidChange(2); // refused during the switch
+    EXPECT_EQ(shell.app.selected(), 4);
+
+    ASSERT_TRUE(finished.wait(5000));
+    EXPECT_FALSE(shell.app.isSwitching());
+    EXPECT_TRUE(shell.app.sidebar()->isEnabled());
+    EXPECT_TRUE(shell.app.viewMenu()->actions()[0]->isEnabled());
+    EXPECT_EQ(shell.app.currentVC(), target);
+    EXPECT_EQ(target->pos(), QPoint(0, 0));
+    EXPECT_FALSE(shell.app.getVC(0)->isVisible());
+
+    // Back to a lower index: the home screen comes from above.
+    shell.app.backHome();
+    EXPECT_EQ(shell.app.getVC(0)->y(), -target->height());
+    ASSERT_TRUE(finished.wait(5000));
+    EXPECT_EQ(shell.app.currentVC()->index, tool::Home);
+}
+
+TEST_F(ShellNavigation, SidebarMarksOfARun) {
+    Shell shell;
+    SidebarRow* browser = shell.app.sidebar()->row(3);
+    shell.app.startRotateAnimi(tool::BrowserCleanup);
+    EXPECT_TRUE(browser->spinnerVisible());
+    shell.app.stopRotateAnimi(tool::BrowserCleanup, 42);
+    EXPECT_FALSE(browser->spinnerVisible());
+    EXPECT_EQ(browser->label(), "42 Items");
+
+    SidebarRow* system = shell.app.sidebar()->row(1);
+    shell.app.startRotateAnimi(tool::SystemCleanup);
+    shell.app.stopRotateAnimi(tool::SystemCleanup, 3'400'000);
+    EXPECT_EQ(system->label(), QString::fromStdString(CommonFunction::getSizeString(3'400'000)));
+    shell.app.stopRotateAnimi(tool::SystemCleanup, 0);
+    EXPECT_TRUE(system->doneMarkVisible());
+    EXPECT_EQ(system->label(), "");
+
+    SidebarRow* security = shell.app.sidebar()->row(2);
+    shell.app.startRotateAnimi(tool::SystemSecurity);
+    shell.app.stopRotateAnimi(tool::SystemSecurity);
+    EXPECT_TRUE(security->doneMarkVisible());
+    shell.app.resetCell(tool::SystemSecurity);
+    EXPECT_FALSE(security->doneMarkVisible());
+    EXPECT_FALSE(security->spinnerVisible());
+}
+
+using ShellExclusion = GuiTest;
+
+TEST_F(ShellExclusion, NoToolStartsWhileMemoryIsFreed) {
+    Shell shell;
+    auto* system = shell.placeholder(tool::SystemCleanup);
+    // Screens not created yet count as idle.
+    EXPECT_FALSE(shell.app.isDoingMemory());
+    EXPECT_FALSE(shell.app.isDoingWork());
+    EXPECT_TRUE(system->mayStartWork());
+    EXPECT_EQ(system->currentNotice(), nullptr);
+
+    shell.placeholder(tool::MemoryOptimization)->isDoing = true;
+    EXPECT_TRUE(shell.app.isDoingMemory());
+    EXPECT_FALSE(shell.app.isDoingWork()); // memory does not count as file work
+    EXPECT_FALSE(system->mayStartWork());
+    NoticeSheet* sheet = system->currentNotice();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->title(), "Notice");
+    EXPECT_EQ(sheet->text(), "Memeory is freeing, do other task will become every slow");
+    EXPECT_EQ(sheet->size(), QSize(420, 153));
+    EXPECT_EQ(sheet->findChild<QPushButton*>()->text(), "Cancel");
+    EXPECT_FALSE(shell.placeholder(tool::SystemSecurity)->mayStartWork());
+}
+
+TEST_F(ShellExclusion, MemoryDoesNotStartWhileFilesAreWorkedOn) {
+    Shell shell;
+    auto* memory = shell.placeholder(tool::MemoryOptimization);
+    // System Security is not consulted.
+    shell.placeholder(tool::SystemSecurity)->isDoing = true;
+    EXPECT_TRUE(memory->mayStartWork());
+
+    shell.placeholder(tool::Uninstaller)->isDoing = true;
+    EXPECT_TRUE(shell.app.isDoingWork());
+    EXPECT_FALSE(memory->mayStartWork());
+    ASSERT_NE(memory->currentNotice(), nullptr);
+    EXPECT_EQ(memory->currentNotice()->text(),
+              "File is scaning or cleaning, memory free will make app become every slow");
+
+    memory->showAlertMessage();
+    EXPECT_EQ(memory->currentNotice()->title(), "Select file to continue");
+    EXPECT_EQ(memory->currentNotice()->text(),
+              "Standbox limit, Please must be select Macintosh HD to continue!");
+}
+
+using ShellHandOver = GuiTest;
+
+TEST_F(ShellHandOver, SwitchesToTheToolFirstThenHandsThePathsOver) {
+    Shell shell;
+    shell.app.tableViewSelectionDidChange(8); // Alias Finder
+    shell.app.addFileFromFinder({"/tmp/a.txt", "/tmp/b"});
+    EXPECT_EQ(shell.app.selected(), 7);
+    auto* eraser = shell.placeholder(tool::Eraser);
+    EXPECT_EQ(shell.app.currentVC(), eraser);
+    EXPECT_EQ(eraser->files(), (QStringList{"/tmp/a.txt", "/tmp/b"}));
+
+    shell.app.AddDirForOld({"/tmp/old"});
+    EXPECT_EQ(shell.app.currentVC()->index, tool::OldFilesFinder);
+    shell.app.AddDirForDuplicate({"/tmp/dup"});
+    EXPECT_EQ(shell.app.currentVC()->index, tool::DuplicatesFinder);
+    EXPECT_EQ(shell.placeholder(tool::DuplicatesFinder)->files(), QStringList{"/tmp/dup"});
+}
+
+TEST_F(ShellHandOver, AHandOverDuringASwitchWaitsForIt) {
+    Shell shell(400);
+    QSignalSpy finished(&shell.app, &AppDelegate::switchFinished);
+    shell.app.tableViewSelectionDidChange(1);
+    shell.app.AddDirForDuplicate({"/tmp/d"});
+    ASSERT_TRUE(finished.wait(5000)); // the sidebar switch
+    if (shell.app.currentVC()->index != tool::DuplicatesFinder) {
+        ASSERT_TRUE(finished.wait(5000)); // then the hand-over's own
+    }
+    EXPECT_EQ(shell.app.selected(), 5);
+    EXPECT_EQ(shell.placeholder(tool::DuplicatesFinder)->files(), QStringList{"/tmp/d"});
+}
+
+using HelpWindow = GuiTest;
+
+TEST_F(HelpWindow, AFailedLoadShowsTheWarningAndReloadRetries) {
+    test::TempTree tree;
+    HelpWindowController help;
+    help.setPagePath(QString::fromStdString(tree.path("missing.html")));
+    help.show();
+    QSignalSpy done(&help, &HelpWindowController::loadFinished);
+    help.reload();
+    EXPECT_TRUE(help.loadingMark()->isVisible());
+    ASSERT_TRUE(done.wait(5000));
+    EXPECT_FALSE(done.takeFirst().at(0).toBool());
+    EXPECT_FALSE(help.loaded());
+    EXPECT_TRUE(help.warning()->isVisible());
+    EXPECT_EQ(help.warning()->text(), "Help page load failed");
+    EXPECT_TRUE(help.reloadButton()->isVisible());
+    EXPECT_FALSE(help.page()->isVisible());
+
+    tree.file("missing.html", "<h1>Tessaly Help</h1>");
+    help.reloadButton()->click();
+    ASSERT_TRUE(done.wait(5000));
+    EXPECT_TRUE(done.takeFirst().at(0).toBool());
+    EXPECT_TRUE(help.loaded());
+    EXPECT_TRUE(help.page()->isVisible());
+    EXPECT_FALSE(help.warning()->isVisible());
+    EXPECT_TRUE(help.page()->toPlainText().contains("Tessaly Help"));
+
+    // Once loaded, reload does nothing.
+    help.reload();
+    EXPECT_FALSE(help.loading());
+}
+
+TEST_F(HelpWindow, TheShippedPageLoads) {
+    Shell shell;
+    shell.app.onHelp();
+    ASSERT_NE(shell.app.helpWindow(), nullptr);
+    QSignalSpy done(shell.app.helpWindow(), &HelpWindowController::loadFinished);
+    ASSERT_TRUE(done.wait(5000));
+    EXPECT_TRUE(shell.app.helpWindow()->loaded());
+    HelpWindowController* first = shell.app.helpWindow();
+    shell.app.onHelp();
+    EXPECT_EQ(shell.app.helpWindow(), first); // created once
+}

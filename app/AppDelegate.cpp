@@ -1,5 +1,7 @@
 #include "app/AppDelegate.h"
 
+#include "ScanCode/uninstall/SearchApplications.h"
+
 #include "app/AppSeams.h"
 #include "app/HelpWindowController.h"
 #include "app/HomeViewController.h"
@@ -156,7 +158,7 @@ void AppDelegate::awakeFromNib() {
     cleanTotle_ = core.cleanTotle;
     showCleanTotal();
     setWindowTitle("Vellmo");
-    seams::startApplicationCatalogueScan();
+    SearchApplications::shareSearchApplications().searchApplications();
     qreal ratio = windowHandle() ? windowHandle()->devicePixelRatio() : devicePixelRatioF();
     settings.isRetina = ratio > 1.9;
 

@@ -2,9 +2,6 @@
 
 namespace tessaly::seams {
 
-// The catalogue engine is built separately; the merge calls its scan here.
-void startApplicationCatalogueScan() {}
-
 // The install report is part of the reports to the maker, built separately.
 void sendInstallReport() {}
 

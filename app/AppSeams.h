@@ -4,10 +4,6 @@
 // build yet. Each does nothing for now and is replaced when its part lands.
 namespace tessaly::seams {
 
-// Start-up: starts the application catalogue scan on a background queue so that
-// the Uninstaller and the leftover modules find it ready.
-void startApplicationCatalogueScan();
-
 // Start-up on the first start: sends the install report.
 void sendInstallReport();
 

@@ -1,11 +1,13 @@
 #include "app/PlaceholderViewController.h"
 
+#include "ScanCode/uninstall/SearchApplications.h"
 #include "app/Artwork.h"
 #include "model/ToolIndex.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace tessaly {
@@ -49,6 +51,24 @@ PlaceholderViewController::PlaceholderViewController(AppDelegate* d, std::int64_
     layout->addWidget(icon);
     layout->addWidget(title_);
     layout->addWidget(notice_);
+    if (i == tool::Uninstaller) {
+        // The application catalogue is built at start-up; its count shows once it is complete.
+        catalogue_ = new QLabel("Looking for installed applications...", this);
+        catalogue_->setObjectName("BottomHint");
+        catalogue_->setAlignment(Qt::AlignCenter);
+        layout->addWidget(catalogue_);
+        auto* poll = new QTimer(this);
+        poll->setInterval(400);
+        connect(poll, &QTimer::timeout, this, [this, poll] {
+            if (!SearchApplications::shareSearchApplications().done())
+                return;
+            poll->stop();
+            showCatalogueCount();
+        });
+        poll->start();
+        if (SearchApplications::shareSearchApplications().done())
+            showCatalogueCount();
+    }
     layout->addSpacing(12);
     layout->addWidget(filesTitle_);
     layout->addWidget(filesList_, 1);
@@ -80,6 +100,17 @@ QString PlaceholderViewController::title() const {
 
 QString PlaceholderViewController::notice() const {
     return notice_->text();
+}
+
+QString PlaceholderViewController::catalogueText() const {
+    return catalogue_ ? catalogue_->text() : QString();
+}
+
+void PlaceholderViewController::showCatalogueCount() {
+    const auto& engine = SearchApplications::shareSearchApplications();
+    catalogue_->setText(QString("%1 installed applications found, %2 of them removable.")
+                            .arg(engine.allApplications().size())
+                            .arg(engine.allApplicationsForUninstall().size()));
 }
 
 } // namespace tessaly

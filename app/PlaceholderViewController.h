@@ -20,6 +20,7 @@ public:
 
     QString title() const;
     QString notice() const;
+    QString catalogueText() const;
     const QStringList& files() const { return files_; }
     int startCount() const { return starts_; }
     int exitCount() const { return exits_; }
@@ -27,10 +28,13 @@ public:
     void exit() override { ++exits_; }
 
 private:
+    void showCatalogueCount();
+
     QWidget* top_;
     QWidget* bottom_;
     QLabel* title_;
     QLabel* notice_;
+    QLabel* catalogue_ = nullptr; // the Uninstaller's count of installed applications
     QLabel* filesTitle_;
     QListWidget* filesList_;
     QStringList files_;

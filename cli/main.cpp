@@ -1,4 +1,5 @@
 // tessaly-cli: the command-line twin of the application.
+#include "cli/AppsCommand.h"
 #include "cli/ExitCodes.h"
 #include "cli/StatusCommand.h"
 
@@ -15,6 +16,7 @@ int main(int argc, char** argv) {
 
     // One registration per command group.
     addStatusCommand(app);
+    addAppsCommand(app);
 
     try {
         app.parse(argc, argv);

@@ -1,3 +1,4 @@
+#include "ScanCode/uninstall/SearchApplications.h"
 #include "app/AppDelegate.h"
 #include "app/HelpWindowController.h"
 #include "app/HomeViewController.h"
@@ -374,4 +375,23 @@ TEST_F(HelpWindow, TheShippedPageLoads) {
     HelpWindowController* first = shell.app.helpWindow();
     shell.app.onHelp();
     EXPECT_EQ(shell.app.helpWindow(), first); // created once
+}
+
+using ShellCatalogue = GuiTest;
+
+TEST_F(ShellCatalogue, UninstallerScreenCountsTheInstalledApplications) {
+    test::TempTree root;
+    test::ScopedEnv rootEnv("TESSALY_ROOT", root.root());
+    for (const char* app : {"Applications/Safari.app", "Applications/Foo.app"}) {
+        root.dir(std::string(app) + "/Contents");
+        plist::writeFile(root.path(std::string(app) + "/Contents/Info.plist"),
+                         PlistValue(PlistValue::Dict{{"CFBundleIdentifier", "com.maker.app"}}),
+                         plist::Format::Binary);
+    }
+    Shell shell; // start-up starts the catalogue build
+    // Complete a build on this fixture before the screen is first opened.
+    SearchApplications::shareSearchApplications().buildCatalogue();
+    EXPECT_EQ(shell.placeholder(tool::Uninstaller)->catalogueText(),
+              "2 installed applications found, 1 of them removable.");
+    EXPECT_EQ(shell.placeholder(tool::Eraser)->catalogueText(), "");
 }

@@ -1,0 +1,261 @@
+#include "ScanCode/uninstall/SearchApplications.h"
+
+#include "ScanCode/uninstall/ApplicationWalk.h"
+#include "ScanCode/uninstall/BundleReader.h"
+#include "ScanCode/uninstall/DockPreferences.h"
+#include "ScanCode/uninstall/SystemApplications.h"
+#include "model/FolderWalk.h"
+#include "platform/DirectoryReader.h"
+#include "platform/FileAttributes.h"
+#include "platform/FileKinds.h"
+#include "platform/Paths.h"
+
+#include <algorithm>
+#include <cctype>
+#include <unordered_set>
+
+namespace tessaly {
+
+namespace {
+
+std::string lowercase(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+bool isInside(const std::string& path, const std::string& folder) {
+    return path == folder ||
+           (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+            path[folder.size()] == '/');
+}
+
+std::string userLibrary() {
+    return paths::join(paths::homePath(), "Library");
+}
+
+} // namespace
+
+SearchApplications& SearchApplications::shareSearchApplications() {
+    static SearchApplications* shared = new SearchApplications();
+    return *shared;
+}
+
+SearchApplications::SearchApplications()
+    : dockApps_(readDockApps()), appleApps_(systemApplicationNames()) {}
+
+SearchApplications::~SearchApplications() {
+    running_.wait();
+}
+
+std::vector<std::string> SearchApplications::searchScopes() {
+    return {paths::systemPath("/Applications"), paths::homePath(),
+            paths::systemPath("/Developer/Applications")};
+}
+
+void SearchApplications::setApplicationIndex(std::shared_ptr<ApplicationIndex> index) {
+    std::lock_guard<std::mutex> guard(lock_);
+    index_ = std::move(index);
+}
+
+void SearchApplications::searchApplications() {
+    running_.async([this] { buildCatalogue(); });
+}
+
+void SearchApplications::buildCatalogue() {
+    std::lock_guard<std::mutex> build(buildMutex_);
+    std::shared_ptr<ApplicationIndex> index;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        index = index_;
+    }
+    std::vector<std::string> scopes = searchScopes();
+    if (index) {
+        if (auto records = index->findApplications(scopes)) {
+            AppItemList items = itemsFromIndex(*records);
+            if (!items.empty()) {
+                publish(std::move(items));
+                setDone();
+                return;
+            }
+        }
+    }
+    AppItemList all;
+    std::unordered_set<std::string> seen;
+    walkForApplications(scopes, userLibrary(), [&](AppItemRef item) {
+        if (seen.insert(item->path).second)
+            all.push_back(std::move(item));
+    });
+    publish(std::move(all));
+    setDone();
+}
+
+AppItemList
+SearchApplications::itemsFromIndex(const std::vector<IndexedApplication>& records) const {
+    AppItemList items;
+    std::string library = userLibrary();
+    for (const IndexedApplication& record : records) {
+        // An application inside another application's bundle.
+        if (lowercase(paths::deletingExtension(record.path)).find(".app") != std::string::npos)
+            continue;
+        // Helpers and cached applications in the user's Library.
+        if (isInside(record.path, library))
+            continue;
+        auto item = std::make_shared<AppItem>();
+        item->path = record.path;
+        item->image = bundleIcon(record.path, readBundleInfo(record.path));
+        item->name = paths::lastComponent(record.path);
+        if (record.size)
+            item->size = *record.size == 0 ? directorySize(record.path) : *record.size;
+        item->version = record.version;
+        item->lastOpenDate = record.lastUsed;
+        if (!item->lastOpenDate) {
+            auto info = fileattr::entryInfo(record.path);
+            if (info.exists)
+                item->lastOpenDate = info.modified;
+        }
+        item->bundleID = record.bundleID;
+        item->executableString = record.displayName;
+        item->company = AppItem::companyFromIdentifier(record.bundleID);
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
+bool SearchApplications::isAppleApp(const std::string& nameWithoutExtension) const {
+    return std::find(appleApps_.begin(), appleApps_.end(), nameWithoutExtension) !=
+           appleApps_.end();
+}
+
+void SearchApplications::publish(AppItemList all) {
+    AppItemList offered;
+    for (const AppItemRef& item : all)
+        if (!isAppleApp(paths::deletingExtension(item->name)))
+            offered.push_back(item);
+    std::lock_guard<std::mutex> guard(lock_);
+    allTheApplicationPath_ = std::move(all);
+    apps_ = std::move(offered);
+}
+
+void SearchApplications::setDone() {
+    {
+        std::lock_guard<std::mutex> guard(waitMutex_);
+        done_ = true;
+    }
+    waitCv_.notify_all();
+}
+
+bool SearchApplications::done() const {
+    std::lock_guard<std::mutex> guard(waitMutex_);
+    return done_;
+}
+
+void SearchApplications::waitFinish() {
+    std::unique_lock<std::mutex> guard(waitMutex_);
+    bStop_ = false;
+    waitCv_.wait(guard, [this] { return done_ || bStop_; });
+}
+
+void SearchApplications::stopWait() {
+    {
+        std::lock_guard<std::mutex> guard(waitMutex_);
+        bStop_ = true;
+    }
+    waitCv_.notify_all();
+}
+
+AppItemList SearchApplications::allApplications() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return allTheApplicationPath_;
+}
+
+AppItemList SearchApplications::allApplicationsForUninstall() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return apps_;
+}
+
+std::optional<PlistValue::Array> SearchApplications::dockApps() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return dockApps_;
+}
+
+void SearchApplications::setDockApps(std::optional<PlistValue::Array> apps) {
+    std::lock_guard<std::mutex> guard(lock_);
+    dockApps_ = std::move(apps);
+}
+
+std::int64_t SearchApplications::directorySize(const std::string& path) {
+    return tessaly::directorySize(path);
+}
+
+AppItemList SearchApplications::searchKind(const std::vector<std::string>& folders,
+                                           const std::string& key, bool keepSystem) const {
+    AppItemList items;
+    for (const std::string& folder : folders) {
+        DirectoryReader reader(folder);
+        if (!reader.isOpen())
+            continue;
+        while (reader.next()) {
+            std::string name = reader.name();
+            if (reader.isSymlink() || paths::extension(name).find(key) == std::string::npos)
+                continue;
+            std::string path = paths::join(folder, name);
+            AppItemRef item =
+                appItemFromBundle(path, paths::deletingExtension(fileattr::displayName(path)));
+            if (item->isSystemApp && !keepSystem)
+                continue;
+            items.push_back(std::move(item));
+        }
+    }
+    return items;
+}
+
+void SearchApplications::searchPlugIns() {
+    std::string home = paths::homePath();
+    AppItemList found = searchKind({paths::join(home, "Library/Internet Plug-Ins"),
+                                    paths::systemPath("/Library/Internet Plug-Ins")},
+                                   "plugin", false);
+    std::lock_guard<std::mutex> guard(lock_);
+    plugins_ = std::move(found);
+}
+
+void SearchApplications::searchWidgets() {
+    std::string home = paths::homePath();
+    AppItemList found =
+        searchKind({paths::join(home, "Library/Widgets"), paths::systemPath("/Library/Widgets")},
+                   "wdgt", true);
+    std::lock_guard<std::mutex> guard(lock_);
+    widgets_ = std::move(found);
+}
+
+void SearchApplications::searchPreferences() {
+    std::string home = paths::homePath();
+    AppItemList found = searchKind({paths::systemPath("/Library/PreferencePanes"),
+                                    paths::join(home, "Library/PreferencePanes")},
+                                   "prefPane", false);
+    std::lock_guard<std::mutex> guard(lock_);
+    preferences_ = std::move(found);
+}
+
+void SearchApplications::searchApplicationsOther() {
+    searchPlugIns();
+    searchWidgets();
+    searchPreferences();
+}
+
+AppItemList SearchApplications::allPlugins() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return plugins_;
+}
+
+AppItemList SearchApplications::allWidgets() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return widgets_;
+}
+
+AppItemList SearchApplications::allPreferences() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return preferences_;
+}
+
+} // namespace tessaly

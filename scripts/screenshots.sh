@@ -36,6 +36,20 @@ cat > "$FIXTURE/home/.config/Tessaly/defaults.plist" <<PLIST
 <key>browserLastCleanDateKey</key><date>$(ago 1)</date>
 </dict></plist>
 PLIST
+# A few installed applications for the catalogue.
+for app in "Safari:com.apple.Safari" "Photo Editor:com.maker.photoeditor" "Notes Plus:org.notes.plus"; do
+    name=${app%%:*}
+    mkdir -p "$FIXTURE/root/Applications/$name.app/Contents/MacOS"
+    head -c 300000 /dev/zero > "$FIXTURE/root/Applications/$name.app/Contents/MacOS/main"
+    cat > "$FIXTURE/root/Applications/$name.app/Contents/Info.plist" <<PLIST
+<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict>
+<key>CFBundleIdentifier</key><string>${app#*:}</string>
+<key>CFBundleExecutable</key><string>main</string>
+<key>CFBundleShortVersionString</key><string>1.0</string>
+</dict></plist>
+PLIST
+done
 cat > "$FIXTURE/root/proc/meminfo" <<'MEM'
 MemTotal:       16000000 kB
 MemFree:         2400000 kB

@@ -11,6 +11,7 @@ PACKAGES=(
   xvfb xauth x11-apps
   clang libclang-rt-14-dev clang-format
   procps
+  pkexec
 )
 
 missing=()

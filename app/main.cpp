@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QTextStream>
 #include <QTimer>
+#include <optional>
 
 using namespace tessaly;
 
@@ -26,9 +27,40 @@ void applyHandOver(AppDelegate& app, const LaunchOptions& o) {
         app.AddDirForDuplicate(o.duplicates);
 }
 
+// Hands the request of this start to an instance that already runs. Done before
+// any window-system connection is made, so that a hand-over from a terminal or a
+// remote session works without a display. Returns the exit status when this start
+// ends here. Arguments meant for Qt itself make the parse fail; such a start goes
+// on to the full start-up, which knows them, unless there is no display to start on.
+std::optional<int> handOverEarly(int argc, char** argv) {
+    QStringList raw;
+    for (int i = 1; i < argc; ++i)
+        raw << QString::fromLocal8Bit(argv[i]);
+    if (raw.contains("--help") || raw.contains("-h"))
+        return std::nullopt;
+    LaunchOptions options = parseLaunchOptions(raw, QDir::currentPath());
+    if (!options.error.isEmpty()) {
+        bool display = qEnvironmentVariableIsSet("DISPLAY") ||
+                       qEnvironmentVariableIsSet("WAYLAND_DISPLAY") ||
+                       qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
+        if (display)
+            return std::nullopt;
+        QTextStream(stderr) << "tessaly: " << options.error << "\n" << launchUsage();
+        return 2;
+    }
+    if (!options.screenshotDir.isEmpty())
+        return std::nullopt;
+    SingleInstance instance;
+    if (instance.sendToRunning(encodeHandOver(options)))
+        return 0;
+    return std::nullopt;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (auto status = handOverEarly(argc, argv))
+        return *status;
     QApplication qapp(argc, argv);
     QApplication::setApplicationName("Tessaly");
     QApplication::setApplicationVersion(TESSALY_VERSION);

@@ -34,15 +34,8 @@ HomeViewController::HomeViewController(AppDelegate* d, QWidget* parent)
     showInfo_ = advice.showInfo;
     bFirst_ = advice.firstRun;
 
-    top_ = new QWidget(this); // moved into the top bar when shown
-    top_->hide();
+    top_ = makeTopView(kHomeTitle);
     top_->setObjectName("HomeTop");
-    auto* topTitle = new QLabel(kHomeTitle, top_);
-    topTitle->setObjectName("BarTitle");
-    auto* topLayout = new QHBoxLayout(top_);
-    topLayout->setContentsMargins(28, 0, 28, 0);
-    topLayout->addWidget(topTitle);
-    topLayout->addStretch(1);
 
     auto* welcome = new QLabel(kHomeWelcomeTitle, this);
     welcome->setObjectName("ScreenTitle");

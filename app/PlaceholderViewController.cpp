@@ -19,14 +19,7 @@ PlaceholderViewController::PlaceholderViewController(AppDelegate* d, std::int64_
     const QString name = QString::fromUtf8(info->title);
     setObjectName(QString("Screen-%1").arg(QString::fromUtf8(info->commandName)));
 
-    top_ = new QWidget(this); // moved into the top bar when shown
-    top_->hide();
-    auto* barTitle = new QLabel(name, top_);
-    barTitle->setObjectName("BarTitle");
-    auto* topLayout = new QHBoxLayout(top_);
-    topLayout->setContentsMargins(28, 0, 28, 0);
-    topLayout->addWidget(barTitle);
-    topLayout->addStretch(1);
+    top_ = makeTopView(name);
 
     auto* icon = new QLabel(this);
     icon->setPixmap(artwork::pixmap(QString::fromUtf8(info->sidebarNormal) + "-badge", 72));

@@ -4,6 +4,9 @@
 #include "app/NoticeSheet.h"
 #include "model/ToolIndex.h"
 
+#include <QHBoxLayout>
+#include <QLabel>
+
 namespace tessaly {
 
 ToolBaseViewController::ToolBaseViewController(AppDelegate* d, std::int64_t i, QWidget* parent)
@@ -53,6 +56,18 @@ bool ToolBaseViewController::mayStartWork() {
 
 NoticeSheet* ToolBaseViewController::currentNotice() const {
     return notice_;
+}
+
+QWidget* ToolBaseViewController::makeTopView(const QString& title) {
+    auto* top = new QWidget(this); // moved into the top bar when shown
+    top->hide();
+    auto* label = new QLabel(title, top);
+    label->setObjectName("BarTitle");
+    auto* layout = new QHBoxLayout(top);
+    layout->setContentsMargins(28, 0, 28, 0);
+    layout->addWidget(label);
+    layout->addStretch(1);
+    return top;
 }
 
 } // namespace tessaly

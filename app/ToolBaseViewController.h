@@ -47,6 +47,11 @@ public:
     // The sheet shown now, if any (tests and the screenshot run read it).
     NoticeSheet* currentNotice() const;
 
+protected:
+    // A screen's part for the shared top bar: its title on the left, hidden until
+    // the shell moves it into the bar.
+    QWidget* makeTopView(const QString& title);
+
 private:
     NoticeSheet* notice_ = nullptr;
 };

@@ -134,13 +134,7 @@ TEST_F(DaemonCommands, StopFlagsAreReadAndSetByName) {
 TEST_F(DaemonCommands, RemovalStopsBeforeTheNextPathAndFinishesTheCurrentOne) {
     // Folders of many files, so that removing each one takes a while.
     const int kFolders = 10, kFiles = 2000;
-    std::vector<std::string> folders;
-    for (int d = 0; d < kFolders; ++d) {
-        std::string dir = tree_.dir("rm/" + std::to_string(d));
-        for (int f = 0; f < kFiles; ++f)
-            std::ofstream(dir + "/" + std::to_string(f)) << "x";
-        folders.push_back(dir);
-    }
+    std::vector<std::string> folders = tree_.foldersOfFiles("rm", kFolders, kFiles);
     // Entries left in a folder, -1 once it is gone.
     auto left = [](const std::string& dir) {
         std::error_code ec;

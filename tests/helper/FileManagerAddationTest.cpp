@@ -180,13 +180,7 @@ TEST_F(HelperClient, AStoppedRemovalListsExactlyThePathsThatAreStillThere) {
     UserDefaults::standardUserDefaults().setBool(keys::installDeamon, true);
     startService();
     const int kFolders = 10, kFiles = 2000;
-    std::vector<std::string> folders;
-    for (int d = 0; d < kFolders; ++d) {
-        std::string dir = tree_.dir("rm/" + std::to_string(d));
-        for (int f = 0; f < kFiles; ++f)
-            std::ofstream(dir + "/" + std::to_string(f)) << "x";
-        folders.push_back(dir);
-    }
+    std::vector<std::string> folders = tree_.foldersOfFiles("rm", kFolders, kFiles);
     std::vector<std::string> notRemoved;
     bool reached = false;
     std::thread cleaner(

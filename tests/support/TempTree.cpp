@@ -63,6 +63,19 @@ std::string TempTree::sizedFile(const std::string& relative, std::uint64_t size,
     return p;
 }
 
+std::vector<std::string> TempTree::foldersOfFiles(const std::string& relative, int folders,
+                                                  int filesEach) const {
+    std::vector<std::string> made;
+    for (int d = 0; d < folders; ++d) {
+        std::string folder = relative + "/" + std::to_string(d);
+        dir(folder);
+        for (int f = 0; f < filesEach; ++f)
+            file(folder + "/" + std::to_string(f), "x");
+        made.push_back(path(folder));
+    }
+    return made;
+}
+
 std::string TempTree::symlink(const std::string& relative, const std::string& target) const {
     std::string p = path(relative);
     paths::makeDirectories(paths::deletingLastComponent(p));

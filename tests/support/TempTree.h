@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tessaly::test {
 
@@ -22,6 +23,10 @@ public:
     std::string file(const std::string& relative, const std::string& contents = {}) const;
     // Creates a file of exactly `size` bytes filled with `fill`.
     std::string sizedFile(const std::string& relative, std::uint64_t size, char fill = 'x') const;
+    // Creates `folders` folders named 0, 1, ... under `relative`, each holding
+    // `filesEach` one-byte files (slow to remove), and returns their full paths.
+    std::vector<std::string> foldersOfFiles(const std::string& relative, int folders,
+                                            int filesEach) const;
     // Creates a symbolic link at `relative` pointing to `target`.
     std::string symlink(const std::string& relative, const std::string& target) const;
 

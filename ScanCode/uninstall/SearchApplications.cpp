@@ -164,16 +164,6 @@ void SearchApplications::stopWait() {
     waitCv_.notify_all();
 }
 
-AppItemList SearchApplications::allApplications() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return allTheApplicationPath_;
-}
-
-AppItemList SearchApplications::allApplicationsForUninstall() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return apps_;
-}
-
 std::optional<PlistValue::Array> SearchApplications::dockApps() const {
     std::lock_guard<std::mutex> guard(lock_);
     return dockApps_;
@@ -188,8 +178,8 @@ std::int64_t SearchApplications::directorySize(const std::string& path) {
     return tessaly::directorySize(path);
 }
 
-AppItemList SearchApplications::searchKind(const std::vector<std::string>& folders,
-                                           const std::string& key, bool keepSystem) const {
+void SearchApplications::searchKind(const std::vector<std::string>& folders, const std::string& key,
+                                    bool keepSystem, AppItemList SearchApplications::*list) {
     AppItemList items;
     for (const std::string& folder : folders) {
         DirectoryReader reader(folder);
@@ -207,34 +197,31 @@ AppItemList SearchApplications::searchKind(const std::vector<std::string>& folde
             items.push_back(std::move(item));
         }
     }
-    return items;
+    std::lock_guard<std::mutex> guard(lock_);
+    this->*list = std::move(items);
+}
+
+AppItemList SearchApplications::snapshot(const AppItemList& list) const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return list;
 }
 
 void SearchApplications::searchPlugIns() {
-    std::string home = paths::homePath();
-    AppItemList found = searchKind({paths::join(home, "Library/Internet Plug-Ins"),
-                                    paths::systemPath("/Library/Internet Plug-Ins")},
-                                   "plugin", false);
-    std::lock_guard<std::mutex> guard(lock_);
-    plugins_ = std::move(found);
+    searchKind({paths::join(paths::homePath(), "Library/Internet Plug-Ins"),
+                paths::systemPath("/Library/Internet Plug-Ins")},
+               "plugin", false, &SearchApplications::plugins_);
 }
 
 void SearchApplications::searchWidgets() {
-    std::string home = paths::homePath();
-    AppItemList found =
-        searchKind({paths::join(home, "Library/Widgets"), paths::systemPath("/Library/Widgets")},
-                   "wdgt", true);
-    std::lock_guard<std::mutex> guard(lock_);
-    widgets_ = std::move(found);
+    searchKind(
+        {paths::join(paths::homePath(), "Library/Widgets"), paths::systemPath("/Library/Widgets")},
+        "wdgt", true, &SearchApplications::widgets_);
 }
 
 void SearchApplications::searchPreferences() {
-    std::string home = paths::homePath();
-    AppItemList found = searchKind({paths::systemPath("/Library/PreferencePanes"),
-                                    paths::join(home, "Library/PreferencePanes")},
-                                   "prefPane", false);
-    std::lock_guard<std::mutex> guard(lock_);
-    preferences_ = std::move(found);
+    searchKind({paths::systemPath("/Library/PreferencePanes"),
+                paths::join(paths::homePath(), "Library/PreferencePanes")},
+               "prefPane", false, &SearchApplications::preferences_);
 }
 
 void SearchApplications::searchApplicationsOther() {
@@ -243,19 +230,24 @@ void SearchApplications::searchApplicationsOther() {
     searchPreferences();
 }
 
+AppItemList SearchApplications::allApplications() const {
+    return snapshot(allTheApplicationPath_);
+}
+
+AppItemList SearchApplications::allApplicationsForUninstall() const {
+    return snapshot(apps_);
+}
+
 AppItemList SearchApplications::allPlugins() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return plugins_;
+    return snapshot(plugins_);
 }
 
 AppItemList SearchApplications::allWidgets() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return widgets_;
+    return snapshot(widgets_);
 }
 
 AppItemList SearchApplications::allPreferences() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return preferences_;
+    return snapshot(preferences_);
 }
 
 } // namespace tessaly

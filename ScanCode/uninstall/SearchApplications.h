@@ -77,8 +77,11 @@ private:
     AppItemList itemsFromIndex(const std::vector<IndexedApplication>& records) const;
     void publish(AppItemList all);
     void setDone();
-    AppItemList searchKind(const std::vector<std::string>& folders, const std::string& key,
-                           bool keepSystem) const;
+    // Lists one kind of bundle from the direct entries of the folders into *list.
+    void searchKind(const std::vector<std::string>& folders, const std::string& key,
+                    bool keepSystem, AppItemList SearchApplications::*list);
+    // A copy of a list, taken under the lock.
+    AppItemList snapshot(const AppItemList& list) const;
 
     mutable std::mutex lock_;
     AppItemList allTheApplicationPath_;

@@ -160,9 +160,9 @@ std::vector<int> QSVCleanManager::modulesToScan() const {
     }
     std::vector<int> out;
     for (int m : order) {
-        if (!moduleEnabled(m))
-            continue;
-        if (!filter.empty() && std::find(filter.begin(), filter.end(), m) == filter.end())
+        bool chosen = filter.empty() ? moduleEnabled(m)
+                                     : std::find(filter.begin(), filter.end(), m) != filter.end();
+        if (!chosen)
             continue;
         bool scannedElsewhere =
             m == AppLeftover || m == Language || m == Binary || m == iPhotoCache;

@@ -79,7 +79,8 @@ public:
     void setModuleEnabled(int module, bool enabled);
     // The modules the next scan runs, in queuing order (enabled, with a scanner).
     std::vector<int> modulesToScan() const;
-    // Limits the next scans to these modules (besides the switches); empty: no limit.
+    // Scans exactly these modules from now on, whatever the switches say (the
+    // command line names them); empty: the switches decide.
     void setModuleFilter(std::vector<int> modules);
 
     // Queues one task per enabled module and runs them; false when stopped

@@ -5,6 +5,7 @@
 #include <QPainterPath>
 #include <QScreen>
 #include <map>
+#include <string>
 
 namespace tessaly::artwork {
 
@@ -85,6 +86,27 @@ const std::map<QString, Style>& styles() {
         category("archier-icon", "archive-icon140", Glyph::Archive, QColor("#8d6e63"));
         category("app-image-icon", "app-image-icon(140)", Glyph::AppImage, QColor("#9b51e0"));
         category("other-files-icon", "other-files-icon(140)", Glyph::OtherFile, QColor("#7f8c9d"));
+        badge("chek", Glyph::Check, QColor("#27ae60"));
+        // System Cleanup modules: list icon, settings icon ("-set") and large icon ("(140)").
+        auto module = [&badge](const char* name, Glyph g, QColor c) {
+            badge(name, g, c);
+            badge((std::string(name) + "-set").c_str(), g, c);
+            badge((std::string(name) + "(140)").c_str(), g, c);
+        };
+        module("ios-software-update-icon", Glyph::Archive, QColor("#2d9cdb"));
+        module("iosphoto-cache-icon", Glyph::Picture, QColor("#f2994a"));
+        module("broken-login-icon", Glyph::Warning, QColor("#eb5757"));
+        module("system-log-icon", Glyph::Document, QColor("#7f8c9d"));
+        module("system-cache-icon", Glyph::Folder, QColor("#2f80ed"));
+        module("user-cache-icon", Glyph::Folder, QColor("#00a88f"));
+        module("user-log-icon", Glyph::Document, QColor("#9b51e0"));
+        module("iphoto-icon", Glyph::Picture, QColor("#27ae60"));
+        module("trash-icon", Glyph::Eraser, QColor("#8d6e63"));
+        module("mail-icon", Glyph::Document, QColor("#2d9cdb"));
+        module("binary-icon", Glyph::Chip, QColor("#f2994a"));
+        module("broken-preference-icon", Glyph::OtherFile, QColor("#eb5757"));
+        module("language1-icon", Glyph::Globe, QColor("#00a88f"));
+        badge("language-icon(140)", Glyph::Globe, QColor("#00a88f"));
         return t;
     }();
     return table;

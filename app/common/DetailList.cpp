@@ -176,8 +176,9 @@ void DetailList::fillItems() {
     const bool none = current_ < 0 || items_->topLevelItemCount() == 0;
     empty_->setText(current_ >= 0 ? source_->categoryInfo(current_).emptyText : QString());
     stack_->setCurrentWidget(none ? static_cast<QWidget*>(empty_) : items_);
-    selectAll_->setEnabled(!none);
-    deselectAll_->setEnabled(!none);
+    const bool enabled = selectAllEvery_ ? current_ >= 0 : !none;
+    selectAll_->setEnabled(enabled);
+    deselectAll_->setEnabled(enabled);
 }
 
 void DetailList::addChildren(QTreeWidgetItem* parent, const ItemPath& parentPath) {
@@ -301,7 +302,11 @@ void DetailList::onCategoryChanged(QTreeWidgetItem* item, int column) {
 void DetailList::selectAll() {
     if (!source_ || current_ < 0)
         return;
-    source_->setCategoryCheck(current_, true);
+    if (selectAllEvery_)
+        for (int c = 0; c < source_->categoryCount(); ++c)
+            source_->setCategoryCheck(c, true);
+    else
+        source_->setCategoryCheck(current_, true);
     refreshChecks();
     emit checksChanged();
 }
@@ -309,7 +314,11 @@ void DetailList::selectAll() {
 void DetailList::deselectAll() {
     if (!source_ || current_ < 0)
         return;
-    source_->setCategoryCheck(current_, false);
+    if (selectAllEvery_)
+        for (int c = 0; c < source_->categoryCount(); ++c)
+            source_->setCategoryCheck(c, false);
+    else
+        source_->setCategoryCheck(current_, false);
     refreshChecks();
     emit checksChanged();
 }

@@ -39,6 +39,9 @@ public:
     void setSource(DetailSource* source);
     void reload();
 
+    // "Select All" / "Deselect All" tick every category, not only the one shown.
+    void setSelectAllEveryCategory(bool every) { selectAllEvery_ = every; }
+
     void selectCategory(int category);
     int currentCategory() const { return current_; }
 
@@ -76,6 +79,7 @@ private:
     SortChoices choices_;
     int current_ = -1;
     bool updating_ = false;
+    bool selectAllEvery_ = false;
     QTreeWidget* categories_;
     QTreeWidget* items_;
     QLabel* empty_;

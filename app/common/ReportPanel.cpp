@@ -102,7 +102,14 @@ void ReportPanel::setTotal(const QString& total) {
 }
 
 void ReportPanel::setRows(const std::vector<ModuleReport>& lines, int maxRows) {
-    auto rows = foldRows(lines, maxRows);
+    showRows(foldRows(lines, maxRows));
+}
+
+void ReportPanel::setPreparedRows(const std::vector<ModuleReport>& lines) {
+    showRows(lines);
+}
+
+void ReportPanel::showRows(const std::vector<ModuleReport>& rows) {
     while (QLayoutItem* item = rowsLayout_->takeAt(0)) {
         delete item->widget();
         delete item;
@@ -117,8 +124,10 @@ void ReportPanel::setRows(const std::vector<ModuleReport>& lines, int maxRows) {
         dot->setStyleSheet(
             QString("background:%1;border-radius:5px;").arg(ShareChart::colorAt(i).name()));
         auto* name = new QLabel(QString::fromStdString(r.name), row);
-        auto* value =
-            new QLabel(QString::fromStdString(CommonFunction::getSizeString(r.size)), row);
+        const QString text = r.size > 0 || r.files == 0
+                                 ? QString::fromStdString(CommonFunction::getSizeString(r.size))
+                                 : QString("%1 Files").arg(r.files);
+        auto* value = new QLabel(text, row);
         value->setObjectName("ReportRowValue");
         auto* l = new QHBoxLayout(row);
         l->setContentsMargins(0, 0, 0, 0);

@@ -38,6 +38,9 @@ public:
     // Shows the chart and the rows of foldRows(lines, maxRows); each row reads its
     // name and its size as a size text.
     void setRows(const std::vector<ModuleReport>& lines, int maxRows = 5);
+    // Shows lines a tool has already folded and shared out, as they are (their own
+    // b); a line without size reads its file count.
+    void setPreparedRows(const std::vector<ModuleReport>& lines);
     // The completion variant: the chart and rows give way to the message.
     void showMessage(const QString& message);
 
@@ -53,6 +56,8 @@ public:
     const ShareChart* chart() const { return chart_; }
 
 private:
+    void showRows(const std::vector<ModuleReport>& rows);
+
     QLabel* title_;
     QLabel* headline_[3];
     QLabel* total_;

@@ -42,7 +42,9 @@ public:
     void stopWait();
     bool done() const;
     // Holds the catalogue as it is: no build replaces it until the lock goes away.
-    std::unique_lock<std::mutex> holdCatalogue() { return std::unique_lock<std::mutex>(buildMutex_); }
+    std::unique_lock<std::mutex> holdCatalogue() {
+        return std::unique_lock<std::mutex>(buildMutex_);
+    }
 
     AppItemList allApplications() const;
     AppItemList allApplicationsForUninstall() const;

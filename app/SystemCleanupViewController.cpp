@@ -230,7 +230,7 @@ void SystemCleanupViewController::scanClicked() {
     if (isDoing || !mayStartWork())
         return;
     isDoing = true;
-    stopRequested_ = false;
+    *stopRequested_ = false;
     if (delegate)
         delegate->startRotateAnimi(tool::SystemCleanup);
     progress_->setTitle(kTitle);
@@ -251,8 +251,8 @@ void SystemCleanupViewController::scanClicked() {
     show(Stage::Scanning);
 
     QSVCleanManager* e = &engine_;
-    GlobalQueue::async([e, this, alive = alive_] {
-        bool ran = e->waitDiscPath([e] { return e->scanDisk->stopped(); }) && e->scanDiskFile();
+    GlobalQueue::async([e, this, alive = alive_, stop = stopRequested_] {
+        bool ran = e->waitDiscPath([stop] { return stop->load(); }) && e->scanDiskFile();
         onMain(alive, [this, ran] { scanFinished(ran); });
     });
 }
@@ -269,7 +269,7 @@ void SystemCleanupViewController::onModuleDone(std::int64_t module) {
 
 void SystemCleanupViewController::stopClicked() {
     if (stage_ == Stage::Scanning) {
-        stopRequested_ = true;
+        *stopRequested_ = true;
         stop_->setEnabled(false);
         engine_.stopDiskScan();
     } else if (stage_ == Stage::Cleaning) {
@@ -279,7 +279,7 @@ void SystemCleanupViewController::stopClicked() {
 }
 
 void SystemCleanupViewController::scanFinished(bool ran) {
-    if (!ran || stopRequested_) {
+    if (!ran || *stopRequested_) {
         // Stopped: back to the start, nothing to report.
         isDoing = false;
         progress_->setProgress(0);

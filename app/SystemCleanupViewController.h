@@ -6,6 +6,7 @@
 #include "platform/NotificationCenter.h"
 
 #include <QString>
+#include <atomic>
 #include <functional>
 #include <map>
 
@@ -89,7 +90,7 @@ private:
     Stage stage_ = Stage::Idle;
     bool first_ = true; // the places are being prepared
     bool accessRequired_;
-    bool stopRequested_ = false;
+    std::shared_ptr<std::atomic<bool>> stopRequested_ = std::make_shared<std::atomic<bool>>(false);
     int animationMsec_ = 1000;
     std::function<QString()> chooser_;
     std::map<std::int64_t, int> rowOfModule_;

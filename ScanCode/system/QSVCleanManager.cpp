@@ -392,14 +392,12 @@ std::string QSVCleanManager::convertOkImageModule(std::int64_t module) {
 
 // ---- cleaning run ----
 
-CleanStepContext QSVCleanManager::stepContext() const {
+CleanStepContext QSVCleanManager::stepContext() {
     CleanStepContext context;
     context.stopClear = &stopClear;
     context.isRetina = env_.isRetina && env_.isRetina();
     context.loginItems = &env_.loginItems();
-    context.lipo = [this](const ScanItemList& items) {
-        return const_cast<QSVCleanManager*>(this)->lipo(items);
-    };
+    context.lipo = [this](const ScanItemList& items) { return lipo(items); };
     return context;
 }
 

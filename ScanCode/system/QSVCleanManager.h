@@ -125,7 +125,7 @@ public:
     void clearStop();
 
 private:
-    CleanStepContext stepContext() const;
+    CleanStepContext stepContext();
     void initSearchPathForCache();
     void initSearchPathForIOSPhotoCache();
     void initSearchPathForIOSSoftwareUpdates();

@@ -461,7 +461,10 @@ std::size_t QSVCleanManager::lipo(const ScanItemList& items) {
         if (!item->isCheck)
             continue;
         BundleInfo info = readBundleInfo(item->path);
-        if (info.executable.empty())
+        // The executable must be a plain name inside the bundle's Contents/MacOS:
+        // a damaged or hostile Info.plist must not lead the thinning elsewhere.
+        if (info.executable.empty() || info.executable == "." || info.executable == ".." ||
+            info.executable.find('/') != std::string::npos)
             continue;
         std::string executable = paths::join(item->path, "Contents/MacOS/" + info.executable);
         if (userMayChange(executable)) {

@@ -89,9 +89,15 @@ TEST(CleanRun, BinaryItemsAreThinnedAndLeaveTheList) {
     std::string mine = test::makeBundle(m.t, "home/Applications/Mine.app", "com.maker.mine");
     std::string theirs = test::makeBundle(m.t, "root/Applications/Theirs.app", "com.maker.theirs");
     std::string skipped = test::makeBundle(m.t, "root/Applications/Skip.app", "com.maker.skip");
+    // An executable name that climbs out of the bundle is never thinned.
+    std::string hostile = test::makeBundle(m.t, "home/Applications/Hostile.app", "com.maker.h");
+    PlistValue::Dict info;
+    info["CFBundleExecutable"] = "../../../../Mine.app/Contents/MacOS/main";
+    plist::writeFile(hostile + "/Contents/Info.plist", PlistValue(info), plist::Format::Xml);
     bool locked = !asRoot() && makeLocked(m.t, "root/Applications/Theirs.app/Contents/MacOS");
-    manager->scanDisk->finishScan({item(mine, 100), item(theirs, 200), item(skipped, 300, false)},
-                                  sysmodule::Binary);
+    manager->scanDisk->finishScan(
+        {item(mine, 100), item(theirs, 200), item(skipped, 300, false), item(hostile, 400)},
+        sysmodule::Binary);
     CleanReport report = manager->clearDiskFile();
     EXPECT_EQ(report.removeCount, 0); // thinning is not counted
     EXPECT_TRUE(manager->moduleItems(sysmodule::Binary)->empty());

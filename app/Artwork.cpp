@@ -5,6 +5,7 @@
 #include <QPainterPath>
 #include <QScreen>
 #include <map>
+#include <string>
 
 namespace tessaly::artwork {
 
@@ -23,7 +24,15 @@ enum class Glyph {
     Chip,
     Warning,
     Check,
-    Logo
+    Logo,
+    Folder,
+    Minus,
+    Note,
+    Picture,
+    Document,
+    Archive,
+    AppImage,
+    OtherFile
 };
 
 struct Style {
@@ -64,6 +73,40 @@ const std::map<QString, Style>& styles() {
         badge("iconWarning", Glyph::Warning, QColor("#f2c94c"));
         badge("done-mark", Glyph::Check, QColor("#27ae60"));
         badge("tessaly", Glyph::Logo, QColor("#2f80ed"));
+        badge("folder-icon", Glyph::Folder, QColor("#2d9cdb"));
+        badge("remove-row", Glyph::Minus, QColor("#eb5757"));
+        // File categories, with their large variants for reports.
+        auto category = [&badge](const char* name, const char* large, Glyph g, QColor c) {
+            badge(name, g, c);
+            badge(large, g, c);
+        };
+        category("media-icon", "media-icon140", Glyph::Note, QColor("#eb5757"));
+        category("pictures-icon", "pictures-icon(140)", Glyph::Picture, QColor("#f2994a"));
+        category("document-icon", "document-icon140", Glyph::Document, QColor("#2f80ed"));
+        category("archier-icon", "archive-icon140", Glyph::Archive, QColor("#8d6e63"));
+        category("app-image-icon", "app-image-icon(140)", Glyph::AppImage, QColor("#9b51e0"));
+        category("other-files-icon", "other-files-icon(140)", Glyph::OtherFile, QColor("#7f8c9d"));
+        badge("chek", Glyph::Check, QColor("#27ae60"));
+        // System Cleanup modules: list icon, settings icon ("-set") and large icon ("(140)").
+        auto module = [&badge](const char* name, Glyph g, QColor c) {
+            badge(name, g, c);
+            badge((std::string(name) + "-set").c_str(), g, c);
+            badge((std::string(name) + "(140)").c_str(), g, c);
+        };
+        module("ios-software-update-icon", Glyph::Archive, QColor("#2d9cdb"));
+        module("iosphoto-cache-icon", Glyph::Picture, QColor("#f2994a"));
+        module("broken-login-icon", Glyph::Warning, QColor("#eb5757"));
+        module("system-log-icon", Glyph::Document, QColor("#7f8c9d"));
+        module("system-cache-icon", Glyph::Folder, QColor("#2f80ed"));
+        module("user-cache-icon", Glyph::Folder, QColor("#00a88f"));
+        module("user-log-icon", Glyph::Document, QColor("#9b51e0"));
+        module("iphoto-icon", Glyph::Picture, QColor("#27ae60"));
+        module("trash-icon", Glyph::Eraser, QColor("#8d6e63"));
+        module("mail-icon", Glyph::Document, QColor("#2d9cdb"));
+        module("binary-icon", Glyph::Chip, QColor("#f2994a"));
+        module("broken-preference-icon", Glyph::OtherFile, QColor("#eb5757"));
+        module("language1-icon", Glyph::Globe, QColor("#00a88f"));
+        badge("language-icon(140)", Glyph::Globe, QColor("#00a88f"));
         return t;
     }();
     return table;
@@ -190,6 +233,79 @@ void drawGlyph(QPainter& p, Glyph g) {
         path.moveTo(7, 12.5);
         path.lineTo(10.5, 16);
         path.lineTo(17, 8.5);
+        break;
+    case Glyph::Folder:
+        path.moveTo(3.5, 7);
+        path.lineTo(9.5, 7);
+        path.lineTo(11.5, 9);
+        path.lineTo(20.5, 9);
+        path.lineTo(20.5, 19);
+        path.lineTo(3.5, 19);
+        path.closeSubpath();
+        break;
+    case Glyph::Minus:
+        path.moveTo(7, 12);
+        path.lineTo(17, 12);
+        break;
+    case Glyph::Note:
+        path.moveTo(9, 17);
+        path.lineTo(9, 6);
+        path.lineTo(18, 4);
+        path.lineTo(18, 15);
+        path.addEllipse(QPointF(7, 17), 2, 2);
+        path.addEllipse(QPointF(16, 15), 2, 2);
+        break;
+    case Glyph::Picture:
+        path.addRoundedRect(3.5, 5, 17, 14, 1.5, 1.5);
+        path.moveTo(3.5, 16);
+        path.lineTo(9, 11);
+        path.lineTo(13, 15);
+        path.lineTo(16, 12.5);
+        path.lineTo(20.5, 16.5);
+        path.addEllipse(QPointF(15.5, 8.5), 1.4, 1.4);
+        break;
+    case Glyph::Document:
+        path.moveTo(6, 3.5);
+        path.lineTo(14, 3.5);
+        path.lineTo(18.5, 8);
+        path.lineTo(18.5, 20.5);
+        path.lineTo(6, 20.5);
+        path.closeSubpath();
+        path.moveTo(14, 3.5);
+        path.lineTo(14, 8);
+        path.lineTo(18.5, 8);
+        path.moveTo(9, 12);
+        path.lineTo(15.5, 12);
+        path.moveTo(9, 15);
+        path.lineTo(15.5, 15);
+        break;
+    case Glyph::Archive:
+        path.addRoundedRect(4, 4, 16, 5, 1, 1);
+        path.moveTo(5.5, 9);
+        path.lineTo(5.5, 20);
+        path.lineTo(18.5, 20);
+        path.lineTo(18.5, 9);
+        path.moveTo(10, 12.5);
+        path.lineTo(14, 12.5);
+        break;
+    case Glyph::AppImage:
+        path.addRoundedRect(4, 4, 16, 16, 4, 4);
+        path.moveTo(8, 16);
+        path.lineTo(12, 7);
+        path.lineTo(16, 16);
+        path.moveTo(9.5, 13);
+        path.lineTo(14.5, 13);
+        break;
+    case Glyph::OtherFile:
+        path.moveTo(6, 3.5);
+        path.lineTo(14, 3.5);
+        path.lineTo(18.5, 8);
+        path.lineTo(18.5, 20.5);
+        path.lineTo(6, 20.5);
+        path.closeSubpath();
+        path.addEllipse(QPointF(9.5, 14), 0.8, 0.8);
+        path.addEllipse(QPointF(12.25, 14), 0.8, 0.8);
+        path.addEllipse(QPointF(15, 14), 0.8, 0.8);
         break;
     case Glyph::Logo:
         path.moveTo(6, 15);

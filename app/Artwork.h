@@ -7,7 +7,9 @@
 // The application's own drawings, painted at the size asked for, by image name:
 // the sidebar images ("home-normal", "sys-cleanup-click", ...), the home screen
 // icons ("home－sys－icon", ...), a badge of each sidebar drawing ("eraser-normal-badge"),
-// "iconWarning", "done-mark" and "tessaly".
+// "iconWarning", "done-mark", "tessaly", "folder-icon", "remove-row" and the file
+// categories ("media-icon", "pictures-icon", "document-icon", "archier-icon",
+// "app-image-icon", "other-files-icon", each with its large variant).
 namespace tessaly::artwork {
 
 QPixmap pixmap(const QString& name, int size);

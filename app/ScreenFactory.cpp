@@ -2,6 +2,7 @@
 
 #include "app/HomeViewController.h"
 #include "app/PlaceholderViewController.h"
+#include "app/SystemCleanupViewController.h"
 #include "model/ToolIndex.h"
 
 namespace tessaly {
@@ -11,6 +12,8 @@ ToolBaseViewController* createScreen(AppDelegate* delegate, std::int64_t toolInd
     switch (toolIndex) {
     case tool::Home:
         return new HomeViewController(delegate, parent);
+    case tool::SystemCleanup:
+        return new SystemCleanupViewController(delegate, parent);
     default:
         return new PlaceholderViewController(delegate, toolIndex, parent);
     }

@@ -2,6 +2,7 @@
 #include "cli/AppsCommand.h"
 #include "cli/ExitCodes.h"
 #include "cli/StatusCommand.h"
+#include "cli/SystemCommand.h"
 
 #include <CLI/CLI.hpp>
 #include <iostream>
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
     // One registration per command group.
     addStatusCommand(app);
     addAppsCommand(app);
+    addSystemCommand(app);
 
     try {
         app.parse(argc, argv);

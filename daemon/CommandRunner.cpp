@@ -4,9 +4,9 @@
 #include "daemon/FileOps.h"
 #include "daemon/HelperProtocol.h"
 #include "daemon/Launchctl.h"
-#include "daemon/Thinning.h"
 #include "platform/FileRemoval.h"
 #include "platform/Log.h"
+#include "platform/MachOFile.h"
 #include "platform/Paths.h"
 #include "platform/PropertyList.h"
 
@@ -242,7 +242,7 @@ bool CommandRunner::shredderFile(const std::string& path, bool one) {
 
 void CommandRunner::lipoSystemApp(const std::string& path) {
     if (allowedToChange(*safety_, path, "thinning", true))
-        thinToMachine(path, options_.lipoTool);
+        tessaly::macho::thinToMachine(path, options_.lipoTool);
 }
 
 void CommandRunner::lipoApp(std::vector<std::string> paths) {
@@ -258,7 +258,7 @@ void CommandRunner::lipo(const std::vector<std::string>& paths) {
 }
 
 std::string CommandRunner::getPCArchitecture() const {
-    return machineArchitecture();
+    return tessaly::macho::machineArchitecture();
 }
 
 void CommandRunner::launchUnload(const std::string& path) {

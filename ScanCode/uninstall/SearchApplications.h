@@ -41,6 +41,10 @@ public:
     void waitFinish();
     void stopWait();
     bool done() const;
+    // Holds the catalogue as it is: no build replaces it until the lock goes away.
+    std::unique_lock<std::mutex> holdCatalogue() {
+        return std::unique_lock<std::mutex>(buildMutex_);
+    }
 
     AppItemList allApplications() const;
     AppItemList allApplicationsForUninstall() const;

@@ -148,7 +148,7 @@ TEST_F(ShellNavigation, RowsMapToToolScreensCreatedOnceAndKept) {
         EXPECT_EQ(shell.app.selected(), row);
         EXPECT_FALSE(shell.app.currentVC()->comeHome);
     }
-    EXPECT_EQ(shell.placeholder(tool::SystemCleanup)->exitCount(), 1);
+    EXPECT_EQ(shell.placeholder(tool::BrowserCleanup)->exitCount(), 1);
     shell.app.backHome();
     EXPECT_EQ(shell.app.currentVC()->index, tool::Home);
     EXPECT_TRUE(shell.app.currentVC()->comeHome);
@@ -262,7 +262,8 @@ using ShellExclusion = GuiTest;
 
 TEST_F(ShellExclusion, NoToolStartsWhileMemoryIsFreed) {
     Shell shell;
-    auto* system = shell.placeholder(tool::SystemCleanup);
+    ToolBaseViewController* system =
+        shell.app.getVC(AppDelegate::resetCellIndex(tool::SystemCleanup));
     // Screens not created yet count as idle.
     EXPECT_FALSE(shell.app.isDoingMemory());
     EXPECT_FALSE(shell.app.isDoingWork());

@@ -1,13 +1,15 @@
 #pragma once
 
-// Thinning an executable to the machine's own processor: "/usr/bin/lipo" when
-// that tool exists, otherwise our own reading of Mach-O universal files.
+// Mach-O universal ("fat") files: which processor slices a file holds, and
+// thinning it down to one. The application's Binary cleaning and the privileged
+// service share this one reader.
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
-namespace dorn {
+namespace tessaly::macho {
 
 // The hardware machine name (uname's machine field, at most 100 bytes), such as "x86_64".
 std::string machineArchitecture();
@@ -16,6 +18,18 @@ std::string machineArchitecture();
 // ppc, ppc64); none when unknown.
 std::optional<std::uint32_t> machOCpuType(const std::string& machine);
 
+// One slice of a universal file, as its header lists it.
+struct FatSlice {
+    std::uint32_t cpuType = 0;
+    std::uint32_t cpuSubtype = 0;
+    std::uint64_t offset = 0;
+    std::uint64_t size = 0;
+};
+
+// The slices of a universal file; none when the file is not one (a plain Mach-O
+// file, a Java class file sharing the magic, anything malformed or unreadable).
+std::optional<std::vector<FatSlice>> readFatSlices(const std::string& path);
+
 // Replaces a universal (fat) Mach-O file by its slice for cpuType, in place
 // (through a temporary file renamed over it, keeping the file's mode). A file
 // that is not universal, is malformed or has no such slice is left unchanged.
@@ -23,8 +37,8 @@ std::optional<std::uint32_t> machOCpuType(const std::string& machine);
 bool thinUniversalFile(const std::string& path, std::uint32_t cpuType);
 
 // Thins the file to the machine's architecture: runs lipoTool with
-// path -thin ARCH -output path when it exists (its output is read and dropped,
-// its status not examined), otherwise thinUniversalFile.
+// path -thin ARCH -output path when it exists (its output is dropped, its status
+// not examined), otherwise thinUniversalFile. Blocks until done.
 void thinToMachine(const std::string& path, const std::string& lipoTool);
 
-} // namespace dorn
+} // namespace tessaly::macho

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "ScanCode/system/ScanDelegate.h"
+#include "ScanCode/system/SystemModules.h"
+#include "model/ScanInputObject.h"
+#include "platform/OperationQueue.h"
+
+#include <array>
+#include <atomic>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tessaly {
+
+class LoginItemManager;
+class SearchApplications;
+
+// "scanModuleFinish": posted on the main queue when a module's results are
+// stored; the object is the module identifier (std::int64_t).
+inline constexpr const char* scanModuleFinishNotification = "scanModuleFinish";
+
+// The System Cleanup scan scheduler: runs one task per module in parallel on its
+// queue and files each task's results under the task's module.
+class CacheScanner : public ScanDelegate {
+public:
+    using ResultStore = std::map<int, ScanItemListRef>;
+    // Builds the task of a module whose scanner is provided elsewhere (languages,
+    // binaries, leftovers, photo library).
+    using TaskFactory = std::function<std::shared_ptr<Operation>(
+        CacheScanner& scanner, const std::optional<std::string>& argument)>;
+
+    // catalogue: the application catalogue the scan waits for and holds while it
+    // runs; hasClean: whether a clean run has started since launch.
+    CacheScanner(SearchApplications& catalogue, std::function<bool()> hasClean);
+    ~CacheScanner() override;
+    CacheScanner(const CacheScanner&) = delete;
+    CacheScanner& operator=(const CacheScanner&) = delete;
+
+    // Task-adding operations: each queues one task for the next start. The ones
+    // whose scanner is provided elsewhere answer false and queue nothing while no
+    // factory is registered for their module.
+    void addFileScanTask(std::shared_ptr<std::vector<ScanInputObject>> places, int module);
+    void addBrokenLoginItemScanTask(LoginItemManager& manager);
+    bool addBinariesScanTask();
+    bool addLanguageScanTask();
+    bool addLeftOverScaner();
+    bool addiPhotoScanTask(const std::optional<std::string>& libraryPath);
+    // Any task built by the caller (tests, other task kinds).
+    void addTask(std::shared_ptr<Operation> task);
+
+    static void registerTaskFactory(int module, TaskFactory factory);
+    static bool hasTaskFactory(int module);
+
+    // Runs the queued tasks and blocks until all have ended. False when stopped
+    // before it began (while waiting for the application catalogue).
+    bool start();
+    // Stops the scan: releases a start waiting for the catalogue and cancels every
+    // queued or running task. Safe from another thread while start blocks.
+    void stop();
+    bool stopped() const { return bStop; }
+
+    void finishScan(ScanItemList items, int moudle) override;
+
+    bool bScanFinsh(int module) const;
+    // A copy of the store (the lists themselves are shared).
+    ResultStore data() const;
+    ScanItemListRef dataForModule(int module) const;
+    // Queued task count (for the next start).
+    std::size_t pendingTasks() const;
+
+private:
+    bool addRegistered(int module, const std::optional<std::string>& argument);
+
+    SearchApplications& catalogue_;
+    std::function<bool()> hasClean_;
+    OperationQueue queue;
+    std::vector<std::shared_ptr<Operation>> operations;
+    std::array<bool, sysmodule::Count> finish{};
+    ResultStore data_;
+    std::atomic<bool> bStop{false};
+    std::atomic<bool> waitingForCatalogue_{false};
+    mutable std::mutex lock_;
+    std::mutex startMutex_; // one start at a time
+};
+
+} // namespace tessaly

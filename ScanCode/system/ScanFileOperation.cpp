@@ -1,0 +1,128 @@
+#include "ScanCode/system/ScanFileOperation.h"
+
+#include "ScanCode/system/AppIconMatch.h"
+#include "ScanCode/system/CleanupPlaces.h"
+#include "ScanCode/system/SystemModules.h"
+#include "ScanCode/uninstall/SearchApplications.h"
+#include "model/FolderWalk.h"
+#include "platform/DirectoryReader.h"
+#include "platform/FileAttributes.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Paths.h"
+
+#include <exception>
+
+namespace tessaly {
+
+ScanFileOperation::ScanFileOperation(std::shared_ptr<std::vector<ScanInputObject>> places,
+                                     std::int32_t moduleId, ScanDelegate* scanDelegate,
+                                     SearchApplications* catalogue)
+    : inputObjs(std::move(places)), module(moduleId), delegate(scanDelegate),
+      catalogue_(catalogue) {}
+
+void ScanFileOperation::main() {
+    if (isCancelled())
+        return;
+    ScanItemList items;
+    try {
+        items = scanFiles();
+    } catch (const std::exception&) {
+        return; // ends silently, without delivery
+    }
+    if (delegate)
+        delegate->finishScan(std::move(items), module);
+}
+
+std::int64_t ScanFileOperation::entrySize(const std::string& path, bool isDir) const {
+    if (isDir)
+        return directorySize(path, [this] { return cancelled(); });
+    return fileattr::entryInfo(path).size;
+}
+
+void ScanFileOperation::addScanObj(ScanItemList& out, const std::string& path,
+                                   const std::string& name, std::int64_t fileSize, bool isCheck,
+                                   bool isDir) {
+    auto item = std::make_shared<ScaneOuputObject>();
+    item->path = path;
+    item->name = name;
+    item->fileSize = fileSize;
+    item->isCheck = isCheck;
+    item->isDir = isDir;
+    item->icon = scanItemIcon(module, path, name, applications_);
+    out.push_back(std::move(item));
+}
+
+void ScanFileOperation::addContainerItems(bool caches, ScanItemList& out) {
+    const CleanupLayout& layout = currentLayout();
+    std::string containers = paths::join(paths::homePath(), layout.containers);
+    DirectoryReader reader(containers);
+    if (!reader.isOpen())
+        return;
+    while (reader.next()) {
+        if (cancelled())
+            return;
+        std::string container = reader.name();
+        if (container.empty() || container[0] == '.')
+            continue;
+        std::string folder = paths::join(paths::join(containers, container),
+                                         caches ? layout.containerCaches : layout.containerLogs);
+        DirectoryReader entries(folder);
+        if (!entries.isOpen())
+            continue;
+        while (entries.next()) {
+            std::string name = entries.name();
+            if (name[0] == '.')
+                continue;
+            std::string path = paths::join(folder, name);
+            auto info = entries.info();
+            if (!info.exists)
+                continue;
+            bool isDir = info.isDirectory;
+            addScanObj(out, path, name, entrySize(path, isDir), true, isDir);
+        }
+    }
+}
+
+ScanItemList ScanFileOperation::scanFiles() {
+    if (catalogue_)
+        applications_ = catalogue_->allApplications();
+    ScanItemList out;
+    if (module == sysmodule::UserCache)
+        addContainerItems(true, out);
+    else if (module == sysmodule::UserLog)
+        addContainerItems(false, out);
+    const CleanupLayout& layout = currentLayout();
+    for (const ScanInputObject& place : inputObjs ? *inputObjs : std::vector<ScanInputObject>{}) {
+        if (cancelled())
+            break;
+        auto info = fileattr::entryInfo(place.path);
+        if (!info.exists)
+            continue;
+        if (!info.isDirectory) {
+            addScanObj(out, place.path, paths::lastComponent(place.path), info.size, place.isCheck,
+                       false);
+            continue;
+        }
+        DirectoryReader reader(place.path);
+        if (!reader.isOpen())
+            continue;
+        while (reader.next()) {
+            if (cancelled())
+                break;
+            std::string name = reader.name();
+            if (name[0] == '.' || isExcludedEntry(layout, module, name))
+                continue;
+            std::string path = paths::join(place.path, name);
+            NotificationCenter::defaultCenter().postOnMainQueue(pathUpdateNotification, path);
+            if (!place.key.empty() && name.find(place.key) == std::string::npos)
+                continue;
+            bool isDir = reader.isDirectory();
+            std::int64_t size = isDir ? entrySize(path, true) : reader.info().size;
+            addScanObj(out, path, name, size, place.isCheck, isDir);
+        }
+    }
+    sortUsing(out, [](const ScanItem& a, const ScanItem& b) { return a->compare(*b); });
+    return out;
+}
+
+} // namespace tessaly

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "app/common/DetailSource.h"
+
+#include <QString>
+#include <QWidget>
+#include <utility>
+#include <vector>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QStackedWidget;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace tessaly {
+
+// The detail list every tool shows after a scan: categories on the left, the
+// items of the selected category on the right as a tree (up to three levels)
+// with three-state boxes, "Select All" / "Deselect All", the sort choice shared
+// through the settings, and reveal in the file manager.
+//
+// Ticks are read and changed only through the DetailSource; after every change
+// the boxes of the category and of the items are read back from it. Clicking a
+// box that reads unticked asks the source to tick; clicking one that reads ticked
+// or mixed asks it to untick.
+class DetailList : public QWidget {
+    Q_OBJECT
+public:
+    // Sort choices: the drop-down label and the sort type it stands for.
+    using SortChoices = std::vector<std::pair<QString, std::int64_t>>;
+    static SortChoices defaultSortChoices(); // "Size", "Name", "Selection"
+
+    explicit DetailList(QWidget* parent = nullptr, SortChoices choices = defaultSortChoices());
+
+    // The source is not owned. Rebuilds both lists and keeps the selected category
+    // when it still exists.
+    void setSource(DetailSource* source);
+    void reload();
+
+    // "Select All" / "Deselect All" tick every category, not only the one shown.
+    void setSelectAllEveryCategory(bool every) { selectAllEvery_ = every; }
+
+    void selectCategory(int category);
+    int currentCategory() const { return current_; }
+
+    // The user's actions, also reachable from tests.
+    void clickCategory(int category);
+    void clickItem(const ItemPath& item);
+    void selectAll();
+    void deselectAll();
+    void setSort(std::int64_t type, bool ascending);
+    void revealItem(const ItemPath& item);
+
+    QTreeWidget* categoryTree() const { return categories_; }
+    QTreeWidget* itemTree() const { return items_; }
+    QTreeWidgetItem* treeItem(const ItemPath& item) const;
+    // The category's empty text while it is shown in place of the items, else empty.
+    QString emptyText() const;
+
+signals:
+    // After any tick change, so that the screen can update its totals.
+    void checksChanged();
+
+private:
+    void fillCategories();
+    void fillItems();
+    void addChildren(QTreeWidgetItem* parent, const ItemPath& parentPath);
+    void refreshChecks();
+    void refreshItem(QTreeWidgetItem* item);
+    void showSortChoice();
+    void onItemChanged(QTreeWidgetItem* item, int column);
+    void onCategoryChanged(QTreeWidgetItem* item, int column);
+    void showContextMenu(const QPoint& pos);
+    static ItemPath pathOf(const QTreeWidgetItem* item);
+
+    DetailSource* source_ = nullptr;
+    SortChoices choices_;
+    int current_ = -1;
+    bool updating_ = false;
+    bool selectAllEvery_ = false;
+    QTreeWidget* categories_;
+    QTreeWidget* items_;
+    QLabel* empty_;
+    QStackedWidget* stack_;
+    QComboBox* sortType_;
+    QComboBox* sortDirection_;
+    QPushButton* selectAll_;
+    QPushButton* deselectAll_;
+};
+
+} // namespace tessaly

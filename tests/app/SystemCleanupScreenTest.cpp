@@ -1,0 +1,251 @@
+// The System Cleanup screen on the offscreen platform, over an engine on a
+// fixture home: idle, scan, report, detailed results, clean and completion.
+#include "app/AppDelegate.h"
+#include "app/MainQueueBinding.h"
+#include "app/NoticeSheet.h"
+#include "app/PlaceholderViewController.h"
+#include "app/Sidebar.h"
+#include "app/SystemCleanupViewController.h"
+#include "app/common/DetailList.h"
+#include "app/common/ProgressList.h"
+#include "app/common/ReportPanel.h"
+#include "app/common/ToolStagePanel.h"
+#include "model/CleanFinish.h"
+#include "model/CommonFunction.h"
+#include "model/SettingKeys.h"
+#include "model/ToolIndex.h"
+#include "tests/ScanCode/system/SystemFixture.h"
+#include "tests/app/QtEnvironment.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+using namespace tessaly;
+using tessaly::test::GuiTest;
+
+namespace {
+
+QString sizeText(std::int64_t size) {
+    return QString::fromStdString(CommonFunction::getSizeString(size));
+}
+
+struct Screen {
+    AppDelegate app;
+    test::SystemMachine m;
+    std::unique_ptr<QSVCleanManager> engine;
+    std::unique_ptr<SystemCleanupViewController> screen;
+    std::vector<std::string> notes;
+    std::vector<CleanFinishInfo> finished;
+    ObserverToken all{
+        NotificationCenter::defaultCenter(),
+        NotificationCenter::defaultCenter().addObserver("", [this](const Notification& n) {
+            notes.push_back(n.name);
+            if (n.name == cleanFinishNotification)
+                finished.push_back(std::any_cast<CleanFinishInfo>(n.object));
+        })};
+
+    Screen() {
+        bindMainQueueToEventLoop(*qApp);
+        app.setSwitchDuration(0);
+        app.awakeFromNib();
+        m.t.sizedFile("home/.Trash/old.zip", 120000);
+        m.t.sizedFile("home/.Trash/keep.txt", 2000);
+        m.t.sizedFile("home/Library/Caches/com.maker.app/blob", 40000);
+        m.t.sizedFile("root/Library/Logs/install.log", 800);
+        m.buildCatalogue();
+        engine = m.manager();
+        screen = std::make_unique<SystemCleanupViewController>(&app, nullptr, engine.get());
+        screen->setAnimationScale(1);
+    }
+
+    bool waitFor(SystemCleanupViewController::Stage stage) {
+        return QTest::qWaitFor([&] { return screen->stage() == stage; }, 20000);
+    }
+    SidebarRow* sidebarRow() {
+        return app.sidebar()->row(
+            static_cast<int>(AppDelegate::resetCellIndex(tool::SystemCleanup)));
+    }
+    bool posted(const std::string& name) const {
+        return std::find(notes.begin(), notes.end(), name) != notes.end();
+    }
+    int category(const char* name) {
+        auto& s = screen->detailSource();
+        for (int c = 0; c < s.categoryCount(); ++c)
+            if (s.categoryInfo(c).name == name)
+                return c;
+        return -1;
+    }
+};
+
+} // namespace
+
+using SystemCleanupScreen = GuiTest;
+
+TEST_F(SystemCleanupScreen, ScanReviewCleanAndComplete) {
+    Screen s;
+    using Stage = SystemCleanupViewController::Stage;
+    auto* idle = s.screen->idlePanel();
+    EXPECT_EQ(idle->title(), "System Cleanup");
+    EXPECT_EQ(idle->description(),
+              "Clean up your system frequently and delete unwanted junk files to free up disk "
+              "space. Your Mac will run more smoothly.");
+    EXPECT_EQ(idle->promptText(), "Push \"Scan\" to start scan");
+
+    // Scanning: a row per module, the engine line, the sidebar spinner.
+    s.screen->scanClicked();
+    EXPECT_EQ(s.screen->stage(), Stage::Scanning);
+    EXPECT_TRUE(s.screen->isDoing);
+    EXPECT_TRUE(s.sidebarRow()->spinnerVisible());
+    EXPECT_EQ(s.screen->progressList()->rowCount(),
+              static_cast<int>(s.engine->modulesToScan().size()));
+    EXPECT_EQ(s.screen->progressList()->text(), "Initialize the engine...");
+    ASSERT_TRUE(s.waitFor(Stage::Report));
+    EXPECT_FALSE(s.screen->isDoing);
+    EXPECT_TRUE(s.posted(systemScanFinishNotification));
+
+    // The report.
+    const std::int64_t ticked = s.engine->totleSizeAllModule();
+    auto* report = s.screen->reportPanel();
+    EXPECT_EQ(report->headlines(),
+              (QStringList{"CAN BE SALFLY CLEANED AUTOMATICALLY", "Unneeded System Items Removal",
+                           "Review detailed scan to see the particular items Pallomar offers to "
+                           "remove"}));
+    EXPECT_EQ(report->total(), sizeText(ticked));
+    EXPECT_EQ(report->rowNames().first(), "Trash");
+    EXPECT_EQ(s.sidebarRow()->label(), sizeText(ticked));
+
+    // Detailed results: untick one item and one module, then clean.
+    s.screen->detailClicked();
+    EXPECT_EQ(s.screen->stage(), Stage::Details);
+    DetailList* list = s.screen->detailList();
+    int trash = s.category("Trash"), logs = s.category("System Log");
+    ASSERT_GE(trash, 0);
+    ASSERT_GE(logs, 0);
+    EXPECT_EQ(s.screen->detailSource().categoryInfo(trash).check, Qt::Checked);
+    list->clickCategory(logs); // ticked: unticks the module
+    EXPECT_EQ(s.screen->detailSource().categoryInfo(logs).check, Qt::Unchecked);
+    EXPECT_EQ(s.screen->detailSource().categoryInfo(logs).value, sizeText(800)); // dimmed total
+    EXPECT_TRUE(s.screen->detailSource().categoryInfo(logs).dimmed);
+    list->selectCategory(trash);
+    list->setSort(DataSource::Name, false); // A before Z
+    ASSERT_EQ(list->itemTree()->topLevelItemCount(), 2);
+    EXPECT_EQ(s.screen->detailSource().itemInfo(trash, {0}).name, "keep.txt");
+    list->clickItem({0});
+    EXPECT_EQ(s.screen->detailSource().categoryInfo(trash).check, Qt::PartiallyChecked);
+
+    // Deselect All and Select All work on every module.
+    list->deselectAll();
+    EXPECT_EQ(s.engine->totleIssueAllModule(), 0);
+    EXPECT_FALSE(s.screen->cleanButton()->isEnabled());
+    list->selectAll();
+    EXPECT_EQ(s.engine->totleSizeAllModule(), ticked);
+    list->clickCategory(logs);
+    list->selectCategory(trash);
+    list->clickItem({0});
+    const std::int64_t toClean = s.engine->totleSizeAllModule();
+    // Something no one can remove stays ticked after the clean.
+    s.engine->scanDisk->finishScan({test::item("/proc/version", 0)}, sysmodule::UserDownloads);
+
+    s.screen->cleanClicked();
+    EXPECT_EQ(s.screen->stage(), Stage::Cleaning);
+    EXPECT_TRUE(defaults().dateForKey(keys::systemLastCleanDateKey).has_value());
+    ASSERT_TRUE(s.waitFor(Stage::Details));
+    EXPECT_FALSE(s.m.t.exists("home/.Trash/old.zip"));
+    EXPECT_TRUE(s.m.t.exists("home/.Trash/keep.txt"));
+    EXPECT_TRUE(s.m.t.exists("root/Library/Logs/install.log"));
+    EXPECT_EQ(s.screen->lastReport().removeSize, toClean);
+    EXPECT_EQ(s.screen->summary(), "Cleaned:  " + sizeText(toClean));
+    EXPECT_EQ(s.app.cleanTotle(), toClean);
+    ASSERT_EQ(s.finished.size(), 1u);
+    EXPECT_EQ(s.finished[0].tool, tool::SystemCleanup);
+    EXPECT_EQ(std::any_cast<CleanReport>(s.finished[0].result).removeSize, toClean);
+    EXPECT_FALSE(s.sidebarRow()->spinnerVisible());
+    EXPECT_EQ(s.m.handedToHelper, std::vector<std::vector<std::string>>{{"/proc/version"}});
+    EXPECT_EQ(s.screen->detailSource().categoryInfo(s.category("User Downloads")).check,
+              Qt::Checked);
+
+    // What is left is cleaned too: nothing ticked remains, the completion panel shows.
+    list->selectAll();
+    s.engine->setCheck(sysmodule::UserDownloads, false);
+    const std::int64_t rest = s.engine->totleSizeAllModule();
+    s.screen->cleanClicked();
+    ASSERT_TRUE(s.waitFor(Stage::Completed));
+    EXPECT_EQ(s.screen->completionPanel()->headlines().first(), "Cleanup Completed");
+    EXPECT_EQ(s.screen->completionPanel()->message(),
+              sizeText(rest) +
+                  " of unneeded items were removed from your system and applications.");
+    s.screen->startOverClicked();
+    EXPECT_EQ(s.screen->stage(), Stage::Idle);
+    EXPECT_FALSE(s.sidebarRow()->doneMarkVisible());
+}
+
+TEST_F(SystemCleanupScreen, NothingFoundReportsCompletedScan) {
+    Screen s;
+    s.m.t.dir("empty");
+    for (int module = 0; module <= 12; ++module)
+        s.engine->setModuleEnabled(module, module == sysmodule::IOSSoftwareUpdates);
+    s.screen->scanClicked();
+    ASSERT_TRUE(s.waitFor(SystemCleanupViewController::Stage::Report));
+    EXPECT_EQ(s.screen->reportPanel()->headlines().first(), "Scan Completed");
+    EXPECT_EQ(s.screen->reportPanel()->message(), "No selected file can be remove");
+    s.screen->detailClicked();
+    int updates = s.category("IOS Software Updates");
+    ASSERT_GE(updates, 0);
+    EXPECT_EQ(s.screen->detailSource().categoryInfo(updates).icon, "chek");
+    EXPECT_TRUE(s.screen->detailSource().categoryInfo(updates).value.isEmpty());
+}
+
+TEST_F(SystemCleanupScreen, RefusedWhileMemoryIsFreedAndStoppable) {
+    Screen s;
+    auto* memory = qobject_cast<PlaceholderViewController*>(
+        s.app.getVC(AppDelegate::resetCellIndex(tool::MemoryOptimization)));
+    ASSERT_NE(memory, nullptr);
+    memory->isDoing = true;
+    s.screen->scanClicked();
+    EXPECT_EQ(s.screen->stage(), SystemCleanupViewController::Stage::Idle);
+    ASSERT_NE(s.screen->currentNotice(), nullptr);
+    EXPECT_EQ(s.screen->currentNotice()->title(), "Notice");
+    memory->isDoing = false;
+
+    // A stop while the engine waits for the application catalogue: back to idle,
+    // and the next scan runs.
+    test::SystemMachine other;
+    auto engine = other.manager(); // its catalogue is never built
+    SystemCleanupViewController screen(&s.app, nullptr, engine.get());
+    screen.setAnimationScale(1);
+    screen.scanClicked();
+    EXPECT_EQ(screen.stage(), SystemCleanupViewController::Stage::Scanning);
+    QTest::qWait(50);
+    screen.stopClicked();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return screen.stage() == SystemCleanupViewController::Stage::Idle; }, 20000));
+    EXPECT_FALSE(screen.isDoing);
+    other.buildCatalogue();
+    screen.scanClicked();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return screen.stage() == SystemCleanupViewController::Stage::Report; }, 20000));
+}
+
+TEST_F(SystemCleanupScreen, TheStartupDiskAccessStepWhereAPlatformNeedsIt) {
+    Screen s;
+    EXPECT_FALSE(SystemCleanupViewController::startupDiskAccessRequired());
+    settings().selectFile = false;
+    s.screen->setStartupDiskAccessRequired(true);
+    EXPECT_EQ(s.screen->idlePanel()->promptText(), "Select File to continue");
+    s.screen->setFolderChooser([] { return QString("/home"); });
+    s.screen->idlePanel()->scanButton()->click();
+    ASSERT_NE(s.screen->currentNotice(), nullptr);
+    EXPECT_EQ(s.screen->currentNotice()->text(), "Please Select Macintosh HD");
+    EXPECT_FALSE(settings().selectFile);
+    EXPECT_EQ(s.screen->stage(), SystemCleanupViewController::Stage::Idle);
+
+    s.screen->setFolderChooser([] { return QString("/"); });
+    s.screen->idlePanel()->scanButton()->click();
+    EXPECT_TRUE(settings().selectFile);
+    EXPECT_TRUE(defaults().hasKey(keys::searchLocationKey));
+    EXPECT_TRUE(s.posted(fileSelectNotification));
+    EXPECT_EQ(s.screen->idlePanel()->promptText(), "Push \"Scan\" to start scan");
+    settings().selectFile = false;
+}

@@ -1,0 +1,343 @@
+#include "app/common/DetailList.h"
+#include "app/common/FolderListPicker.h"
+#include "app/common/ProgressList.h"
+#include "app/common/ReportPanel.h"
+#include "app/common/RevealInFileManager.h"
+#include "app/common/ShareChart.h"
+#include "app/common/ToolStagePanel.h"
+#include "model/CommonFunction.h"
+#include "model/DataSource.h"
+#include "tests/app/QtEnvironment.h"
+#include "tests/support/TempTree.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDropEvent>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QUrl>
+#include <algorithm>
+
+using namespace tessaly;
+using tessaly::test::GuiTest;
+using tessaly::test::settle;
+
+namespace {
+
+// Two categories of groups with the duplicate tick rule: ticking a group ticks
+// every member but the last, unticking clears all. The second category is empty.
+class FakeGroups : public DetailSource {
+public:
+    struct Member {
+        QString name;
+        bool tick = false;
+    };
+    std::vector<std::vector<std::vector<Member>>> groups{
+        {{{"a1"}, {"a2"}, {"a3"}}, {{"b1"}, {"b2"}}}, {}};
+    int sorts = 0;
+
+    static Qt::CheckState state(std::size_t ticked, std::size_t all) {
+        if (ticked == 0)
+            return Qt::Unchecked;
+        return ticked == all ? Qt::Checked : Qt::PartiallyChecked;
+    }
+    std::size_t ticked(const std::vector<Member>& g) const {
+        return std::count_if(g.begin(), g.end(), [](const Member& m) { return m.tick; });
+    }
+
+    int categoryCount() const override { return static_cast<int>(groups.size()); }
+    DetailCategoryInfo categoryInfo(int c) const override {
+        DetailCategoryInfo info;
+        info.name = c == 0 ? "Media" : "Other";
+        std::size_t t = 0, all = 0;
+        for (const auto& g : groups[c]) {
+            t += ticked(g);
+            all += g.size();
+        }
+        info.check = state(t, all);
+        info.value = QString::number(t);
+        info.dimmed = all == 0;
+        info.emptyText = "There are no unneeded Files to removed";
+        return info;
+    }
+    int itemCount(int c, const ItemPath& parent) const override {
+        if (parent.empty())
+            return static_cast<int>(groups[c].size());
+        return parent.size() == 1 ? static_cast<int>(groups[c][parent[0]].size()) : 0;
+    }
+    DetailItemInfo itemInfo(int c, const ItemPath& item) const override {
+        DetailItemInfo info;
+        const auto& g = groups[c][item[0]];
+        if (item.size() == 1) {
+            info.name = g.front().name;
+            info.check = state(ticked(g), g.size());
+        } else {
+            info.name = g[item[1]].name;
+            info.path = "/fixture/" + info.name;
+            info.check = g[item[1]].tick ? Qt::Checked : Qt::Unchecked;
+        }
+        return info;
+    }
+    void setGroup(std::vector<Member>& g, bool check) {
+        for (std::size_t i = 0; i < g.size(); ++i)
+            g[i].tick = check && i + 1 < g.size();
+    }
+    void setCategoryCheck(int c, bool check) override {
+        for (auto& g : groups[c])
+            setGroup(g, check);
+    }
+    void setItemCheck(int c, const ItemPath& item, bool check) override {
+        auto& g = groups[c][item[0]];
+        if (item.size() == 1)
+            setGroup(g, check);
+        else
+            g[item[1]].tick = check;
+    }
+    void sort(int c) override {
+        ++sorts;
+        const bool byNameAsc = SettingModel::shareSettingModel().source.type == DataSource::Name &&
+                               SettingModel::shareSettingModel().source.ascending();
+        std::sort(groups[c].begin(), groups[c].end(), [&](const auto& a, const auto& b) {
+            return byNameAsc ? a.front().name > b.front().name : a.front().name < b.front().name;
+        });
+    }
+};
+
+// The picker with its drop handlers in reach, as the file manager's drag calls them.
+struct DroppablePicker : FolderListPicker {
+    using FolderListPicker::dragEnterEvent;
+    using FolderListPicker::dropEvent;
+};
+
+class DetailListTest : public GuiTest {
+protected:
+    FakeGroups fake;
+    DetailList list;
+    void SetUp() override {
+        GuiTest::SetUp();
+        settings().source.type = DataSource::Size;
+        settings().source.asc = 0;
+        list.setSource(&fake);
+    }
+    void TearDown() override {
+        setRevealHandler({});
+        GuiTest::TearDown();
+    }
+    Qt::CheckState box(const ItemPath& p) const { return list.treeItem(p)->checkState(0); }
+    Qt::CheckState categoryBox(int c) const {
+        return list.categoryTree()->topLevelItem(c)->checkState(0);
+    }
+};
+
+} // namespace
+
+TEST_F(DetailListTest, GroupBoxFollowsTheSourceRules) {
+    ASSERT_EQ(list.itemTree()->topLevelItemCount(), 2);
+    // Clicking the box as the user does: Qt turns it on, the source decides.
+    list.treeItem({0})->setCheckState(0, Qt::Checked);
+    EXPECT_TRUE(fake.groups[0][0][0].tick);
+    EXPECT_TRUE(fake.groups[0][0][1].tick);
+    EXPECT_FALSE(fake.groups[0][0][2].tick);
+    EXPECT_EQ(box({0}), Qt::PartiallyChecked);
+    EXPECT_EQ(box({0, 2}), Qt::Unchecked);
+    EXPECT_EQ(categoryBox(0), Qt::PartiallyChecked);
+    EXPECT_EQ(list.categoryTree()->topLevelItem(0)->text(1), "2");
+
+    // A mixed box unticks everything.
+    list.clickItem({0});
+    EXPECT_EQ(fake.ticked(fake.groups[0][0]), 0u);
+    EXPECT_EQ(box({0}), Qt::Unchecked);
+    EXPECT_EQ(categoryBox(0), Qt::Unchecked);
+
+    // Ticking every member on its own makes the group and its parent read ticked.
+    for (int i = 0; i < 3; ++i)
+        list.treeItem({0, i})->setCheckState(0, Qt::Checked);
+    EXPECT_EQ(box({0}), Qt::Checked);
+    EXPECT_EQ(categoryBox(0), Qt::PartiallyChecked);
+}
+
+TEST_F(DetailListTest, SelectAllCategoryBoxAndEmptyCategory) {
+    QSignalSpy changed(&list, &DetailList::checksChanged);
+    list.selectAll();
+    EXPECT_EQ(fake.ticked(fake.groups[0][0]), 2u);
+    EXPECT_EQ(fake.ticked(fake.groups[0][1]), 1u);
+    EXPECT_EQ(box({1}), Qt::PartiallyChecked);
+    list.deselectAll();
+    EXPECT_EQ(box({0}), Qt::Unchecked);
+    list.categoryTree()->topLevelItem(0)->setCheckState(0, Qt::Checked);
+    EXPECT_EQ(fake.ticked(fake.groups[0][1]), 1u);
+    EXPECT_EQ(box({1, 0}), Qt::Checked);
+    EXPECT_EQ(changed.count(), 3);
+
+    EXPECT_TRUE(list.emptyText().isEmpty());
+    list.selectCategory(1);
+    EXPECT_EQ(list.emptyText(), "There are no unneeded Files to removed");
+    EXPECT_TRUE(list.categoryTree()->topLevelItem(1)->foreground(0).color() !=
+                list.categoryTree()->topLevelItem(0)->foreground(0).color());
+}
+
+TEST_F(DetailListTest, SortChoiceIsSharedAndResortsThroughTheSource) {
+    list.setSort(DataSource::Name, true);
+    EXPECT_EQ(settings().source.type.load(), DataSource::Name);
+    EXPECT_TRUE(settings().source.ascending());
+    EXPECT_EQ(fake.sorts, 1);
+    EXPECT_EQ(list.treeItem({0})->text(0), "b1");
+    EXPECT_EQ(list.treeItem({1, 2})->text(0), "a3");
+
+    // Another list opened later shows the shared choice.
+    DetailList other;
+    other.setSource(&fake);
+    auto combos = other.findChildren<QComboBox*>();
+    ASSERT_EQ(combos.size(), 2);
+    EXPECT_EQ(combos[0]->currentText(), "Name");
+    EXPECT_EQ(combos[1]->currentText(), "Ascending");
+}
+
+TEST_F(DetailListTest, RevealGoesThroughTheFileManagerSeam) {
+    QStringList revealed;
+    setRevealHandler([&](const QString& p) { revealed << p; });
+    emit list.itemTree()->itemDoubleClicked(list.treeItem({0, 1}), 0);
+    list.revealItem({0}); // a group stands for no single file
+    EXPECT_EQ(revealed, QStringList{"/fixture/a2"});
+}
+
+TEST_F(GuiTest, FolderListPickerKeepsEachFolderOnce) {
+    test::TempTree tree;
+    const QString a = QString::fromStdString(tree.dir("a"));
+    const QString b = QString::fromStdString(tree.dir("b"));
+    const QString file = QString::fromStdString(tree.file("f.txt", "x"));
+
+    DroppablePicker picker;
+    QSignalSpy changed(&picker, &FolderListPicker::changed);
+    EXPECT_EQ(picker.addFolders({a, a + "/", file, a + "/../a"}), 1);
+    EXPECT_EQ(picker.folders(), QStringList{a});
+
+    // The empty-list check opens the sheet; the sheet's folders are added once.
+    picker.clearList();
+    int asked = 0;
+    picker.setFolderChooser([&](QWidget*) {
+        ++asked;
+        return QStringList{b, a, b};
+    });
+    EXPECT_FALSE(picker.requireFolders());
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(picker.folders(), (QStringList{b, a}));
+    EXPECT_TRUE(picker.requireFolders());
+    EXPECT_EQ(asked, 1);
+
+    // Dropped from the file manager: folders only, none twice.
+    const QString c = QString::fromStdString(tree.dir("c"));
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(file), QUrl::fromLocalFile(a), QUrl::fromLocalFile(c)});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    picker.dragEnterEvent(&enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    picker.dropEvent(&drop);
+    EXPECT_EQ(picker.folders(), (QStringList{b, a, c}));
+
+    // Each row's own remove button.
+    auto* row = picker.listWidget()->itemWidget(picker.listWidget()->item(1));
+    ASSERT_NE(row, nullptr);
+    row->findChild<QToolButton*>("RemoveFolderButton")->click();
+    settle();
+    EXPECT_EQ(picker.folders(), (QStringList{b, c}));
+    EXPECT_EQ(picker.listWidget()->count(), 2);
+    EXPECT_EQ(changed.count(), 5);
+}
+
+TEST_F(GuiTest, ProgressListRowsAndBar) {
+    ProgressList progress;
+    for (const char* name : {"Media", "Picture"})
+        progress.addRow("media-icon", name, ProgressList::State::Scanning);
+    progress.setRowState(1, ProgressList::State::Done);
+    progress.setRowValue(1, "12 MB");
+    EXPECT_EQ(progress.rowState(0), ProgressList::State::Scanning);
+    EXPECT_EQ(progress.rowState(1), ProgressList::State::Done);
+    EXPECT_EQ(progress.rowValue(1), "12 MB");
+    progress.setAllRowStates(ProgressList::State::Warning);
+    EXPECT_EQ(progress.rowState(0), ProgressList::State::Warning);
+
+    progress.creepTo(0.4, 60);
+    QTRY_COMPARE_WITH_TIMEOUT(progress.progress(), 0.4, 5000);
+    progress.creepTo(0.2, 60); // never backwards
+    settle();
+    EXPECT_DOUBLE_EQ(progress.progress(), 0.4);
+    QSignalSpy filled(&progress, &ProgressList::filled);
+    progress.fill(60);
+    QTRY_COMPARE_WITH_TIMEOUT(filled.count(), 1, 5000);
+    EXPECT_DOUBLE_EQ(progress.progress(), 1.0);
+    progress.fill(60); // already full: at once
+    EXPECT_EQ(filled.count(), 2);
+}
+
+TEST(ReportRows, FoldIntoOtherAndShares) {
+    auto line = [](const char* n, std::int64_t s) { return ModuleReport{n, s, 0, 0.0f}; };
+    struct Case {
+        std::vector<ModuleReport> lines;
+        QStringList names;
+        std::vector<std::int64_t> sizes;
+    } cases[] = {
+        {{line("A", 50), line("B", 0), line("C", 30)}, {"A", "C"}, {50, 30}},
+        {{line("A", 5), line("B", 4), line("C", 3), line("D", 2), line("E", 1)},
+         {"A", "B", "C", "D", "Other"},
+         {5, 4, 3, 2, 1}},
+        {{line("A", 6), line("B", 5), line("C", 4), line("D", 3), line("E", 2), line("F", 1)},
+         {"A", "B", "C", "D", "Other"},
+         {6, 5, 4, 3, 3}},
+        {{line("A", 0)}, {}, {}},
+    };
+    for (const auto& c : cases) {
+        auto rows = ReportPanel::foldRows(c.lines, 5);
+        QStringList names;
+        std::vector<std::int64_t> sizes;
+        float shares = 0;
+        for (const auto& r : rows) {
+            names << QString::fromStdString(r.name);
+            sizes.push_back(r.size);
+            shares += r.b;
+        }
+        EXPECT_EQ(names, c.names);
+        EXPECT_EQ(sizes, c.sizes);
+        if (!rows.empty()) {
+            EXPECT_NEAR(shares, 1.0f, 1e-5);
+        }
+    }
+}
+
+TEST_F(GuiTest, ReportPanelRowsAndCompletionVariant) {
+    ReportPanel report;
+    report.setTitle("Scan Completed");
+    report.setRows({{"Media", 2'000'000, 0, 0}, {"Picture", 1'000'000, 0, 0}});
+    EXPECT_EQ(report.rowNames(), (QStringList{"Media", "Picture"}));
+    EXPECT_EQ(report.rowValues(),
+              (QStringList{QString::fromStdString(CommonFunction::getSizeString(2'000'000)),
+                           QString::fromStdString(CommonFunction::getSizeString(1'000'000))}));
+    EXPECT_EQ(report.chart()->lines().size(), 2u);
+    EXPECT_FALSE(report.showsMessage());
+    QPushButton* again = report.addButton("Start over");
+    EXPECT_EQ(again->text(), "Start over");
+
+    report.showMessage("No selected file can be remove");
+    EXPECT_TRUE(report.showsMessage());
+    EXPECT_EQ(report.message(), "No selected file can be remove");
+    EXPECT_TRUE(report.chart()->lines().empty());
+}
+
+TEST_F(GuiTest, StagePanelTextsAndAccessory) {
+    ToolStagePanel stage;
+    stage.setTitle("Duplicate Cleanup");
+    stage.setPrompt({{"Push"}, {"\"Scan\"", true}, {"to start scan"}});
+    EXPECT_EQ(stage.promptText(), "Push \"Scan\" to start scan");
+    auto* picker = new FolderListPicker;
+    stage.setAccessory(picker);
+    EXPECT_EQ(picker->parentWidget(), &stage);
+    QSignalSpy scan(&stage, &ToolStagePanel::scanClicked);
+    stage.scanButton()->click();
+    EXPECT_EQ(scan.count(), 1);
+}

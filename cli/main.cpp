@@ -1,5 +1,6 @@
 // tessaly-cli: the command-line twin of the application.
 #include "cli/AppsCommand.h"
+#include "cli/DuplicatesCommand.h"
 #include "cli/ExitCodes.h"
 #include "cli/StatusCommand.h"
 
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
     // One registration per command group.
     addStatusCommand(app);
     addAppsCommand(app);
+    addDuplicatesCommand(app);
 
     try {
         app.parse(argc, argv);

@@ -1,5 +1,7 @@
 #include "ScanCode/duplicate/ContentCompare.h"
 
+#include "ScanCode/duplicate/FileDigest.h"
+
 #include <algorithm>
 #include <cstring>
 #include <fcntl.h>
@@ -26,7 +28,7 @@ struct Member {
 };
 
 int openChecked(const std::string& path, std::int64_t size) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    int fd = digest::openForReading(path);
     if (fd < 0)
         return -1;
     struct stat st {};

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <fcntl.h>
 #include <memory>
 #include <openssl/evp.h>
@@ -55,10 +56,6 @@ private:
     int fd_;
 };
 
-int openForReading(const std::string& path) {
-    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-}
-
 enum class Sample { Ok, Empty, Failed };
 
 // Feeds the n sampled blocks of an open file into ctx.
@@ -106,6 +103,14 @@ std::vector<Listed> listSorted(const std::string& folder, bool& opened) {
 }
 
 } // namespace
+
+int openForReading(const std::string& path) {
+    const int flags = O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+    int fd = ::open(path.c_str(), flags | O_NOATIME);
+    if (fd < 0 && errno == EPERM) // O_NOATIME only for the owner (or root)
+        fd = ::open(path.c_str(), flags);
+    return fd;
+}
 
 std::string hex(const unsigned char* bytes, std::size_t length) {
     static const char digits[] = "0123456789abcdef";

@@ -26,6 +26,11 @@ std::optional<std::string> MD5Dir(const std::string& path,
 std::optional<std::string> bundleContentDigest(const std::string& path,
                                                const std::function<bool()>& stopped = {});
 
+// Opens a file for reading without following a final link, without blocking on
+// a pipe, and where allowed without touching its last-access time (which the
+// keep order reads as the last-opened date). -1 on failure.
+int openForReading(const std::string& path);
+
 // Lower-case hex of bytes.
 std::string hex(const unsigned char* bytes, std::size_t length);
 

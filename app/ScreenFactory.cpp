@@ -1,5 +1,6 @@
 #include "app/ScreenFactory.h"
 
+#include "app/DuplicateViewController.h"
 #include "app/HomeViewController.h"
 #include "app/PlaceholderViewController.h"
 #include "model/ToolIndex.h"
@@ -11,6 +12,8 @@ ToolBaseViewController* createScreen(AppDelegate* delegate, std::int64_t toolInd
     switch (toolIndex) {
     case tool::Home:
         return new HomeViewController(delegate, parent);
+    case tool::DuplicatesFinder:
+        return new DuplicateViewController(delegate, parent);
     default:
         return new PlaceholderViewController(delegate, toolIndex, parent);
     }

@@ -38,6 +38,24 @@ QPushButton#NoticeCancel {
     padding: 6px 18px;
 }
 QListWidget#FilesList { background: #ffffff; border: 1px solid #e3e8ef; border-radius: 6px; }
+QPushButton#ScanButton {
+    background: #2f80ed; color: white; border: none; border-radius: 58px;
+    font-size: 16pt; font-weight: 600;
+}
+QPushButton#ScanButton:hover { background: #1c6fdc; }
+QPushButton#ScanButton:pressed { background: #175fc0; }
+QPushButton#ScanButton:disabled { background: #a9c7f2; }
+#StagePrompt { color: #3d4b60; }
+#ProgressRowTitle { color: #1d2737; }
+#ProgressRowTitle:disabled { color: #a9b4c6; }
+#ProgressRowValue, #ReportRowValue { color: #5b6b82; }
+#ProgressPath { color: #8392a7; font-size: 9pt; }
+#ProgressList QProgressBar { background: #e3e8ef; border: none; border-radius: 4px; }
+#ProgressList QProgressBar::chunk { background: #2f80ed; border-radius: 4px; }
+#ReportCaption { color: #27ae60; font-size: 9pt; font-weight: 600; }
+#ReportTotal { color: #1d2737; font-size: 24pt; font-weight: 600; }
+#DetailEmpty { color: #8392a7; font-size: 12pt; }
+#DetailCategories, #DetailItems { background: #ffffff; border: 1px solid #e3e8ef; border-radius: 6px; }
 )";
 
 } // namespace

@@ -65,8 +65,10 @@ DetailList::DetailList(QWidget* parent, SortChoices choices)
     items_->setContextMenuPolicy(Qt::CustomContextMenu);
     items_->header()->setSectionResizeMode(NameColumn, QHeaderView::Interactive);
     items_->header()->setSectionResizeMode(PathColumn, QHeaderView::Stretch);
+    items_->header()->setSectionResizeMode(SizeColumn, QHeaderView::ResizeToContents);
+    items_->header()->setSectionResizeMode(DateColumn, QHeaderView::ResizeToContents);
     items_->header()->setStretchLastSection(false);
-    items_->setColumnWidth(NameColumn, 220);
+    items_->setColumnWidth(NameColumn, 200);
     empty_ = new QLabel(this);
     empty_->setObjectName("DetailEmpty");
     empty_->setAlignment(Qt::AlignCenter);

@@ -88,7 +88,7 @@ DuplicateViewController::DuplicateViewController(AppDelegate* d, QWidget* parent
     back_ = new QPushButton("Back");
     remove_ = new QPushButton("Remove");
     remove_->setObjectName("PrimaryButton");
-    connect(back_, &QPushButton::clicked, this, [this] { show(Stage::Report); });
+    connect(back_, &QPushButton::clicked, this, [this] { showStage(Stage::Report); });
     connect(remove_, &QPushButton::clicked, this, &DuplicateViewController::startRemoval);
     connect(details_, &DetailList::checksChanged, this,
             &DuplicateViewController::updateDetailButtons);
@@ -122,10 +122,10 @@ DuplicateViewController::DuplicateViewController(AppDelegate* d, QWidget* parent
                 if (value.toBool())
                     progress_->setRowState(std::stoi(key), ProgressList::State::Done);
         }));
-    show(Stage::Folders);
+    showStage(Stage::Folders);
 }
 
-void DuplicateViewController::show(Stage stage) {
+void DuplicateViewController::showStage(Stage stage) {
     stage_ = stage;
     switch (stage) {
     case Stage::Folders:
@@ -149,7 +149,7 @@ void DuplicateViewController::show(Stage stage) {
 void DuplicateViewController::addFiles(const QStringList& paths) {
     picker_->addFolders(paths);
     if (stage_ != Stage::Scanning && stage_ != Stage::Removing)
-        show(Stage::Folders);
+        showStage(Stage::Folders);
 }
 
 void DuplicateViewController::startScan() {
@@ -178,7 +178,7 @@ void DuplicateViewController::startScan() {
     progress_->creepTo(0.9, 20000);
     stop_->setEnabled(true);
     stop_->show();
-    show(Stage::Scanning);
+    showStage(Stage::Scanning);
 
     QPointer<DuplicateViewController> self(this);
     DuplicateFile* engine = &engine_;
@@ -235,13 +235,13 @@ void DuplicateViewController::showReport() {
         report_->setRows(lines, 5);
     }
     detailsButton_->setEnabled(anyGroup);
-    show(Stage::Report);
+    showStage(Stage::Report);
 }
 
 void DuplicateViewController::showDetails() {
     details_->setSource(&source_);
     updateDetailButtons();
-    show(Stage::Details);
+    showStage(Stage::Details);
 }
 
 void DuplicateViewController::updateDetailButtons() {
@@ -253,7 +253,7 @@ void DuplicateViewController::updateDetailButtons() {
 void DuplicateViewController::startOver() {
     if (delegate)
         delegate->resetCell(index);
-    show(Stage::Folders);
+    showStage(Stage::Folders);
 }
 
 void DuplicateViewController::startRemoval() {
@@ -275,7 +275,7 @@ void DuplicateViewController::startRemoval() {
     progress_->setProgress(0);
     progress_->creepTo(0.9, 5000);
     stop_->hide();
-    show(Stage::Removing);
+    showStage(Stage::Removing);
 
     QPointer<DuplicateViewController> self(this);
     DuplicateFile* engine = &engine_;
@@ -317,7 +317,7 @@ void DuplicateViewController::removalFinished(const DupCleanResult& result) {
                                !result.cannotRemovePaths.empty());
     const int msec = static_cast<int>((1.0 - progress_->progress() + fillExtra_) * 1000);
     connect(
-        progress_, &ProgressList::filled, this, [this] { show(Stage::Cleaned); },
+        progress_, &ProgressList::filled, this, [this] { showStage(Stage::Cleaned); },
         Qt::SingleShotConnection);
     progress_->fill(msec);
 }

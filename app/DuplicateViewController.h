@@ -52,7 +52,7 @@ signals:
     void stageChanged(Stage stage);
 
 private:
-    void show(Stage stage);
+    void showStage(Stage stage);
     void scanFinished();
     void showReport();
     void removalFinished(const DupCleanResult& result);

@@ -5,9 +5,10 @@
 #include <algorithm>
 #include <cstring>
 #include <fcntl.h>
-#include <map>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace tessaly {
 
@@ -94,6 +95,11 @@ std::vector<std::vector<std::size_t>> partitionByContents(const std::vector<std:
         std::vector<std::vector<std::size_t>> next;
         for (const auto& cls : classes) {
             std::vector<std::vector<std::size_t>> split;
+            // Subclasses by a hash of the chunk, so that a large class is split
+            // without comparing every chunk with every other.
+            // Small classes (the usual pair) compare directly.
+            std::unordered_multimap<std::size_t, std::size_t> byHash;
+            const bool hashed = cls.size() > 8;
             for (std::size_t k : cls) {
                 Member& m = members[k];
                 m.chunk.resize(length);
@@ -103,14 +109,21 @@ std::vector<std::vector<std::size_t>> partitionByContents(const std::vector<std:
                     ::close(fd);
                 if (!ok)
                     continue; // unreadable now: in no class
-                auto same = std::find_if(split.begin(), split.end(), [&](const auto& s) {
-                    return std::memcmp(members[s.front()].chunk.data(), m.chunk.data(), length) ==
-                           0;
+                const std::size_t h =
+                    hashed ? std::hash<std::string_view>{}(std::string_view(
+                                 reinterpret_cast<const char*>(m.chunk.data()), length))
+                           : 0;
+                auto [first, last] = byHash.equal_range(h);
+                auto same = std::find_if(first, last, [&](const auto& entry) {
+                    const Member& rep = members[split[entry.second].front()];
+                    return std::memcmp(rep.chunk.data(), m.chunk.data(), length) == 0;
                 });
-                if (same == split.end())
+                if (same == last) {
+                    byHash.emplace(h, split.size());
                     split.push_back({k});
-                else
-                    same->push_back(k);
+                } else {
+                    split[same->second].push_back(k);
+                }
             }
             for (auto& s : split) {
                 if (s.size() >= 2) {

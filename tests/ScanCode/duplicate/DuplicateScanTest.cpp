@@ -237,32 +237,36 @@ TEST(ContentCompare, SplitsIntoClassesOfEqualBytes) {
 }
 
 TEST_F(DuplicateScan, AStoppedScanLeavesSixEmptyCategoriesAndStillReports) {
-    // Enough copies that the scan is still walking when the first path arrives.
-    for (int i = 0; i < 300; ++i)
-        t.file("scan/d" + std::to_string(i % 30) + "/f" + std::to_string(i) + ".txt",
-               std::string(10241 + i % 20, 'a'));
+    for (int i = 0; i < 40; ++i)
+        t.file("scan/d" + std::to_string(i % 2) + "/f" + std::to_string(i / 2) + ".txt",
+               std::string(10241 + i / 2, 'a'));
+    // Hold the scan where it waits for the digests, and stop it there.
+    engine.group.enter();
     std::thread worker([this] { engine.listDupFile({t.path("scan")}); });
-    bool paths = false;
-    ObserverToken stopper(NotificationCenter::defaultCenter(),
-                          NotificationCenter::defaultCenter().addObserver(
-                              duplicatePathScanModuleFinsh, [&](const Notification&) {
-                                  paths = true;
-                                  engine.stopList();
-                              }));
-    bool finished = false;
-    ObserverToken end(NotificationCenter::defaultCenter(),
-                      NotificationCenter::defaultCenter().addObserver(
-                          duplicateScanModuleFinsh, [&](const Notification& n) {
-                              auto done = std::any_cast<PlistValue::Dict>(n.object);
-                              finished = done.size() == 6 && done["5"].toBool();
-                          }));
+    bool walked = false, finished = false;
+    NotificationCenter& center = NotificationCenter::defaultCenter();
+    ObserverToken paths(
+        center, center.addObserver(duplicatePathScanModuleFinsh, [&](const Notification& n) {
+            walked = std::any_cast<std::string>(n.object) == kCompareFileMD5;
+        }));
+    ObserverToken end(center,
+                      center.addObserver(duplicateScanModuleFinsh, [&](const Notification& n) {
+                          auto done = std::any_cast<PlistValue::Dict>(n.object);
+                          finished = done.size() == 6 && done["5"].toBool();
+                      }));
+    EXPECT_TRUE(MainQueue::runUntil([&] { return walked; }, std::chrono::seconds(120)));
+    engine.stopList();
+    engine.group.leave();
     EXPECT_TRUE(MainQueue::runUntil([&] { return finished; }, std::chrono::seconds(120)));
     worker.join();
-    EXPECT_TRUE(paths);
     EXPECT_TRUE(engine.bFinish());
     ASSERT_EQ(engine.data.size(), 6u);
     for (const auto& info : engine.data)
         EXPECT_TRUE(info->dupFiles.empty());
+
+    // The same folders without a stop: twenty groups.
+    scan();
+    EXPECT_EQ(groups().size(), 20u);
 }
 
 TEST_F(DuplicateScan, RemovalTakesTheTickedCopiesAndDropsSpentGroups) {

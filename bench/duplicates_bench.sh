@@ -53,7 +53,7 @@ time_best() {
         "$@" >"$work/$name.out" 2>"$work/$name.err"
         end=$(now)
         t=$(echo "$start $end" | awk '{ printf "%.3f", $2 - $1 }')
-        best=$(echo "$best $t" | awk '{ if ($1 == "" || $2 < $1) print $2; else print $1 }')
+        best=$(awk -v b="$best" -v t="$t" 'BEGIN { print (b == "" || t + 0 < b + 0) ? t : b }')
         i=$((i + 1))
     done
     echo "$best"
@@ -105,5 +105,6 @@ echo "tessaly also found $bundles groups of identical bundles"
 echo
 for tool in jdupes fdupes rmlint; do
     eval t=\$t_$tool
-    echo "$t_tessaly $t $tool" | awk '{ printf "tessaly vs %-7s %.2fx faster\n", $3, $2 / $1 }'
+    awk -v ours="$t_tessaly" -v theirs="$t" -v tool="$tool" \
+        'BEGIN { printf "%-7s takes %.2fx the time of tessaly-cli\n", tool, theirs / ours }'
 done

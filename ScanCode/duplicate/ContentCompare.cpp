@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
+#include <numeric>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,42 +16,186 @@ namespace tessaly {
 
 namespace {
 
-// Above this many files at once the comparison reopens each file per chunk, so
-// that a large group never runs out of descriptors.
-constexpr std::size_t kMaxOpen = 128;
-// Memory for one round of chunks across all files of a class.
-constexpr std::size_t kRoundBudget = 16u << 20;
-constexpr std::size_t kMaxChunk = 1u << 20;
-constexpr std::size_t kMinChunk = 64u << 10;
+// Files compared side by side at most; larger sets are first split by a hash of
+// their whole contents, then each part is checked against its first file.
+constexpr std::size_t kSideBySide = 8;
+constexpr std::size_t kChunk = 1u << 20;
 
-struct Member {
-    std::size_t index;
-    int fd = -1;
-    std::vector<unsigned char> chunk;
-};
-
-int openChecked(const std::string& path, std::int64_t size) {
-    int fd = digest::openForReading(path);
-    if (fd < 0)
-        return -1;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != size) {
-        ::close(fd);
-        return -1;
-    }
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    return fd;
+// Read buffers kept per thread for the whole run: fresh large buffers for every
+// comparison would cost a page fault per page each time.
+unsigned char* scratch(std::size_t slot) {
+    thread_local std::vector<std::unique_ptr<unsigned char[]>> buffers;
+    while (buffers.size() <= slot)
+        buffers.emplace_back(new unsigned char[kChunk]);
+    return buffers[slot].get();
 }
 
-bool readFully(int fd, unsigned char* out, std::size_t length, std::int64_t offset) {
-    std::size_t done = 0;
-    while (done < length) {
-        ssize_t got = ::pread(fd, out + done, length - done, static_cast<off_t>(offset + done));
-        if (got <= 0)
+// A file opened for the comparison, only when it still has the expected size.
+class File {
+public:
+    File(const std::string& path, std::int64_t size) : fd_(digest::openForReading(path)) {
+        struct stat st {};
+        if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != size)) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+        if (fd_ >= 0 && size > static_cast<std::int64_t>(kChunk))
+            ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+    }
+    ~File() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    bool ok() const { return fd_ >= 0; }
+
+    bool read(unsigned char* out, std::size_t length, std::int64_t offset) const {
+        std::size_t done = 0;
+        while (done < length) {
+            ssize_t got = ::pread(fd_, out + done, length - done,
+                                  static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
+            if (got <= 0)
+                return false;
+            done += static_cast<std::size_t>(got);
+        }
+        return true;
+    }
+
+private:
+    int fd_;
+};
+
+using Set = std::vector<std::size_t>;
+using Classes = std::vector<Set>;
+
+struct Context {
+    const std::vector<std::string>& paths;
+    std::int64_t size;
+    const std::function<bool()>& cancelled;
+    bool stopped() const { return cancelled && cancelled(); }
+    std::size_t length(std::int64_t offset) const {
+        return static_cast<std::size_t>(std::min<std::int64_t>(kChunk, size - offset));
+    }
+};
+
+// Reads a few files chunk by chunk and splits them as soon as they differ.
+Classes sideBySide(const Context& c, const Set& set) {
+    std::vector<std::unique_ptr<File>> files;
+    Set live; // positions in set of the files that opened
+    for (std::size_t k = 0; k < set.size(); ++k) {
+        files.push_back(std::make_unique<File>(c.paths[set[k]], c.size));
+        if (files.back()->ok())
+            live.push_back(k);
+    }
+    Classes classes;
+    if (live.size() >= 2)
+        classes.push_back(live);
+    for (std::int64_t offset = 0; offset < c.size && !classes.empty();) {
+        if (c.stopped())
+            return {};
+        const std::size_t length = c.length(offset);
+        Classes next;
+        for (const Set& cls : classes) {
+            Classes split;
+            for (std::size_t k : cls) {
+                unsigned char* buffer = scratch(k);
+                if (!files[k]->read(buffer, length, offset))
+                    continue; // unreadable now: in no class
+                auto same = std::find_if(split.begin(), split.end(), [&](const Set& s) {
+                    return std::memcmp(scratch(s.front()), buffer, length) == 0;
+                });
+                if (same == split.end())
+                    split.push_back({k});
+                else
+                    same->push_back(k);
+            }
+            for (Set& s : split)
+                if (s.size() >= 2)
+                    next.push_back(std::move(s));
+        }
+        classes = std::move(next);
+        offset += static_cast<std::int64_t>(length);
+    }
+    for (Set& cls : classes)
+        for (std::size_t& k : cls)
+            k = set[k];
+    return classes;
+}
+
+// Whether two open files hold the same bytes.
+bool sameBytes(const Context& c, const File& a, const File& b) {
+    for (std::int64_t offset = 0; offset < c.size;) {
+        if (c.stopped())
             return false;
-        done += static_cast<std::size_t>(got);
+        const std::size_t length = c.length(offset);
+        if (!a.read(scratch(0), length, offset) || !b.read(scratch(1), length, offset) ||
+            std::memcmp(scratch(0), scratch(1), length) != 0)
+            return false;
+        offset += static_cast<std::int64_t>(length);
     }
     return true;
+}
+
+// Each file compared with the first one left; those equal to it form a class.
+Classes againstFirst(const Context& c, Set rest) {
+    Classes out;
+    while (rest.size() >= 2 && !c.stopped()) {
+        if (rest.size() <= kSideBySide) {
+            for (Set& cls : sideBySide(c, rest))
+                out.push_back(std::move(cls));
+            break;
+        }
+        File first(c.paths[rest.front()], c.size);
+        Set equal{rest.front()}, differ;
+        if (first.ok()) {
+            for (std::size_t k = 1; k < rest.size(); ++k) {
+                File other(c.paths[rest[k]], c.size);
+                if (!other.ok())
+                    continue;
+                (sameBytes(c, first, other) ? equal : differ).push_back(rest[k]);
+            }
+        } else {
+            differ.assign(rest.begin() + 1, rest.end());
+        }
+        if (equal.size() >= 2)
+            out.push_back(std::move(equal));
+        rest = std::move(differ);
+    }
+    return out;
+}
+
+// Splits a large set by a (non-cryptographic) hash of each file's whole contents;
+// sets of two or more, in the order of their first files.
+Classes splitByHash(const Context& c, const Set& set) {
+    std::unordered_map<std::size_t, std::size_t> slot;
+    Classes parts;
+    for (std::size_t i : set) {
+        File f(c.paths[i], c.size);
+        if (!f.ok())
+            continue;
+        std::size_t h = 0;
+        bool ok = true;
+        for (std::int64_t offset = 0; ok && offset < c.size;) {
+            if (c.stopped())
+                return {};
+            const std::size_t length = c.length(offset);
+            ok = f.read(scratch(0), length, offset);
+            h = h * 1099511628211u ^ std::hash<std::string_view>{}(std::string_view(
+                                         reinterpret_cast<const char*>(scratch(0)), length));
+            offset += static_cast<std::int64_t>(length);
+        }
+        if (!ok)
+            continue;
+        auto [it, added] = slot.emplace(h, parts.size());
+        if (added)
+            parts.emplace_back();
+        parts[it->second].push_back(i);
+    }
+    parts.erase(
+        std::remove_if(parts.begin(), parts.end(), [](const Set& s) { return s.size() < 2; }),
+        parts.end());
+    return parts;
 }
 
 } // namespace
@@ -57,103 +203,25 @@ bool readFully(int fd, unsigned char* out, std::size_t length, std::int64_t offs
 std::vector<std::vector<std::size_t>> partitionByContents(const std::vector<std::string>& paths,
                                                           std::int64_t size,
                                                           const std::function<bool()>& cancelled) {
-    const bool keepOpen = paths.size() <= kMaxOpen;
-    std::vector<Member> members;
-    members.reserve(paths.size());
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-        int fd = openChecked(paths[i], size);
-        if (fd < 0)
-            continue;
-        if (!keepOpen) {
-            ::close(fd);
-            fd = -1;
-        }
-        members.push_back({i, fd, {}});
+    const Context c{paths, size, cancelled};
+    Set all(paths.size());
+    std::iota(all.begin(), all.end(), 0);
+    Classes out;
+    if (all.size() <= kSideBySide) {
+        out = sideBySide(c, all);
+    } else {
+        for (const Set& part : splitByHash(c, all))
+            for (Set& cls :
+                 part.size() <= kSideBySide ? sideBySide(c, part) : againstFirst(c, part))
+                out.push_back(std::move(cls));
     }
-    auto closeAll = [&members] {
-        for (auto& m : members)
-            if (m.fd >= 0)
-                ::close(m.fd);
-    };
-
-    // Each class holds positions in members.
-    std::vector<std::vector<std::size_t>> classes;
-    if (members.size() >= 2) {
-        classes.emplace_back();
-        for (std::size_t k = 0; k < members.size(); ++k)
-            classes.back().push_back(k);
-    }
-    const std::size_t chunk =
-        std::clamp(kRoundBudget / std::max<std::size_t>(members.size(), 1), kMinChunk, kMaxChunk);
-    for (std::int64_t offset = 0; offset < size && !classes.empty();) {
-        if (cancelled && cancelled()) {
-            closeAll();
-            return {};
-        }
-        const std::size_t length =
-            static_cast<std::size_t>(std::min<std::int64_t>(chunk, size - offset));
-        std::vector<std::vector<std::size_t>> next;
-        for (const auto& cls : classes) {
-            std::vector<std::vector<std::size_t>> split;
-            // Subclasses by a hash of the chunk, so that a large class is split
-            // without comparing every chunk with every other.
-            // Small classes (the usual pair) compare directly.
-            std::unordered_multimap<std::size_t, std::size_t> byHash;
-            const bool hashed = cls.size() > 8;
-            for (std::size_t k : cls) {
-                Member& m = members[k];
-                m.chunk.resize(length);
-                int fd = m.fd >= 0 ? m.fd : openChecked(paths[m.index], size);
-                const bool ok = fd >= 0 && readFully(fd, m.chunk.data(), length, offset);
-                if (m.fd < 0 && fd >= 0)
-                    ::close(fd);
-                if (!ok)
-                    continue; // unreadable now: in no class
-                const std::size_t h =
-                    hashed ? std::hash<std::string_view>{}(std::string_view(
-                                 reinterpret_cast<const char*>(m.chunk.data()), length))
-                           : 0;
-                auto [first, last] = byHash.equal_range(h);
-                auto same = std::find_if(first, last, [&](const auto& entry) {
-                    const Member& rep = members[split[entry.second].front()];
-                    return std::memcmp(rep.chunk.data(), m.chunk.data(), length) == 0;
-                });
-                if (same == last) {
-                    byHash.emplace(h, split.size());
-                    split.push_back({k});
-                } else {
-                    split[same->second].push_back(k);
-                }
-            }
-            for (auto& s : split) {
-                if (s.size() >= 2) {
-                    next.push_back(std::move(s));
-                } else {
-                    Member& lone = members[s.front()];
-                    lone.chunk = {};
-                    if (lone.fd >= 0) {
-                        ::close(lone.fd);
-                        lone.fd = -1;
-                    }
-                }
-            }
-        }
-        classes = std::move(next);
-        offset += static_cast<std::int64_t>(length);
-    }
-    closeAll();
-
-    std::vector<std::vector<std::size_t>> result;
-    for (const auto& cls : classes) {
-        std::vector<std::size_t> indices;
-        for (std::size_t k : cls)
-            indices.push_back(members[k].index);
-        std::sort(indices.begin(), indices.end());
-        result.push_back(std::move(indices));
-    }
-    std::sort(result.begin(), result.end(),
-              [](const auto& a, const auto& b) { return a.front() < b.front(); });
-    return result;
+    if (c.stopped())
+        return {};
+    for (Set& cls : out)
+        std::sort(cls.begin(), cls.end());
+    std::sort(out.begin(), out.end(),
+              [](const Set& a, const Set& b) { return a.front() < b.front(); });
+    return out;
 }
 
 } // namespace tessaly

@@ -11,6 +11,7 @@
 #include "platform/NotificationCenter.h"
 
 #include <algorithm>
+#include <chrono>
 #include <map>
 #include <set>
 #include <tuple>
@@ -22,29 +23,34 @@ namespace {
 
 using Ref = std::shared_ptr<DupFileInfo>;
 
-// Hands the path being examined to the main queue, keeping only the newest one
-// while an earlier hand-over still waits there.
+// Hands the path being examined to the main queue: the newest path, at most
+// every 40 ms and never while an earlier one still waits there, so that a walk
+// of many small entries does not spend its time waking the main thread.
 class PathPoster : public std::enable_shared_from_this<PathPoster> {
 public:
     void post(const std::string& path) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last_ < std::chrono::milliseconds(40) || pending_.load())
+            return;
+        last_ = now;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             latest_ = path;
         }
-        if (pending_.exchange(true))
-            return;
+        pending_ = true;
         MainQueue::async([self = shared_from_this()] {
             std::string p;
             {
                 std::lock_guard<std::mutex> lock(self->mutex_);
                 p = self->latest_;
-                self->pending_ = false;
             }
+            self->pending_ = false;
             NotificationCenter::defaultCenter().post(duplicatePathScanModuleFinsh, p);
         });
     }
 
 private:
+    std::chrono::steady_clock::time_point last_{}; // walking thread only
     std::mutex mutex_;
     std::string latest_;
     std::atomic<bool> pending_{false};
@@ -126,6 +132,7 @@ private:
         f->modified = info.modified;
         f->device = info.device;
         f->inode = info.inode;
+        f->accessDate = fileattr::lastUsedDate(info); // the last-opened date
         return f;
     }
 
@@ -143,17 +150,31 @@ private:
         start(f);
     }
 
+    // Digest jobs take the candidates in small batches, so that a walk over many
+    // small files does not pay a hand-over per file.
     void start(const Ref& f) {
-        f->accessDate = CommonFunction::lastOpenDate(f->path);
         candidates_.push_back(f);
-        DuplicateFile* owner = &owner_;
-        owner_.group.async([owner, f] {
-            if (owner->stop)
-                return;
-            f->MD5Key = f->isPackage ? owner->MD5Dir(f->path) : owner->MD5File(f->path);
-        });
+        batch_.push_back(f);
+        if (batch_.size() >= kBatch)
+            flush();
     }
 
+public:
+    void flush() {
+        if (batch_.empty())
+            return;
+        DuplicateFile* owner = &owner_;
+        owner_.group.async([owner, batch = std::move(batch_)] {
+            for (const Ref& f : batch) {
+                if (owner->stop)
+                    return;
+                f->MD5Key = f->isPackage ? owner->MD5Dir(f->path) : owner->MD5File(f->path);
+            }
+        });
+        batch_.clear();
+    }
+
+private:
     // The candidates of one sampled key split into classes of equal contents.
     std::vector<std::vector<std::size_t>> confirm(const std::vector<std::size_t>& set) const {
         std::vector<std::vector<std::size_t>> classes;
@@ -191,6 +212,8 @@ private:
     std::shared_ptr<PathPoster> poster_ = std::make_shared<PathPoster>();
     std::unordered_map<std::int64_t, Bucket> buckets_[dupkind::kCount];
     std::vector<Ref> candidates_;
+    static constexpr std::size_t kBatch = 16;
+    std::vector<Ref> batch_;
 };
 
 std::vector<DupGroupRef> DuplicateFile::Scan::groups() {
@@ -256,6 +279,7 @@ void DuplicateFile::listDupFile(const std::vector<std::string>& folders) {
             break;
         scan.walk(folder);
     }
+    scan.flush();
     NotificationCenter::defaultCenter().postOnMainQueue(duplicatePathScanModuleFinsh,
                                                         std::string(kCompareFileMD5));
     group.wait();

@@ -16,9 +16,9 @@ namespace tessaly {
 using DupCleanResult = CleanResult<DupFileInfo>;
 
 // Notifications of the duplicate scan, posted on the main queue.
-// The path being examined (object: std::string), at most once per main-queue
-// turn so that a fast walk never floods the screens; then "Compare file MD5..."
-// once the walk is over.
+// The path being examined (object: std::string), at most every 40 ms so that a
+// fast walk never floods the screens; then "Compare file MD5..." once the walk
+// is over.
 inline constexpr const char* duplicatePathScanModuleFinsh = "duplicatePathScanModuleFinsh";
 inline constexpr const char* kCompareFileMD5 = "Compare file MD5...";
 // End of every scan, stopped or not (object: PlistValue::Dict from "0".."5" to true).

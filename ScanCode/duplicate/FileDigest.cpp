@@ -20,6 +20,8 @@ namespace tessaly::digest {
 namespace {
 
 constexpr std::size_t kBlock = 4096;
+// Files up to this size are read with one call.
+constexpr std::size_t kWhole = 16384;
 
 struct CtxFree {
     void operator()(EVP_MD_CTX* c) const { EVP_MD_CTX_free(c); }
@@ -68,7 +70,24 @@ Sample sampleInto(EVP_MD_CTX* ctx, int fd, const std::function<bool()>& stopped)
         return Sample::Empty;
     const std::int64_t n = std::min<std::int64_t>(size / static_cast<std::int64_t>(kBlock) + 1, 3);
     const std::int64_t step = size / n;
-    std::array<unsigned char, kBlock> buffer{};
+    if (size <= static_cast<std::int64_t>(kWhole)) {
+        // Small enough to read at once; the blocks are cut from it.
+        std::array<unsigned char, kWhole> whole;
+        ssize_t got = ::pread(fd, whole.data(), static_cast<std::size_t>(size), 0);
+        if (got < 0)
+            return Sample::Failed;
+        for (std::int64_t i = 0; i < n; ++i) {
+            const std::int64_t at = i * step;
+            const std::int64_t length =
+                std::min<std::int64_t>(static_cast<std::int64_t>(kBlock), got - at);
+            if (length <= 0)
+                continue;
+            if (EVP_DigestUpdate(ctx, whole.data() + at, static_cast<std::size_t>(length)) != 1)
+                return Sample::Failed;
+        }
+        return Sample::Ok;
+    }
+    std::array<unsigned char, kBlock> buffer;
     for (std::int64_t i = 0; i < n; ++i) {
         ssize_t got = ::pread(fd, buffer.data(), kBlock, static_cast<off_t>(i * step));
         if (got < 0)
@@ -174,7 +193,7 @@ std::optional<std::string> bundleContentDigest(const std::string& path,
         EVP_DigestUpdate(ctx.get(), &n, sizeof n);
         EVP_DigestUpdate(ctx.get(), text.data(), text.size());
     };
-    std::vector<unsigned char> buffer(1 << 20);
+    thread_local std::vector<unsigned char> buffer(1 << 20);
     std::vector<std::string> stack{""};
     while (!stack.empty()) {
         if (stopped && stopped())

@@ -205,6 +205,10 @@ TEST_F(DuplicateScan, SampledDigestsAreExact) {
     const std::string mid = noise(6000, 11);                    // two blocks at 0 and 3000
     t.file("mid.bin", mid);
     EXPECT_EQ(engine.MD5File(t.path("mid.bin")), md5(mid.substr(0, 4096) + mid.substr(3000)));
+    const std::string three = noise(15000, 14); // three blocks, read at once
+    t.file("three.bin", three);
+    EXPECT_EQ(engine.MD5File(t.path("three.bin")),
+              md5(three.substr(0, 4096) + three.substr(5000, 4096) + three.substr(10000, 4096)));
     t.file("empty.bin", "");
     EXPECT_FALSE(engine.MD5File(t.path("empty.bin")));
     EXPECT_FALSE(engine.MD5File(t.path("missing.bin")));

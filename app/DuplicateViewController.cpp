@@ -16,6 +16,7 @@
 #include "platform/Paths.h"
 #include "platform/UserDefaults.h"
 
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPointer>
 #include <QPushButton>
@@ -157,9 +158,12 @@ void DuplicateViewController::startScan() {
         return;
     if (!picker_->requireFolders() || !mayStartWork())
         return;
+    // Walked as the folders themselves, also when the list names one through a link.
     std::vector<std::string> folders;
-    for (const QString& f : picker_->folders())
-        folders.push_back(f.toStdString());
+    for (const QString& f : picker_->folders()) {
+        const QString real = QFileInfo(f).canonicalFilePath();
+        folders.push_back((real.isEmpty() ? f : real).toStdString());
+    }
     folders = cleanFolderList(folders);
 
     isDoing = true;

@@ -28,14 +28,15 @@ struct DuplicatesOptions {
     bool yes = false;
 };
 
-// The folders as absolute paths, each once and none inside another.
+// The folders as real paths (a folder given through a link is walked as the
+// folder itself), each once and none inside another.
 std::vector<std::string> checkedFolders(const std::vector<std::string>& given) {
     std::vector<std::string> absolute;
     for (const auto& f : given) {
         std::error_code ec;
         if (!std::filesystem::is_directory(f, ec))
             throw CommandExit(exitcode::Usage, "not a folder: " + f);
-        absolute.push_back(std::filesystem::absolute(f, ec).lexically_normal().string());
+        absolute.push_back(std::filesystem::canonical(f, ec).string());
     }
     return cleanFolderList(absolute);
 }

@@ -89,6 +89,21 @@ public:
     // Groups of equal contents, in the order their first copies were met.
     std::vector<DupGroupRef> groups();
 
+    // Hands the candidates still waiting to a digest job (at the end of the walk).
+    void flush() {
+        if (batch_.empty())
+            return;
+        DuplicateFile* owner = &owner_;
+        owner_.group.async([owner, batch = std::move(batch_)] {
+            for (const Ref& f : batch) {
+                if (owner->stop)
+                    return;
+                f->MD5Key = f->isPackage ? owner->MD5Dir(f->path) : owner->MD5File(f->path);
+            }
+        });
+        batch_.clear();
+    }
+
 private:
     struct Bucket {
         Ref first;
@@ -159,22 +174,6 @@ private:
             flush();
     }
 
-public:
-    void flush() {
-        if (batch_.empty())
-            return;
-        DuplicateFile* owner = &owner_;
-        owner_.group.async([owner, batch = std::move(batch_)] {
-            for (const Ref& f : batch) {
-                if (owner->stop)
-                    return;
-                f->MD5Key = f->isPackage ? owner->MD5Dir(f->path) : owner->MD5File(f->path);
-            }
-        });
-        batch_.clear();
-    }
-
-private:
     // The candidates of one sampled key split into classes of equal contents.
     std::vector<std::vector<std::size_t>> confirm(const std::vector<std::size_t>& set) const {
         std::vector<std::vector<std::size_t>> classes;

@@ -47,6 +47,11 @@ TEST_F(DuplicatesCommand, ScanListsGroupsWithTheKeptCopy) {
     EXPECT_NE(text.standardOutput.find("remove " + t.path("scan/b/photo copy.jpg")),
               std::string::npos);
 
+    // A folder named through a link is walked as the folder itself.
+    t.symlink("link", t.path("scan"));
+    auto linked = cli({"duplicates", "scan", t.path("link"), "--json"});
+    EXPECT_EQ(nlohmann::json::parse(linked.standardOutput)["groups"], 1);
+
     EXPECT_EQ(cli({"duplicates", "scan", t.path("missing")}).exitCode, 2);
     EXPECT_EQ(cli({"duplicates", "scan"}).exitCode, 2);
 }

@@ -186,6 +186,7 @@ void DuplicateViewController::startScan() {
 
     QPointer<DuplicateViewController> self(this);
     DuplicateFile* engine = &engine_;
+    engine->prepareScan();
     GlobalQueue::async([engine, folders, self] {
         engine->listDupFile(folders);
         MainQueue::async([self] {

@@ -269,8 +269,14 @@ DuplicateFile& DuplicateFile::shareDuplicateFile() {
     return *shared;
 }
 
-void DuplicateFile::listDupFile(const std::vector<std::string>& folders) {
+void DuplicateFile::prepareScan() {
     stop = false;
+    prepared_ = true;
+}
+
+void DuplicateFile::listDupFile(const std::vector<std::string>& folders) {
+    if (!prepared_.exchange(false))
+        stop = false;
     data.clear();
     Scan scan(*this);
     for (const auto& folder : folders) {

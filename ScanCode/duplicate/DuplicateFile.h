@@ -43,8 +43,13 @@ public:
     std::vector<DuplicateInfoRef> data;  // six categories after a scan, in compare order
 
     // Runs the whole scan on the calling thread (a background thread) and fills
-    // data. The folders are walked as given (see cleanFolderList).
+    // data. The folders are walked as given (see cleanFolderList). Clears stop
+    // first, unless prepareScan did so already.
     void listDupFile(const std::vector<std::string>& folders);
+    // Called by a screen on its own thread before it hands listDupFile to a
+    // background queue: clears stop there, so that a stopList that comes before
+    // the queued scan has begun still stops it.
+    void prepareScan();
     void stopList() { stop = true; }
     bool bFinish() const { return stop; }
 
@@ -72,6 +77,7 @@ public:
 
 private:
     class Scan;
+    std::atomic<bool> prepared_{false};
     void distribute(std::vector<DupGroupRef> groups);
     std::function<bool()> stopped() const {
         return [this] { return stop.load(); };

@@ -173,3 +173,20 @@ TEST_F(DuplicateScreen, NothingToRemoveSaysSo) {
     EXPECT_EQ(screen.reportPanel()->message(), "No selected file can be remove");
     EXPECT_TRUE(screen.reportPanel()->rowNames().isEmpty());
 }
+
+TEST_F(DuplicateScreen, AStoppedScanSaysSectionsAreIncomplete) {
+    write("Documents/a.pdf", std::string(20000, 'a'));
+    write("Documents/b/a.pdf", std::string(20000, 'a'));
+    DuplicateViewController screen(nullptr, nullptr, &engine);
+    screen.setFillSeconds(0);
+    engine.group.enter(); // the scan waits for this before it groups anything
+    screen.startScan();
+    screen.stopScan();
+    engine.group.leave();
+    QTRY_COMPARE_WITH_TIMEOUT(screen.stage(), Stage::Report, 60000);
+    EXPECT_EQ(screen.reportPanel()->message(), "No selected file can be remove");
+    screen.showDetails();
+    EXPECT_EQ(screen.detailList()->emptyText(),
+              "Scan was interrupted before this section has been completely");
+    EXPECT_TRUE(std::filesystem::exists(home("Documents/b/a.pdf")));
+}

@@ -271,6 +271,15 @@ TEST_F(DuplicateScan, AStoppedScanLeavesSixEmptyCategoriesAndStillReports) {
     // The same folders without a stop: twenty groups.
     scan();
     EXPECT_EQ(groups().size(), 20u);
+
+    // A stop between a screen's prepareScan and the queued scan still counts.
+    engine.prepareScan();
+    engine.stopList();
+    scan();
+    EXPECT_TRUE(groups().empty());
+    EXPECT_EQ(engine.data.size(), 6u);
+    scan(); // a scan that was not prepared clears an old stop
+    EXPECT_EQ(groups().size(), 20u);
 }
 
 TEST_F(DuplicateScan, RemovalTakesTheTickedCopiesAndDropsSpentGroups) {

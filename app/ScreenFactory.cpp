@@ -1,5 +1,6 @@
 #include "app/ScreenFactory.h"
 
+#include "app/DuplicateViewController.h"
 #include "app/HomeViewController.h"
 #include "app/PlaceholderViewController.h"
 #include "app/SystemCleanupViewController.h"
@@ -14,6 +15,8 @@ ToolBaseViewController* createScreen(AppDelegate* delegate, std::int64_t toolInd
         return new HomeViewController(delegate, parent);
     case tool::SystemCleanup:
         return new SystemCleanupViewController(delegate, parent);
+    case tool::DuplicatesFinder:
+        return new DuplicateViewController(delegate, parent);
     default:
         return new PlaceholderViewController(delegate, toolIndex, parent);
     }

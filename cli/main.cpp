@@ -1,5 +1,6 @@
 // tessaly-cli: the command-line twin of the application.
 #include "cli/AppsCommand.h"
+#include "cli/DuplicatesCommand.h"
 #include "cli/ExitCodes.h"
 #include "cli/StatusCommand.h"
 #include "cli/SystemCommand.h"
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
     addStatusCommand(app);
     addAppsCommand(app);
     addSystemCommand(app);
+    addDuplicatesCommand(app);
 
     try {
         app.parse(argc, argv);

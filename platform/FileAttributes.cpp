@@ -63,13 +63,28 @@ std::optional<Date> lastUsedDate(const std::string& path) {
     if (::statx(AT_FDCWD, path.c_str(), 0, STATX_ATIME | STATX_MTIME | STATX_CTIME | STATX_BTIME,
                 &sx) != 0)
         return std::nullopt;
-    if ((sx.stx_mask & STATX_ATIME) && !isZero(sx.stx_atime))
-        return toDate(sx.stx_atime);
-    if ((sx.stx_mask & STATX_MTIME) && !isZero(sx.stx_mtime))
-        return toDate(sx.stx_mtime);
+    EntryInfo info;
+    info.exists = true;
+    if (sx.stx_mask & STATX_ATIME)
+        info.accessed = toDate(sx.stx_atime);
+    if (sx.stx_mask & STATX_MTIME)
+        info.modified = toDate(sx.stx_mtime);
     if ((sx.stx_mask & STATX_BTIME) && !isZero(sx.stx_btime))
-        return toDate(sx.stx_btime);
-    return toDate(sx.stx_ctime);
+        info.created = toDate(sx.stx_btime);
+    info.changed = toDate(sx.stx_ctime);
+    return lastUsedDate(info);
+}
+
+std::optional<Date> lastUsedDate(const EntryInfo& info) {
+    if (!info.exists)
+        return std::nullopt;
+    if (info.accessed != Date{})
+        return info.accessed;
+    if (info.modified != Date{})
+        return info.modified;
+    if (info.created)
+        return info.created;
+    return info.changed;
 }
 
 std::int32_t preferredBlockSize(const std::string& path) {

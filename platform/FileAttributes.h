@@ -38,6 +38,8 @@ bool isApplicationBundle(const std::string& path);
 // Date of last use: the last-access time, else the modification time, else the
 // creation (or status-change) time. None when the path does not exist.
 std::optional<Date> lastUsedDate(const std::string& path);
+// The same from attributes already read.
+std::optional<Date> lastUsedDate(const EntryInfo& info);
 
 // The preferred I/O block size of the volume holding a path; 0 when unknown.
 std::int32_t preferredBlockSize(const std::string& path);

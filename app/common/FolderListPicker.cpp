@@ -24,8 +24,9 @@ namespace tessaly {
 
 namespace {
 
+// Absolute, without "." and ".." steps or a trailing slash.
 QString normalised(const QString& path) {
-    return QDir::cleanPath(path);
+    return path.isEmpty() ? path : QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
 } // namespace

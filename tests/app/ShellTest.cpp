@@ -1,10 +1,12 @@
 #include "ScanCode/uninstall/SearchApplications.h"
 #include "app/AppDelegate.h"
+#include "app/DuplicateViewController.h"
 #include "app/HelpWindowController.h"
 #include "app/HomeViewController.h"
 #include "app/NoticeSheet.h"
 #include "app/PlaceholderViewController.h"
 #include "app/Sidebar.h"
+#include "app/common/FolderListPicker.h"
 #include "model/CommonFunction.h"
 #include "model/SettingKeys.h"
 #include "model/StartupSteps.h"
@@ -41,6 +43,11 @@ struct Shell {
     PlaceholderViewController* placeholder(std::int64_t toolIndex) {
         return qobject_cast<PlaceholderViewController*>(
             app.getVC(AppDelegate::resetCellIndex(toolIndex)));
+    }
+    QStringList duplicateFolders() {
+        auto* screen = qobject_cast<DuplicateViewController*>(
+            app.getVC(AppDelegate::resetCellIndex(tool::DuplicatesFinder)));
+        return screen ? screen->folderList()->folders() : QStringList{};
     }
 };
 
@@ -316,22 +323,26 @@ TEST_F(ShellHandOver, SwitchesToTheToolFirstThenHandsThePathsOver) {
 
     shell.app.AddDirForOld({"/tmp/old"});
     EXPECT_EQ(shell.app.currentVC()->index, tool::OldFilesFinder);
-    shell.app.AddDirForDuplicate({"/tmp/dup"});
+    test::TempTree tree;
+    const QString dup = QString::fromStdString(tree.dir("dup"));
+    shell.app.AddDirForDuplicate({dup});
     EXPECT_EQ(shell.app.currentVC()->index, tool::DuplicatesFinder);
-    EXPECT_EQ(shell.placeholder(tool::DuplicatesFinder)->files(), QStringList{"/tmp/dup"});
+    EXPECT_TRUE(shell.duplicateFolders().contains(dup));
 }
 
 TEST_F(ShellHandOver, AHandOverDuringASwitchWaitsForIt) {
     Shell shell(400);
+    test::TempTree tree;
+    const QString dup = QString::fromStdString(tree.dir("d"));
     QSignalSpy finished(&shell.app, &AppDelegate::switchFinished);
     shell.app.tableViewSelectionDidChange(1);
-    shell.app.AddDirForDuplicate({"/tmp/d"});
+    shell.app.AddDirForDuplicate({dup});
     ASSERT_TRUE(finished.wait(5000)); // the sidebar switch
     if (shell.app.currentVC()->index != tool::DuplicatesFinder) {
         ASSERT_TRUE(finished.wait(5000)); // then the hand-over's own
     }
     EXPECT_EQ(shell.app.selected(), 5);
-    EXPECT_EQ(shell.placeholder(tool::DuplicatesFinder)->files(), QStringList{"/tmp/d"});
+    EXPECT_TRUE(shell.duplicateFolders().contains(dup));
 }
 
 using HelpWindow = GuiTest;

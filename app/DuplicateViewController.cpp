@@ -80,8 +80,8 @@ DuplicateViewController::DuplicateViewController(AppDelegate* d, QWidget* parent
     connect(stop_, &QPushButton::clicked, this, &DuplicateViewController::stopScan);
 
     report_ = new ReportPanel;
-    detailsButton_ = report_->addButton("Detailed Results", true);
     startOverButton_ = report_->addButton("Start over");
+    detailsButton_ = report_->addButton("Detailed Results", true);
     connect(detailsButton_, &QPushButton::clicked, this, &DuplicateViewController::showDetails);
     connect(startOverButton_, &QPushButton::clicked, this, &DuplicateViewController::startOver);
 

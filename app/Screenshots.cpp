@@ -1,13 +1,16 @@
 #include "app/Screenshots.h"
 
 #include "app/AppDelegate.h"
+#include "app/DuplicateViewController.h"
 #include "app/HelpWindowController.h"
 #include "app/NoticeSheet.h"
+#include "app/SystemCleanupViewController.h"
 #include "app/ToolBaseViewController.h"
 #include "model/ToolIndex.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QPainter>
 #include <QTextStream>
 #include <QTimer>
@@ -29,6 +32,43 @@ void save(const QPixmap& pm, const QString& dir, const QString& name) {
         QTextStream(stdout) << path << "\n";
 }
 
+// Runs the event loop until done() holds or 60 seconds have passed.
+bool waitFor(const std::function<bool()>& done) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < 60000)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    return done();
+}
+
+// System Cleanup and the Duplicates Finder through a scan: report and details.
+void toolStages(AppDelegate& app, const QString& dir) {
+    app.tableViewSelectionDidChange(AppDelegate::resetCellIndex(tool::SystemCleanup));
+    settle();
+    if (auto* system = dynamic_cast<SystemCleanupViewController*>(
+            app.getVC(AppDelegate::resetCellIndex(tool::SystemCleanup)))) {
+        system->setAnimationScale(0);
+        system->scanClicked();
+        if (waitFor([&] { return system->stage() == SystemCleanupViewController::Stage::Report; }))
+            save(app.grab(), dir, "01b-system-report");
+        system->detailClicked();
+        settle();
+        save(app.grab(), dir, "01c-system-details");
+    }
+    app.tableViewSelectionDidChange(AppDelegate::resetCellIndex(tool::DuplicatesFinder));
+    settle();
+    if (auto* dup = dynamic_cast<DuplicateViewController*>(
+            app.getVC(AppDelegate::resetCellIndex(tool::DuplicatesFinder)))) {
+        dup->setFillSeconds(0);
+        dup->startScan();
+        if (waitFor([&] { return dup->stage() == DuplicateViewController::Stage::Report; }))
+            save(app.grab(), dir, "05b-duplicates-report");
+        dup->showDetails();
+        settle();
+        save(app.grab(), dir, "05c-duplicates-details");
+    }
+}
+
 } // namespace
 
 void runScreenshotTour(AppDelegate& app, const QString& dir) {
@@ -40,6 +80,8 @@ void runScreenshotTour(AppDelegate& app, const QString& dir) {
         const ToolInfo* info = toolInfo(AppDelegate::resetIndex(row));
         save(app.grab(), dir, QString("%1-%2").arg(row, 2, 10, QChar('0')).arg(info->commandName));
     }
+
+    toolStages(app, dir);
 
     // A notice over the main window, as the shell shows it.
     app.backHome();

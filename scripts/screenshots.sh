@@ -50,6 +50,20 @@ for app in "Safari:com.apple.Safari" "Photo Editor:com.maker.photoeditor" "Notes
 </dict></plist>
 PLIST
 done
+# Something for System Cleanup and the Duplicates Finder to find.
+mkdir -p "$FIXTURE/home/Library/Caches/com.maker.photoeditor" "$FIXTURE/home/Library/Logs" \
+    "$FIXTURE/home/.Trash" "$FIXTURE/root/Library/Caches/com.maker.updater" "$FIXTURE/root/Library/Logs" \
+    "$FIXTURE/home/Documents/Reports" "$FIXTURE/home/Pictures" "$FIXTURE/home/Downloads"
+head -c 48000000 /dev/urandom > "$FIXTURE/home/Library/Caches/com.maker.photoeditor/thumbs.db"
+head -c 9000000 /dev/urandom > "$FIXTURE/home/Library/Logs/notes.log"
+head -c 21000000 /dev/urandom > "$FIXTURE/home/.Trash/old-draft.mov"
+head -c 6000000 /dev/urandom > "$FIXTURE/root/Library/Caches/com.maker.updater/package.bin"
+head -c 300000 /dev/urandom > "$FIXTURE/root/Library/Logs/install.log"
+head -c 3500000 /dev/urandom > "$FIXTURE/home/Pictures/holiday.jpg"
+cp "$FIXTURE/home/Pictures/holiday.jpg" "$FIXTURE/home/Downloads/holiday copy.jpg"
+head -c 800000 /dev/urandom > "$FIXTURE/home/Documents/report.pdf"
+cp "$FIXTURE/home/Documents/report.pdf" "$FIXTURE/home/Documents/Reports/report.pdf"
+cp "$FIXTURE/home/Documents/report.pdf" "$FIXTURE/home/Downloads/report (1).pdf"
 cat > "$FIXTURE/root/proc/meminfo" <<'MEM'
 MemTotal:       16000000 kB
 MemFree:         2400000 kB

@@ -35,6 +35,9 @@ ToolStagePanel::ToolStagePanel(QWidget* parent) : QWidget(parent) {
     texts->addWidget(prompt_);
     accessoryLayout_ = new QVBoxLayout;
     accessoryLayout_->setContentsMargins(0, 6, 0, 0);
+    // Without a tool widget the spare height stays below the texts; a tool widget
+    // (stretch 1) takes it all.
+    accessoryLayout_->addStretch(0);
     texts->addLayout(accessoryLayout_, 1);
 
     auto* row = new QHBoxLayout;
@@ -81,7 +84,7 @@ void ToolStagePanel::setAccessory(QWidget* widget) {
         accessory_->deleteLater();
     accessory_ = widget;
     if (widget)
-        accessoryLayout_->addWidget(widget);
+        accessoryLayout_->insertWidget(0, widget, 1);
 }
 
 QString ToolStagePanel::title() const {

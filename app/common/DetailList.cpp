@@ -1,7 +1,7 @@
 #include "app/common/DetailList.h"
 
 #include "app/Artwork.h"
-#include "app/common/RevealInFileManager.h"
+#include "app/common/FileManagerActions.h"
 #include "model/DataSource.h"
 #include "model/SettingModel.h"
 
@@ -344,6 +344,14 @@ void DetailList::revealItem(const ItemPath& path) {
         revealInFileManager(file);
 }
 
+void DetailList::showInfo(const ItemPath& path) {
+    if (!source_ || current_ < 0 || path.empty())
+        return;
+    const QString file = source_->itemInfo(current_, path).path;
+    if (!file.isEmpty())
+        showItemInfo(file, this);
+}
+
 void DetailList::showContextMenu(const QPoint& pos) {
     QTreeWidgetItem* item = items_->itemAt(pos);
     if (!item || item->data(NameColumn, kPathRole).toString().isEmpty())
@@ -351,6 +359,7 @@ void DetailList::showContextMenu(const QPoint& pos) {
     const ItemPath path = pathOf(item);
     QMenu menu(this);
     menu.addAction("Reveal in File Manager", this, [this, path] { revealItem(path); });
+    menu.addAction("Show Info", this, [this, path] { showInfo(path); });
     menu.exec(items_->viewport()->mapToGlobal(pos));
 }
 

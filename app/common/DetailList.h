@@ -19,7 +19,7 @@ namespace tessaly {
 // The detail list every tool shows after a scan: categories on the left, the
 // items of the selected category on the right as a tree (up to three levels)
 // with three-state boxes, "Select All" / "Deselect All", the sort choice shared
-// through the settings, and reveal in the file manager.
+// through the settings, reveal in the file manager and "Show Info".
 //
 // Ticks are read and changed only through the DetailSource; after every change
 // the boxes of the category and of the items are read back from it. Clicking a
@@ -52,6 +52,7 @@ public:
     void deselectAll();
     void setSort(std::int64_t type, bool ascending);
     void revealItem(const ItemPath& item);
+    void showInfo(const ItemPath& item);
 
     QTreeWidget* categoryTree() const { return categories_; }
     QTreeWidget* itemTree() const { return items_; }

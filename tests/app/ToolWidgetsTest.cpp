@@ -1,8 +1,9 @@
 #include "app/common/DetailList.h"
+#include "app/common/FileManagerActions.h"
 #include "app/common/FolderListPicker.h"
+#include "app/common/ItemInfoDialog.h"
 #include "app/common/ProgressList.h"
 #include "app/common/ReportPanel.h"
-#include "app/common/RevealInFileManager.h"
 #include "app/common/ShareChart.h"
 #include "app/common/ToolStagePanel.h"
 #include "model/CommonFunction.h"
@@ -126,6 +127,7 @@ protected:
     }
     void TearDown() override {
         setRevealHandler({});
+        setShowInfoHandler({});
         GuiTest::TearDown();
     }
     Qt::CheckState box(const ItemPath& p) const { return list.treeItem(p)->checkState(0); }
@@ -204,6 +206,33 @@ TEST_F(DetailListTest, RevealGoesThroughTheFileManagerSeam) {
     emit list.itemTree()->itemDoubleClicked(list.treeItem({0, 1}), 0);
     list.revealItem({0}); // a group stands for no single file
     EXPECT_EQ(revealed, QStringList{"/fixture/a2"});
+
+    QStringList shown;
+    setShowInfoHandler([&](const QString& p) { shown << p; });
+    list.showInfo({0, 1});
+    list.showInfo({0});
+    EXPECT_EQ(shown, QStringList{"/fixture/a2"});
+}
+
+TEST_F(GuiTest, ItemInfoDialogTellsKindSizeAndPlace) {
+    test::TempTree tree;
+    const QString file = QString::fromStdString(tree.sizedFile("docs/report.pdf", 12000));
+    const QString bundle = QString::fromStdString(tree.dir("Tool.app"));
+    tree.sizedFile("Tool.app/Contents/MacOS/tool", 5000);
+
+    ItemFacts f = itemFacts(file);
+    EXPECT_EQ(f.name, "report.pdf");
+    EXPECT_EQ(f.kind, "File");
+    EXPECT_EQ(f.size, "12.0 KB");
+    EXPECT_EQ(f.location, QString::fromStdString(tree.path("docs")));
+    EXPECT_EQ(f.modified.size(), 10); // yyyy-MM-dd
+    EXPECT_EQ(itemFacts(bundle).kind, "Package");
+    EXPECT_EQ(itemFacts(QString::fromStdString(tree.path("docs"))).kind, "Folder");
+    EXPECT_EQ(itemFacts(QString::fromStdString(tree.path("gone"))).kind, "Missing");
+
+    ItemInfoDialog dialog(file);
+    ASSERT_FALSE(dialog.rows().empty());
+    EXPECT_EQ(dialog.rows()[1], std::make_pair(QString("Kind"), QString("File")));
 }
 
 TEST_F(GuiTest, FolderListPickerKeepsEachFolderOnce) {

@@ -1,4 +1,6 @@
-#include "app/common/RevealInFileManager.h"
+#include "app/common/FileManagerActions.h"
+
+#include "app/common/ItemInfoDialog.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -15,13 +17,19 @@ std::function<void(const QString&)>& handler() {
     return h;
 }
 
-bool showItemsOnBus(const QString& path) {
+std::function<void(const QString&)>& infoHandler() {
+    static std::function<void(const QString&)> h;
+    return h;
+}
+
+// Calls one of the file manager's methods that take a list of file URLs.
+bool callFileManager(const char* method, const QString& path) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return false;
     QDBusMessage call = QDBusMessage::createMethodCall("org.freedesktop.FileManager1",
                                                        "/org/freedesktop/FileManager1",
-                                                       "org.freedesktop.FileManager1", "ShowItems");
+                                                       "org.freedesktop.FileManager1", method);
     call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
     QDBusMessage reply = bus.call(call, QDBus::Block, 3000);
     return reply.type() == QDBusMessage::ReplyMessage;
@@ -34,13 +42,29 @@ void revealInFileManager(const QString& path) {
         handler()(path);
         return;
     }
-    if (showItemsOnBus(path))
+    if (callFileManager("ShowItems", path))
         return;
     QProcess::startDetached("xdg-open", {QFileInfo(path).absolutePath()});
 }
 
 void setRevealHandler(std::function<void(const QString&)> h) {
     handler() = std::move(h);
+}
+
+void showItemInfo(const QString& path, QWidget* parent) {
+    if (infoHandler()) {
+        infoHandler()(path);
+        return;
+    }
+    if (callFileManager("ShowItemProperties", path))
+        return;
+    auto* dialog = new ItemInfoDialog(path, parent);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+}
+
+void setShowInfoHandler(std::function<void(const QString&)> h) {
+    infoHandler() = std::move(h);
 }
 
 } // namespace tessaly

@@ -8,6 +8,7 @@
 #include "app/common/ProgressList.h"
 #include "app/common/ReportPanel.h"
 #include "app/common/ToolStagePanel.h"
+#include "helper/FileManagerAddation.h"
 #include "model/CleanFinish.h"
 #include "model/CommonFunction.h"
 #include "model/SettingKeys.h"
@@ -77,7 +78,7 @@ DuplicateViewController::DuplicateViewController(AppDelegate* d, QWidget* parent
 
     progress_ = new ProgressList;
     stop_ = new QPushButton("Stop");
-    connect(stop_, &QPushButton::clicked, this, &DuplicateViewController::stopScan);
+    connect(stop_, &QPushButton::clicked, this, &DuplicateViewController::stopClicked);
 
     report_ = new ReportPanel;
     startOverButton_ = report_->addButton("Start over");
@@ -196,11 +197,17 @@ void DuplicateViewController::startScan() {
     });
 }
 
-void DuplicateViewController::stopScan() {
-    if (stage_ != Stage::Scanning)
+void DuplicateViewController::stopClicked() {
+    if (stage_ == Stage::Scanning) {
+        interrupted_ = true;
+        engine_.stopList();
+    } else if (stage_ == Stage::Removing) {
+        // Copies not yet handled stay in their groups, ticked.
+        engine_.stopClear();
+        FileManagerAddation::stopRemoveSystemFile();
+    } else {
         return;
-    interrupted_ = true;
-    engine_.stopList();
+    }
     stop_->setEnabled(false);
 }
 
@@ -279,11 +286,13 @@ void DuplicateViewController::startRemoval() {
     progress_->setPath({});
     progress_->setProgress(0);
     progress_->creepTo(0.9, 5000);
-    stop_->hide();
+    stop_->setEnabled(true);
+    stop_->show();
     showStage(Stage::Removing);
 
     QPointer<DuplicateViewController> self(this);
     DuplicateFile* engine = &engine_;
+    engine->prepareClear();
     GlobalQueue::async([engine, self] {
         DupCleanResult result = engine->clear();
         MainQueue::async([self, result] {

@@ -33,7 +33,7 @@ public:
 
     // The user's actions.
     void startScan();
-    void stopScan();
+    void stopClicked();
     void showDetails();
     void startOver();
     void startRemoval();

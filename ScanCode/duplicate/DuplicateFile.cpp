@@ -314,9 +314,15 @@ void DuplicateFile::distribute(std::vector<DupGroupRef> groups) {
     data = std::move(categories);
 }
 
+void DuplicateFile::prepareClear() {
+    bStopClear = false;
+    clearPrepared_ = true;
+}
+
 DupCleanResult DuplicateFile::clear() {
     DupCleanResult result;
-    bStopClear = false;
+    if (!clearPrepared_.exchange(false))
+        bStopClear = false;
     std::vector<std::string> handOver;
     for (const auto& info : data) {
         for (const auto& g : info->dupFiles) {

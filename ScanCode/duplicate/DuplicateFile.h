@@ -60,6 +60,9 @@ public:
     // privileged helper; only what is really gone is counted.
     DupCleanResult clear();
     void stopClear() { bStopClear = true; }
+    // The same for a removal: clears bStopClear on the screen's thread, so that a
+    // stopClear that comes before the queued removal has begun still stops it.
+    void prepareClear();
 
     std::int64_t allFileSizeWithoutCheck() const;
     std::int64_t allCountWithoutCheck() const;
@@ -78,6 +81,7 @@ public:
 private:
     class Scan;
     std::atomic<bool> prepared_{false};
+    std::atomic<bool> clearPrepared_{false};
     void distribute(std::vector<DupGroupRef> groups);
     std::function<bool()> stopped() const {
         return [this] { return stop.load(); };

@@ -181,7 +181,7 @@ TEST_F(DuplicateScreen, AStoppedScanSaysSectionsAreIncomplete) {
     screen.setFillSeconds(0);
     engine.group.enter(); // the scan waits for this before it groups anything
     screen.startScan();
-    screen.stopScan();
+    screen.stopClicked();
     engine.group.leave();
     QTRY_COMPARE_WITH_TIMEOUT(screen.stage(), Stage::Report, 60000);
     EXPECT_EQ(screen.reportPanel()->message(), "No selected file can be remove");

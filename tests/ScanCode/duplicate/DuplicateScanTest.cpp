@@ -312,6 +312,26 @@ TEST_F(DuplicateScan, RemovalTakesTheTickedCopiesAndDropsSpentGroups) {
     EXPECT_NE(std::find(posted.begin(), posted.end(), duplicateCleanModuleFinsh), posted.end());
 }
 
+TEST_F(DuplicateScan, AStopBeforeTheQueuedRemovalBeginsStopsItAndNotTheNext) {
+    const std::string bytes = noise(20000, 35);
+    t.file("scan/a/report.pdf", bytes);
+    t.file("scan/b/report copy.pdf", bytes);
+    scan();
+    ASSERT_EQ(groups().size(), 1u);
+
+    engine.prepareClear(); // the screen, before handing clear to a queue
+    engine.stopClear();    // the user presses Stop at once
+    DupCleanResult stopped = engine.clear();
+    EXPECT_EQ(stopped.fileCount, 0);
+    EXPECT_TRUE(t.exists("scan/b/report copy.pdf"));
+    EXPECT_EQ(groups().size(), 1u);
+
+    DupCleanResult next = engine.clear();
+    EXPECT_EQ(next.fileCount, 1);
+    EXPECT_FALSE(t.exists("scan/b/report copy.pdf"));
+    EXPECT_TRUE(t.exists("scan/a/report.pdf"));
+}
+
 TEST_F(DuplicateScan, RemovalLeavesCopiesThatChangedOrLostTheirKeptCopy) {
     const std::string bytes = noise(20000, 40), other = noise(30000, 41);
     t.file("scan/a/keep.doc", bytes);

@@ -4,6 +4,8 @@
 #include "cli/ExitCodes.h"
 #include "cli/StatusCommand.h"
 #include "cli/SystemCommand.h"
+#include "model/SettingModel.h"
+#include "model/StartupSteps.h"
 
 #include <CLI/CLI.hpp>
 #include <iostream>
@@ -15,6 +17,9 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", std::string("tessaly-cli ") + TESSALY_VERSION);
     app.footer(kExitCodeHelp);
     app.require_subcommand(1);
+
+    // Folder sizes round each file up to the home volume's block, as in the application.
+    tessaly::SettingModel::shareSettingModel().blockSize = tessaly::startup::homeBlockSize();
 
     // One registration per command group.
     addStatusCommand(app);

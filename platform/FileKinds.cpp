@@ -1,6 +1,7 @@
 #include "platform/FileKinds.h"
 
 #include "platform/Paths.h"
+#include "platform/TextCase.h"
 
 #include <algorithm>
 #include <array>
@@ -10,12 +11,7 @@ namespace tessaly::fileattr {
 
 namespace {
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
+using text::equalsIgnoringCase;
 
 std::string_view extensionOf(std::string_view name) {
     std::size_t dot = name.rfind('.');

@@ -1,5 +1,7 @@
 #include "ScanCode/duplicate/DuplicateKinds.h"
 
+#include "platform/TextCase.h"
+
 #include <algorithm>
 #include <cctype>
 #include <initializer_list>
@@ -201,9 +203,7 @@ std::string fileUTI(const std::string& path) {
     auto dot = name.rfind('.');
     if (dot == std::string_view::npos || dot == 0 || dot + 1 == name.size())
         return "public.data";
-    std::string ext(name.substr(dot + 1));
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string ext = text::asciiLowercase(name.substr(dot + 1));
     auto it = byExtension().find(ext);
     return it == byExtension().end() ? "public.data" : it->second;
 }

@@ -3,6 +3,7 @@
 #include "ScanCode/system/SystemModules.h"
 #include "platform/FileKinds.h"
 #include "platform/Paths.h"
+#include "platform/TextCase.h"
 
 #include <algorithm>
 #include <cctype>
@@ -11,15 +12,7 @@ namespace tessaly {
 
 namespace {
 
-std::string lowercase(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
-bool containsIgnoringCase(const std::string& haystack, const std::string& needle) {
-    return !needle.empty() && lowercase(haystack).find(lowercase(needle)) != std::string::npos;
-}
+using text::containsIgnoringCase;
 
 } // namespace
 

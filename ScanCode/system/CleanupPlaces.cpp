@@ -3,9 +3,9 @@
 #include "ScanCode/system/SystemModules.h"
 #include "platform/DirectoryReader.h"
 #include "platform/Paths.h"
+#include "platform/TextCase.h"
 
 #include <algorithm>
-#include <strings.h>
 
 namespace tessaly {
 
@@ -97,7 +97,7 @@ std::optional<std::string> findPhotoLibrary(const CleanupLayout& layout) {
 
 bool isExcludedEntry(const CleanupLayout& layout, int module, const std::string& name) {
     for (const auto& [m, excluded] : layout.excludedEntries)
-        if (m == module && ::strcasecmp(excluded.c_str(), name.c_str()) == 0)
+        if (m == module && text::equalsIgnoringCase(excluded, name))
             return true;
     return false;
 }

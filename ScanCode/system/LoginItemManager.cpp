@@ -3,15 +3,15 @@
 #include "ScanCode/system/CleanupPlaces.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Paths.h"
+#include "platform/TextCase.h"
 
-#include <strings.h>
 
 namespace tessaly {
 
 namespace {
 
 bool sameNameIgnoringCase(const std::string& a, const std::string& b) {
-    return ::strcasecmp(a.c_str(), b.c_str()) == 0;
+    return text::equalsIgnoringCase(a, b);
 }
 
 LoginItem itemFromRecord(const LoginItemRecord& record) {

@@ -9,6 +9,7 @@
 #include "platform/FileAttributes.h"
 #include "platform/FileKinds.h"
 #include "platform/Paths.h"
+#include "platform/TextCase.h"
 
 #include <algorithm>
 #include <cctype>
@@ -17,12 +18,6 @@
 namespace tessaly {
 
 namespace {
-
-std::string lowercase(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
 
 bool isInside(const std::string& path, const std::string& folder) {
     return path == folder ||
@@ -96,7 +91,8 @@ SearchApplications::itemsFromIndex(const std::vector<IndexedApplication>& record
     std::string library = userLibrary();
     for (const IndexedApplication& record : records) {
         // An application inside another application's bundle.
-        if (lowercase(paths::deletingExtension(record.path)).find(".app") != std::string::npos)
+        if (text::asciiLowercase(paths::deletingExtension(record.path)).find(".app") !=
+            std::string::npos)
             continue;
         // Helpers and cached applications in the user's Library.
         if (isInside(record.path, library))

@@ -12,12 +12,7 @@ using namespace tessaly;
 
 namespace {
 
-struct Machine {
-    test::TempTree t;
-    std::string home = t.dir("home");
-    std::string root = t.dir("root");
-    test::ScopedEnv homeEnv{"TESSALY_HOME", home};
-    test::ScopedEnv rootEnv{"TESSALY_ROOT", root};
+struct Machine : test::FixtureRoots {
 
     Machine() {
         t.sizedFile("home/.Trash/old.zip", 120000);

@@ -13,12 +13,7 @@ using namespace tessaly;
 
 namespace {
 
-struct Machine {
-    test::TempTree t;
-    std::string home = t.dir("home");
-    std::string root = t.dir("root");
-    test::ScopedEnv homeEnv{"TESSALY_HOME", home};
-    test::ScopedEnv rootEnv{"TESSALY_ROOT", root};
+struct Machine : test::FixtureRoots {
     std::string listPath = home + "/Library/Preferences/com.apple.loginitems.plist";
 
     void writeList(const PlistValue::Array& items, plist::Format format = plist::Format::Xml) {

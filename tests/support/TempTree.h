@@ -60,4 +60,14 @@ private:
     bool had_ = false;
 };
 
+// A temporary home folder and system root ("home" and "root" in one tree), set as
+// TESSALY_HOME and TESSALY_ROOT for the object's life.
+struct FixtureRoots {
+    TempTree t;
+    std::string home = t.dir("home");
+    std::string root = t.dir("root");
+    ScopedEnv homeEnv{"TESSALY_HOME", home};
+    ScopedEnv rootEnv{"TESSALY_ROOT", root};
+};
+
 } // namespace tessaly::test

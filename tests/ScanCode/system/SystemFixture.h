@@ -15,12 +15,7 @@ namespace tessaly::test {
 // A fixture home and system root with their own settings, application catalogue,
 // login items and a System Cleanup engine on them. The privileged helper is a
 // stand-in that records what it is handed and does nothing unless told.
-struct SystemMachine {
-    TempTree t;
-    std::string home = t.dir("home");
-    std::string root = t.dir("root");
-    ScopedEnv homeEnv{"TESSALY_HOME", home};
-    ScopedEnv rootEnv{"TESSALY_ROOT", root};
+struct SystemMachine : FixtureRoots {
     UserDefaults defaults{t.path("settings/defaults.plist")};
     SearchApplications catalogue;
     std::shared_ptr<LoginItemsStore> loginStore =

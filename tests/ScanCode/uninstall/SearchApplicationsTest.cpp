@@ -17,13 +17,7 @@ using test::makeBundle;
 namespace {
 
 // A fixture home and system root for one test.
-struct Machine {
-    test::TempTree t;
-    std::string home = t.dir("home");
-    std::string root = t.dir("root");
-    test::ScopedEnv homeEnv{"TESSALY_HOME", home};
-    test::ScopedEnv rootEnv{"TESSALY_ROOT", root};
-};
+using Machine = test::FixtureRoots;
 
 std::map<std::string, AppItemRef> byName(const AppItemList& list) {
     std::map<std::string, AppItemRef> out;

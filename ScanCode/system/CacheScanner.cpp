@@ -33,8 +33,10 @@ int queueWidth() {
 
 } // namespace
 
-CacheScanner::CacheScanner(SearchApplications& catalogue, std::function<bool()> hasClean)
-    : catalogue_(catalogue), hasClean_(std::move(hasClean)), queue(queueWidth()) {}
+CacheScanner::CacheScanner(SearchApplications& catalogue, std::function<bool()> hasClean,
+                           ScanServices services)
+    : catalogue_(catalogue), hasClean_(std::move(hasClean)), services_(std::move(services)),
+      queue(queueWidth()) {}
 
 CacheScanner::~CacheScanner() {
     queue.cancelAllOperations();

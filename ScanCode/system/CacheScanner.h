@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ScanCode/system/ScanDelegate.h"
+#include "ScanCode/system/ScanServices.h"
 #include "ScanCode/system/SystemModules.h"
 #include "model/ScanInputObject.h"
 #include "platform/OperationQueue.h"
@@ -35,8 +36,10 @@ public:
         CacheScanner& scanner, const std::optional<std::string>& argument)>;
 
     // catalogue: the application catalogue the scan waits for and holds while it
-    // runs; hasClean: whether a clean run has started since launch.
-    CacheScanner(SearchApplications& catalogue, std::function<bool()> hasClean);
+    // runs; hasClean: whether a clean run has started since launch; services:
+    // what the module scanners read from the settings and the machine.
+    CacheScanner(SearchApplications& catalogue, std::function<bool()> hasClean,
+                 ScanServices services = ScanServices());
     ~CacheScanner() override;
     CacheScanner(const CacheScanner&) = delete;
     CacheScanner& operator=(const CacheScanner&) = delete;
@@ -64,6 +67,9 @@ public:
     void stop();
     bool stopped() const { return bStop; }
 
+    SearchApplications& catalogue() const { return catalogue_; }
+    const ScanServices& services() const { return services_; }
+
     void finishScan(ScanItemList items, int moudle) override;
 
     bool bScanFinsh(int module) const;
@@ -78,6 +84,7 @@ private:
 
     SearchApplications& catalogue_;
     std::function<bool()> hasClean_;
+    ScanServices services_;
     OperationQueue queue;
     std::vector<std::shared_ptr<Operation>> operations;
     std::array<bool, sysmodule::Count> finish{};

@@ -59,6 +59,7 @@ CleanManagerEnvironment CleanManagerEnvironment::system() {
     env.lipoUserApp = [](const std::string& path) {
         GlobalQueue::async([path] { macho::thinToMachine(path, kLipoTool); });
     };
+    env.scanServices = ScanServices::system();
     return env;
 }
 
@@ -74,7 +75,11 @@ QSVCleanManager::QSVCleanManager(CleanManagerEnvironment env)
       userLogArray(std::make_shared<std::vector<ScanInputObject>>()),
       IOSPhotoArray(std::make_shared<std::vector<ScanInputObject>>()),
       IOSSoftwareArray(std::make_shared<std::vector<ScanInputObject>>()), env_(std::move(env)) {
-    scanDisk = std::make_unique<CacheScanner>(env_.catalogue(), [this] { return hasClean.load(); });
+    ScanServices services = env_.scanServices;
+    if (!services.isRetina)
+        services.isRetina = env_.isRetina;
+    scanDisk = std::make_unique<CacheScanner>(
+        env_.catalogue(), [this] { return hasClean.load(); }, std::move(services));
 }
 
 // ---- places ----

@@ -43,6 +43,9 @@ struct CleanManagerEnvironment {
     std::function<void(const std::string&)> lipoSystemApp;
     // Thins an executable the user may change; started in the background, not awaited.
     std::function<void(const std::string&)> lipoUserApp;
+    // What the module scanners read (keep list, language table, machine); its
+    // isRetina is taken from the one above when it has none.
+    ScanServices scanServices;
 
     static CleanManagerEnvironment system();
 };

@@ -3,6 +3,8 @@
 #include "ScanCode/system/LoginItemManager.h"
 #include "ScanCode/system/QSVCleanManager.h"
 #include "ScanCode/uninstall/SearchApplications.h"
+#include "model/SettingModel.h"
+#include "platform/Paths.h"
 #include "platform/UserDefaults.h"
 #include "tests/support/TempTree.h"
 
@@ -22,6 +24,18 @@ struct SystemMachine : FixtureRoots {
         std::make_shared<LoginItemsStore>(home + "/Library/Preferences/com.apple.loginitems.plist");
     LoginItemManager logins{loginStore};
     bool retina = false;
+    // What the module scanners read: the kept languages, the shipped language
+    // table and the machine's name.
+    std::vector<std::string> keep{"en"};
+    std::string machine = "x86_64";
+    SettingModel settings{[this] {
+        SettingEnvironment e;
+        e.defaults = [this]() -> UserDefaults& { return defaults; };
+        e.preferredLanguages = [] { return std::vector<std::string>{"en"}; };
+        e.inputSourceLanguages = [] { return std::vector<std::string>{}; };
+        e.languageResourcePath = paths::resourcePath("Language", "plist");
+        return e;
+    }()};
 
     // The helper stand-in: what it was handed, and what it does.
     std::vector<std::vector<std::string>> handedToHelper;
@@ -33,6 +47,15 @@ struct SystemMachine : FixtureRoots {
         };
     int helperStops = 0;
     std::vector<std::string> thinnedAsUser, thinnedBySystem;
+
+    ScanServices services() {
+        ScanServices s;
+        s.keepLanguages = [this] { return keep; };
+        s.languageInfo = [this](const std::string& code) { return settings.languageInfo(code); };
+        s.isRetina = [this] { return retina; };
+        s.machineArchitecture = [this] { return machine; };
+        return s;
+    }
 
     CleanManagerEnvironment environment() {
         CleanManagerEnvironment env;
@@ -48,6 +71,7 @@ struct SystemMachine : FixtureRoots {
         env.stopRemoveSystemFile = [this] { ++helperStops; };
         env.lipoSystemApp = [this](const std::string& p) { thinnedBySystem.push_back(p); };
         env.lipoUserApp = [this](const std::string& p) { thinnedAsUser.push_back(p); };
+        env.scanServices = services();
         return env;
     }
 

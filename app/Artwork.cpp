@@ -4,6 +4,9 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
+#include <QStringList>
+#include <algorithm>
+#include <iterator>
 #include <map>
 #include <string>
 
@@ -37,8 +40,9 @@ enum class Glyph {
 
 struct Style {
     Glyph glyph;
-    enum { Line, LineSelected, Badge } kind;
+    enum { Line, LineSelected, Badge, Label } kind;
     QColor badge;
+    QString label = {}; // the text of a Label badge
 };
 
 const std::map<QString, Style>& styles() {
@@ -107,6 +111,9 @@ const std::map<QString, Style>& styles() {
         module("broken-preference-icon", Glyph::OtherFile, QColor("#eb5757"));
         module("language1-icon", Glyph::Globe, QColor("#00a88f"));
         badge("language-icon(140)", Glyph::Globe, QColor("#00a88f"));
+        // Processor architectures of the Binary module's items.
+        t["64-icon"] = {Glyph::Chip, Style::Label, QColor("#f2994a"), "64"};
+        t["32-icon"] = {Glyph::Chip, Style::Label, QColor("#7f8c9d"), "32"};
         return t;
     }();
     return table;
@@ -318,7 +325,54 @@ void drawGlyph(QPainter& p, Glyph g) {
     p.drawPath(path);
 }
 
+// A rounded badge with a short text, for drawings that are words.
+QPixmap labelPixmap(const QString& label, const QColor& colour, int size) {
+    qreal ratio = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+    QPixmap pm(QSize(size, size) * ratio);
+    pm.setDevicePixelRatio(ratio);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(colour);
+    p.drawRoundedRect(QRectF(0.5, 0.5, size - 1.0, size - 1.0), size / 4.0, size / 4.0);
+    QFont font = p.font();
+    font.setBold(true);
+    font.setPixelSize(std::max(6, static_cast<int>(size * (label.size() > 2 ? 0.34 : 0.44))));
+    p.setFont(font);
+    p.setPen(Qt::white);
+    p.drawText(QRectF(0, 0, size, size), Qt::AlignCenter, label);
+    return pm;
+}
+
+// Two letters for a name: the initials of its first two words, or the first two
+// letters of a single word ("United States" gives "US", "France" gives "FR").
+QString initials(const QString& name) {
+    const QStringList words = name.split(' ', Qt::SkipEmptyParts);
+    QString out;
+    if (words.size() >= 2)
+        out = QString(words[0][0]) + words[1][0];
+    else if (!words.isEmpty())
+        out = words[0].left(2);
+    return out.toUpper();
+}
+
 } // namespace
+
+QPixmap nameBadge(const QString& name, int size) {
+    static const QColor palette[] = {QColor("#2f80ed"), QColor("#00a88f"), QColor("#eb5757"),
+                                     QColor("#9b51e0"), QColor("#f2994a"), QColor("#2d9cdb"),
+                                     QColor("#27ae60"), QColor("#8d6e63")};
+    const auto slot = static_cast<std::size_t>(qHash(name) % std::size(palette));
+    return labelPixmap(initials(name), palette[slot], size);
+}
+
+QIcon nameIcon(const QString& name) {
+    QIcon result;
+    for (int size : {16, 24, 32, 48, 64})
+        result.addPixmap(nameBadge(name, size));
+    return result;
+}
 
 bool known(const QString& name) {
     return styles().count(name) != 0;
@@ -333,6 +387,8 @@ QPixmap pixmap(const QString& name, int size) {
     if (it == styles().end())
         return pm;
     const Style& st = it->second;
+    if (st.kind == Style::Label)
+        return labelPixmap(st.label, st.badge, size);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
     p.scale(size / 24.0, size / 24.0);

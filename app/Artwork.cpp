@@ -107,6 +107,9 @@ const std::map<QString, Style>& styles() {
         module("broken-preference-icon", Glyph::OtherFile, QColor("#eb5757"));
         module("language1-icon", Glyph::Globe, QColor("#00a88f"));
         badge("language-icon(140)", Glyph::Globe, QColor("#00a88f"));
+        // The machine's word size on the items of universal applications.
+        badge("64-icon", Glyph::Chip, QColor("#2f80ed"));
+        badge("32-icon", Glyph::Chip, QColor("#7f8c9d"));
         return t;
     }();
     return table;

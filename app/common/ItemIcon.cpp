@@ -18,15 +18,16 @@ QIcon fileIcon(const QString& path) {
     return provider.icon(QFileInfo(path));
 }
 
-// The image scaled to fit points x points, keeping its proportions; decoded at
-// that size where the format allows, so that large photographs stay cheap.
+// The image scaled down to fit points x points, keeping its proportions (a
+// smaller image keeps its size); decoded at that size where the format allows,
+// so that large photographs stay cheap.
 QIcon thumbnail(const ThumbnailReference& ref) {
     const QString path = QString::fromStdString(ref.imagePath);
     QImageReader reader(path);
     reader.setAutoTransform(true);
     const QSize box(ref.points, ref.points);
     QSize size = reader.size();
-    if (size.isValid())
+    if (size.isValid() && (size.width() > ref.points || size.height() > ref.points))
         reader.setScaledSize(size.scaled(box, Qt::KeepAspectRatio));
     QImage image = reader.read();
     if (image.isNull())

@@ -13,12 +13,15 @@ std::string WalkEntry::path() const {
 }
 
 bool walkFolder(const std::string& root, const std::function<WalkDecision(const WalkEntry&)>& visit,
-                const std::function<bool()>& cancelled) {
+                const std::function<bool()>& cancelled,
+                const std::function<void(const std::string&)>& enterFolder) {
     std::vector<std::string> stack;
     dornPush(stack, root);
     while (auto folder = dornPop(stack)) {
         if (cancelled && cancelled())
             return false;
+        if (enterFolder)
+            enterFolder(*folder);
         DirectoryReader reader(*folder);
         while (reader.next()) {
             if (cancelled && cancelled())

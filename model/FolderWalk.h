@@ -37,9 +37,11 @@ private:
 // last-in first-out stack (dornPush/dornPop), each popped folder is listed in full,
 // and no symbolic link is ever followed. Unreadable folders contribute nothing.
 // Returns false when the walk was stopped by the visitor or by cancellation
-// (checked between folders and between entries).
+// (checked between folders and between entries). enterFolder, when given, hears
+// each folder as it is taken from the stack, before it is listed.
 bool walkFolder(const std::string& root, const std::function<WalkDecision(const WalkEntry&)>& visit,
-                const std::function<bool()>& cancelled = {});
+                const std::function<bool()>& cancelled = {},
+                const std::function<void(const std::string&)>& enterFolder = {});
 
 // A folder's size: every file below it (hidden ones included) rounded up to the
 // block size; links count their own size and are not followed. Stops early, with

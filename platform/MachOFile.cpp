@@ -3,6 +3,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/ChildProcess.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/utsname.h>
@@ -14,16 +15,33 @@ namespace {
 
 constexpr std::uint32_t kFatMagic = 0xCAFEBABE;
 constexpr std::uint32_t kFatMagic64 = 0xCAFEBABF;
+constexpr std::uint32_t kFatCigam = 0xBEBAFECA;
+constexpr std::uint32_t kFatCigam64 = 0xBFBAFECA;
+constexpr std::uint32_t kMachMagic = 0xFEEDFACE;
+constexpr std::uint32_t kMachMagic64 = 0xFEEDFACF;
+constexpr std::uint32_t kMachCigam = 0xCEFAEDFE;
+constexpr std::uint32_t kMachCigam64 = 0xCFFAEDFE;
 // More slices than this: not a universal file (Java class files share the magic
 // and hold their version number where the slice count would be).
 constexpr std::uint32_t kMaxSlices = 30;
 constexpr std::uint32_t kCpuArch64 = 0x01000000;
+// A plain Mach-O header: magic, cpu type, subtype, file type, command count,
+// command size, flags (and a reserved word in the 64-bit form).
+constexpr std::size_t kMachHeader = 28;
+constexpr std::size_t kMachHeader64 = 32;
 
-std::uint64_t be(const std::uint8_t* p, unsigned width) {
+static_assert(kMaxHeaderBytes == 8 + kMaxSlices * 32);
+
+// An unsigned number of `width` bytes in the given byte order.
+std::uint64_t number(const std::uint8_t* p, unsigned width, bool bigEndian = true) {
     std::uint64_t v = 0;
     for (unsigned i = 0; i < width; ++i)
-        v = (v << 8) | p[i];
+        v = (v << 8) | p[bigEndian ? i : width - 1 - i];
     return v;
+}
+
+std::uint32_t word(const std::uint8_t* p, bool bigEndian = true) {
+    return static_cast<std::uint32_t>(number(p, 4, bigEndian));
 }
 
 bool readAt(int fd, std::uint8_t* out, std::size_t n, std::uint64_t offset) {
@@ -62,35 +80,78 @@ private:
     struct stat st_ {};
 };
 
+// The first bytes of a file, up to its longest possible header.
+std::vector<std::uint8_t> headerBytes(const ReadOnlyFile& file) {
+    if (file.fd() < 0)
+        return {};
+    std::vector<std::uint8_t> bytes(
+        static_cast<std::size_t>(std::min<std::uint64_t>(file.size(), kMaxHeaderBytes)));
+    if (!readAt(file.fd(), bytes.data(), bytes.size(), 0))
+        return {};
+    return bytes;
+}
+
 std::optional<std::vector<FatSlice>> readSlices(const ReadOnlyFile& file) {
-    std::uint8_t header[8];
-    if (file.fd() < 0 || !readAt(file.fd(), header, 8, 0))
+    std::vector<std::uint8_t> bytes = headerBytes(file);
+    return parseFatSlices(bytes.data(), bytes.size(), file.size());
+}
+
+} // namespace
+
+std::optional<std::vector<FatSlice>> parseFatSlices(const std::uint8_t* data, std::size_t size,
+                                                    std::uint64_t fileSize) {
+    if (!data || size < 8)
         return std::nullopt;
-    auto magic = static_cast<std::uint32_t>(be(header, 4));
-    auto count = static_cast<std::uint32_t>(be(header + 4, 4));
-    bool wide = magic == kFatMagic64;
-    if ((magic != kFatMagic && !wide) || count == 0 || count > kMaxSlices)
+    const std::uint32_t magic = word(data);
+    const bool wide = magic == kFatMagic64 || magic == kFatCigam64;
+    const bool big = magic == kFatMagic || magic == kFatMagic64;
+    if (!wide && !big && magic != kFatCigam)
         return std::nullopt;
+    const std::uint32_t count = word(data + 4, big);
     const std::size_t entry = wide ? 32 : 20;
-    std::vector<std::uint8_t> table(entry * count);
-    if (!readAt(file.fd(), table.data(), table.size(), 8))
+    if (count == 0 || count > kMaxSlices || size - 8 < entry * count)
         return std::nullopt;
     std::vector<FatSlice> slices;
+    slices.reserve(count);
     for (std::uint32_t i = 0; i < count; ++i) {
-        const std::uint8_t* e = table.data() + i * entry;
+        const std::uint8_t* e = data + 8 + i * entry;
         FatSlice s;
-        s.cpuType = static_cast<std::uint32_t>(be(e, 4));
-        s.cpuSubtype = static_cast<std::uint32_t>(be(e + 4, 4));
-        s.offset = wide ? be(e + 8, 8) : be(e + 8, 4);
-        s.size = wide ? be(e + 16, 8) : be(e + 12, 4);
-        if (s.offset > file.size() || s.size > file.size() - s.offset)
+        s.cpuType = word(e, big);
+        s.cpuSubtype = word(e + 4, big);
+        s.offset = wide ? number(e + 8, 8, big) : word(e + 8, big);
+        s.size = wide ? number(e + 16, 8, big) : word(e + 12, big);
+        if (s.offset > fileSize || s.size > fileSize - s.offset)
             return std::nullopt;
         slices.push_back(s);
     }
     return slices;
 }
 
-} // namespace
+std::vector<std::uint32_t> executableArchitectures(const std::uint8_t* data, std::size_t size,
+                                                   std::uint64_t fileSize) {
+    if (!data || size < 8 || fileSize < size)
+        return {};
+    if (auto slices = parseFatSlices(data, size, fileSize)) {
+        std::vector<std::uint32_t> types;
+        for (const FatSlice& s : *slices)
+            types.push_back(s.cpuType);
+        return types;
+    }
+    const std::uint32_t magic = word(data);
+    const bool big = magic == kMachMagic || magic == kMachMagic64;
+    const bool wide = magic == kMachMagic64 || magic == kMachCigam64;
+    if (!big && magic != kMachCigam && magic != kMachCigam64)
+        return {};
+    if (size < (wide ? kMachHeader64 : kMachHeader))
+        return {};
+    return {word(data + 4, big)};
+}
+
+std::vector<std::uint32_t> executableArchitectures(const std::string& path) {
+    ReadOnlyFile file(path);
+    std::vector<std::uint8_t> bytes = headerBytes(file);
+    return executableArchitectures(bytes.data(), bytes.size(), file.size());
+}
 
 std::string machineArchitecture() {
     struct utsname u {};

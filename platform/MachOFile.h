@@ -4,6 +4,7 @@
 // thinning it down to one. The application's Binary cleaning and the privileged
 // service share this one reader.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -25,6 +26,27 @@ struct FatSlice {
     std::uint64_t offset = 0;
     std::uint64_t size = 0;
 };
+
+// The most bytes of a file's start that the header readers below look at: a
+// universal header with its largest believable slice table.
+inline constexpr std::size_t kMaxHeaderBytes = 8 + 30 * 32;
+
+// The slices a universal header lists, in 32- or 64-bit form and either byte
+// order, from the first `size` bytes of a file `fileSize` bytes long. None when
+// the bytes are not such a header, are cut short, list more slices than any
+// universal file holds (Java class files share the magic) or a slice lies
+// outside the file.
+std::optional<std::vector<FatSlice>> parseFatSlices(const std::uint8_t* data, std::size_t size,
+                                                    std::uint64_t fileSize);
+
+// The processor types of the code in a file, from its first `size` bytes and
+// its whole length: one per slice of a universal file, or the single one of a
+// plain Mach-O file (32- or 64-bit, either byte order). Empty for anything else.
+std::vector<std::uint32_t> executableArchitectures(const std::uint8_t* data, std::size_t size,
+                                                   std::uint64_t fileSize);
+// The same for a file on disk, reading no more than its header; empty when it
+// cannot be read or is not a regular file.
+std::vector<std::uint32_t> executableArchitectures(const std::string& path);
 
 // The slices of a universal file; none when the file is not one (a plain Mach-O
 // file, a Java class file sharing the magic, anything malformed or unreadable).

@@ -1,7 +1,9 @@
 #include "ScanCode/system/CacheScanner.h"
 
 #include "ScanCode/system/BrokenLoginItemOperation.h"
+#include "ScanCode/system/ScanBinariesOperation.h"
 #include "ScanCode/system/ScanFileOperation.h"
+#include "ScanCode/system/ScaniPhotoOperation.h"
 #include "ScanCode/uninstall/SearchApplications.h"
 #include "platform/NotificationCenter.h"
 
@@ -58,7 +60,8 @@ void CacheScanner::addBrokenLoginItemScanTask(LoginItemManager& manager) {
 }
 
 bool CacheScanner::addBinariesScanTask() {
-    return addRegistered(sysmodule::Binary, std::nullopt);
+    addTask(std::make_shared<ScanBinariesOperation>(catalogue_, services_, this));
+    return true;
 }
 
 bool CacheScanner::addLanguageScanTask() {
@@ -70,7 +73,8 @@ bool CacheScanner::addLeftOverScaner() {
 }
 
 bool CacheScanner::addiPhotoScanTask(const std::optional<std::string>& libraryPath) {
-    return addRegistered(sysmodule::iPhotoCache, libraryPath);
+    addTask(std::make_shared<ScaniPhotoOperation>(libraryPath, services_, this));
+    return true;
 }
 
 bool CacheScanner::addRegistered(int module, const std::optional<std::string>& argument) {

@@ -465,18 +465,14 @@ std::size_t QSVCleanManager::lipo(const ScanItemList& items) {
         ++handled;
         if (!item->isCheck)
             continue;
-        BundleInfo info = readBundleInfo(item->path);
-        // The executable must be a plain name inside the bundle's Contents/MacOS:
-        // a damaged or hostile Info.plist must not lead the thinning elsewhere.
-        if (info.executable.empty() || info.executable == "." || info.executable == ".." ||
-            info.executable.find('/') != std::string::npos)
+        auto executable = mainExecutablePath(item->path, readBundleInfo(item->path));
+        if (!executable)
             continue;
-        std::string executable = paths::join(item->path, "Contents/MacOS/" + info.executable);
-        if (userMayChange(executable)) {
+        if (userMayChange(*executable)) {
             if (env_.lipoUserApp)
-                env_.lipoUserApp(executable);
+                env_.lipoUserApp(*executable);
         } else if (env_.lipoSystemApp) {
-            env_.lipoSystemApp(executable);
+            env_.lipoSystemApp(*executable);
         }
     }
     return handled;

@@ -31,10 +31,20 @@ BundleInfo readBundleInfo(const std::string& bundlePath) {
     return info;
 }
 
+bool isPlainFileName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
+
+std::optional<std::string> mainExecutablePath(const std::string& bundlePath,
+                                              const BundleInfo& info) {
+    if (!isPlainFileName(info.executable))
+        return std::nullopt;
+    return paths::join(bundlePath, "Contents/MacOS/" + info.executable);
+}
+
 std::string bundleIcon(const std::string& bundlePath, const BundleInfo& info) {
     // Only a plain file name is taken: an icon entry never leads out of the bundle.
-    if (!info.iconFile.empty() && info.iconFile.find('/') == std::string::npos &&
-        info.iconFile != "." && info.iconFile != "..") {
+    if (isPlainFileName(info.iconFile)) {
         std::string icon = paths::join(bundlePath, "Contents/Resources/" + info.iconFile);
         if (paths::extension(icon).empty())
             icon += ".icns";

@@ -2,6 +2,7 @@
 
 #include "ScanCode/uninstall/AppItem.h"
 
+#include <optional>
 #include <string>
 
 namespace tessaly {
@@ -17,6 +18,16 @@ struct BundleInfo {
 };
 
 BundleInfo readBundleInfo(const std::string& bundlePath);
+
+// Whether a name an Info.plist gives for a file of the bundle is a plain file
+// name: not empty, not "." or "..", no folder separator. Only such names are
+// followed, so that a damaged or hostile Info.plist never leads out of the bundle.
+bool isPlainFileName(const std::string& name);
+
+// The bundle's main executable, "Contents/MacOS/" + CFBundleExecutable; none when
+// the Info.plist names none or names something other than a plain file name.
+std::optional<std::string> mainExecutablePath(const std::string& bundlePath,
+                                              const BundleInfo& info);
 
 // The icon reference of a bundle: its icon file when it has one, else its path.
 std::string bundleIcon(const std::string& bundlePath, const BundleInfo& info);

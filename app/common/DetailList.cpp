@@ -1,13 +1,11 @@
 #include "app/common/DetailList.h"
 
-#include "app/Artwork.h"
 #include "app/common/FileManagerActions.h"
+#include "app/common/ItemIcon.h"
 #include "model/DataSource.h"
 #include "model/SettingModel.h"
 
 #include <QComboBox>
-#include <QFileIconProvider>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -25,15 +23,6 @@ constexpr int kPathRole = Qt::UserRole;
 constexpr int kIndexRole = Qt::UserRole + 1;
 
 enum Column { NameColumn = 0, PathColumn, SizeColumn, DateColumn };
-
-QIcon iconFor(const QString& reference) {
-    if (reference.isEmpty())
-        return {};
-    if (artwork::known(reference))
-        return artwork::icon(reference);
-    static QFileIconProvider provider;
-    return provider.icon(QFileInfo(reference));
-}
 
 } // namespace
 
@@ -158,7 +147,7 @@ void DetailList::fillCategories() {
         item->setData(0, kIndexRole, c);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         const DetailCategoryInfo info = source_->categoryInfo(c);
-        item->setIcon(0, iconFor(info.icon));
+        item->setIcon(0, itemIcon(info.icon));
         item->setText(0, info.name);
         item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
         item->setCheckState(0, info.check);
@@ -195,7 +184,7 @@ void DetailList::addChildren(QTreeWidgetItem* parent, const ItemPath& parentPath
             indices << k;
         item->setData(NameColumn, kIndexRole, indices);
         item->setData(NameColumn, kPathRole, info.path);
-        item->setIcon(NameColumn, iconFor(info.icon));
+        item->setIcon(NameColumn, itemIcon(info.icon));
         item->setText(NameColumn, info.name);
         item->setText(PathColumn, info.path);
         item->setToolTip(PathColumn, info.path);

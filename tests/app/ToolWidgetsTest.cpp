@@ -1,6 +1,7 @@
 #include "app/common/DetailList.h"
 #include "app/common/FileManagerActions.h"
 #include "app/common/FolderListPicker.h"
+#include "app/common/ItemIcon.h"
 #include "app/common/ItemInfoDialog.h"
 #include "app/common/ProgressList.h"
 #include "app/common/ReportPanel.h"
@@ -14,6 +15,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDropEvent>
+#include <QIcon>
+#include <QImage>
 #include <QListWidget>
 #include <QMimeData>
 #include <QPushButton>
@@ -369,4 +372,29 @@ TEST_F(GuiTest, StagePanelTextsAndAccessory) {
     QSignalSpy scan(&stage, &ToolStagePanel::scanClicked);
     stage.scanButton()->click();
     EXPECT_EQ(scan.count(), 1);
+}
+
+TEST_F(GuiTest, ThumbnailIconsFitTheirSquareOrFallBackToTheFileIcon) {
+    test::TempTree t;
+    QImage wide(200, 100, QImage::Format_RGB32);
+    wide.fill(Qt::red);
+    const QString photo = QString::fromStdString(t.path("photo.png"));
+    ASSERT_TRUE(wide.save(photo));
+    QImage small(20, 30, QImage::Format_RGB32);
+    small.fill(Qt::blue);
+    const QString tiny = QString::fromStdString(t.path("tiny.png"));
+    ASSERT_TRUE(small.save(tiny));
+    auto shown = [](const QString& ref) {
+        QIcon icon = itemIcon(ref);
+        return icon.pixmap(QSize(500, 500)).size();
+    };
+    EXPECT_EQ(shown("thumbnail:80:" + photo), QSize(80, 40));
+    EXPECT_EQ(shown("thumbnail:40:" + photo), QSize(40, 20));
+    EXPECT_EQ(shown("thumbnail:40:" + tiny), QSize(20, 30)); // never enlarged
+
+    // An unreadable picture shows the icon of the file itself.
+    const QString broken = QString::fromStdString(t.file("broken.jpg", "not a picture"));
+    const QImage fallback = itemIcon("thumbnail:80:" + broken).pixmap(QSize(32, 32)).toImage();
+    EXPECT_FALSE(fallback.isNull());
+    EXPECT_EQ(fallback, itemIcon(broken).pixmap(QSize(32, 32)).toImage());
 }

@@ -2,6 +2,7 @@
 #include "model/FileArray.h"
 #include "model/ModuleData.h"
 #include "model/ScaneOuputObject.h"
+#include "model/ThumbnailReference.h"
 
 #include <gtest/gtest.h>
 
@@ -224,4 +225,18 @@ TEST(Records, SummaryOrders) {
     EXPECT_EQ(DataSource::typeLabel(0, "Type"), "Type");
     EXPECT_EQ(DataSource::typeLabel(2), "Selection");
     EXPECT_EQ(DataSource::directionLabel(true), "Ascending");
+}
+
+TEST(ThumbnailReference, MadeAndReadBack) {
+    EXPECT_EQ(thumbnailPoints(true), 80);
+    EXPECT_EQ(thumbnailPoints(false), 40);
+    auto back = parseThumbnailReference(makeThumbnailReference("/Lib/Masters/a:b.jpg", 80));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->imagePath, "/Lib/Masters/a:b.jpg");
+    EXPECT_EQ(back->points, 80);
+    // Other icon references, and damaged ones, are not thumbnails.
+    for (const char* other : {"64-icon", "/Applications/Mail.app", "thumbnail:", "thumbnail:80:",
+                              "thumbnail:80:relative.jpg", "thumbnail:x0:/a.jpg",
+                              "thumbnail:0:/a.jpg", "thumbnail:99999:/a.jpg", "thumbnail:-4:/a"})
+        EXPECT_FALSE(parseThumbnailReference(other)) << other;
 }

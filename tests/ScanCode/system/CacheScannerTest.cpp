@@ -227,23 +227,21 @@ TEST(CacheScanner, TasksWithoutAScannerAreNotQueued) {
     SystemMachine m;
     CacheScanner scanner(m.catalogue, [] { return false; });
     EXPECT_FALSE(scanner.addLanguageScanTask());
-    EXPECT_FALSE(scanner.addBinariesScanTask());
     EXPECT_FALSE(scanner.addLeftOverScaner());
-    EXPECT_FALSE(scanner.addiPhotoScanTask(std::string("/lib")));
     EXPECT_EQ(scanner.pendingTasks(), 0u);
 
-    std::optional<std::string> seen;
+    std::optional<std::string> seen = "unset";
     CacheScanner::registerTaskFactory(
-        sysmodule::iPhotoCache, [&](CacheScanner& s, const std::optional<std::string>& arg) {
+        sysmodule::AppLeftover, [&](CacheScanner& s, const std::optional<std::string>& arg) {
             seen = arg;
             return std::make_shared<BlockOperation>(
-                [&s](const Operation&) { s.finishScan({}, sysmodule::iPhotoCache); });
+                [&s](const Operation&) { s.finishScan({}, sysmodule::AppLeftover); });
         });
-    EXPECT_TRUE(scanner.addiPhotoScanTask(std::string("/lib")));
-    CacheScanner::registerTaskFactory(sysmodule::iPhotoCache, nullptr);
-    EXPECT_EQ(seen, std::string("/lib"));
+    EXPECT_TRUE(scanner.addLeftOverScaner());
+    CacheScanner::registerTaskFactory(sysmodule::AppLeftover, nullptr);
+    EXPECT_EQ(seen, std::nullopt);
     m.buildCatalogue();
     ASSERT_TRUE(scanner.start());
-    EXPECT_TRUE(scanner.bScanFinsh(sysmodule::iPhotoCache));
-    EXPECT_FALSE(CacheScanner::hasTaskFactory(sysmodule::iPhotoCache));
+    EXPECT_TRUE(scanner.bScanFinsh(sysmodule::AppLeftover));
+    EXPECT_FALSE(CacheScanner::hasTaskFactory(sysmodule::AppLeftover));
 }

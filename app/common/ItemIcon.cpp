@@ -1,0 +1,52 @@
+#include "app/common/ItemIcon.h"
+
+#include "app/Artwork.h"
+#include "model/ThumbnailReference.h"
+
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
+#include <QPixmap>
+
+namespace tessaly {
+
+namespace {
+
+QIcon fileIcon(const QString& path) {
+    static QFileIconProvider provider;
+    return provider.icon(QFileInfo(path));
+}
+
+// The image scaled down to fit points x points, keeping its proportions (a
+// smaller image keeps its size); decoded at that size where the format allows,
+// so that large photographs stay cheap.
+QIcon thumbnail(const ThumbnailReference& ref) {
+    const QString path = QString::fromStdString(ref.imagePath);
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    const QSize box(ref.points, ref.points);
+    QSize size = reader.size();
+    if (size.isValid() && (size.width() > ref.points || size.height() > ref.points))
+        reader.setScaledSize(size.scaled(box, Qt::KeepAspectRatio));
+    QImage image = reader.read();
+    if (image.isNull())
+        return fileIcon(path);
+    if (image.width() > ref.points || image.height() > ref.points)
+        image = image.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    return QIcon(QPixmap::fromImage(image));
+}
+
+} // namespace
+
+QIcon itemIcon(const QString& reference) {
+    if (reference.isEmpty())
+        return {};
+    if (artwork::known(reference))
+        return artwork::icon(reference);
+    if (auto ref = parseThumbnailReference(reference.toStdString()))
+        return thumbnail(*ref);
+    return fileIcon(reference);
+}
+
+} // namespace tessaly

@@ -50,6 +50,32 @@ for app in "Safari:com.apple.Safari" "Photo Editor:com.maker.photoeditor" "Notes
 </dict></plist>
 PLIST
 done
+# Localisations the user does not keep (the kept ones are English and the
+# system's language), a universal executable with a slice for another processor,
+# leftovers of a removed application and a photo library with previews.
+for lang in en fr de ja pt_BR pt_PT Base; do
+    for app in "Photo Editor" "Notes Plus"; do
+        mkdir -p "$FIXTURE/root/Applications/$app.app/Contents/Resources/$lang.lproj"
+        head -c 900000 /dev/urandom > "$FIXTURE/root/Applications/$app.app/Contents/Resources/$lang.lproj/Localizable.strings"
+    done
+done
+fat() { # x86-64 and i386 slices of 200,000 bytes, each aligned to 4 KiB
+    { printf '\xca\xfe\xba\xbe\x00\x00\x00\x02'
+      printf '\x01\x00\x00\x07\x00\x00\x00\x03\x00\x00\x10\x00\x00\x03\x0d\x40\x00\x00\x00\x0c'
+      printf '\x00\x00\x00\x07\x00\x00\x00\x03\x00\x03\x30\x00\x00\x03\x0d\x40\x00\x00\x00\x0c'
+    } > "$1"
+    truncate -s 408896 "$1"
+}
+fat "$FIXTURE/root/Applications/Notes Plus.app/Contents/MacOS/main"
+mkdir -p "$FIXTURE/home/Library/Preferences" "$FIXTURE/home/Library/Application Support/com.oldvendor.sync"
+head -c 4000 /dev/urandom > "$FIXTURE/home/Library/Preferences/com.oldvendor.sync.plist"
+head -c 2500000 /dev/urandom > "$FIXTURE/home/Library/Application Support/com.oldvendor.sync/store.db"
+LIB="$FIXTURE/home/Pictures/iPhoto Library"
+mkdir -p "$LIB/Masters/2026/Trip" "$LIB/Previews/2026/Trip"
+for i in 1 2 3; do
+    { printf '\xff\xd8\xff\xe0'; head -c 2400000 /dev/urandom; } > "$LIB/Masters/2026/Trip/IMG_$i.jpg"
+    { printf '\xff\xd8\xff\xe0'; head -c 400000 /dev/urandom; } > "$LIB/Previews/2026/Trip/IMG_$i.jpg"
+done
 # Something for System Cleanup and the Duplicates Finder to find.
 mkdir -p "$FIXTURE/home/Library/Caches/com.maker.photoeditor" "$FIXTURE/home/Library/Logs" \
     "$FIXTURE/home/.Trash" "$FIXTURE/root/Library/Caches/com.maker.updater" "$FIXTURE/root/Library/Logs" \

@@ -46,6 +46,10 @@ QIcon itemIcon(const QString& reference) {
         return artwork::icon(reference);
     if (auto ref = parseThumbnailReference(reference.toStdString()))
         return thumbnail(*ref);
+    // A word rather than a path names a picture we do not ship (a language
+    // group's country): its initials stand in for it.
+    if (!reference.startsWith('/'))
+        return artwork::nameIcon(reference);
     return fileIcon(reference);
 }
 

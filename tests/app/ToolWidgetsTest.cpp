@@ -1,3 +1,4 @@
+#include "app/Artwork.h"
 #include "app/common/DetailList.h"
 #include "app/common/FileManagerActions.h"
 #include "app/common/FolderListPicker.h"
@@ -397,4 +398,13 @@ TEST_F(GuiTest, ThumbnailIconsFitTheirSquareOrFallBackToTheFileIcon) {
     const QImage fallback = itemIcon("thumbnail:80:" + broken).pixmap(QSize(32, 32)).toImage();
     EXPECT_FALSE(fallback.isNull());
     EXPECT_EQ(fallback, itemIcon(broken).pixmap(QSize(32, 32)).toImage());
+
+    // A word (a language group's country) gets a badge of its initials, the
+    // same for the same word; our own drawings keep theirs.
+    const QImage france = itemIcon("France").pixmap(QSize(32, 32)).toImage();
+    EXPECT_FALSE(france.isNull());
+    EXPECT_EQ(france, artwork::nameBadge("France", 32).toImage());
+    EXPECT_NE(france, itemIcon("Germany").pixmap(QSize(32, 32)).toImage());
+    EXPECT_EQ(itemIcon("64-icon").pixmap(QSize(32, 32)).toImage(),
+              artwork::pixmap("64-icon", 32).toImage());
 }

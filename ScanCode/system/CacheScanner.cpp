@@ -1,7 +1,9 @@
 #include "ScanCode/system/CacheScanner.h"
 
+#include "ScanCode/system/AppLeftoverCleanner.h"
 #include "ScanCode/system/BrokenLoginItemOperation.h"
 #include "ScanCode/system/ScanFileOperation.h"
+#include "ScanCode/system/ScanLanguageOperation.h"
 #include "ScanCode/uninstall/SearchApplications.h"
 #include "platform/NotificationCenter.h"
 
@@ -62,11 +64,13 @@ bool CacheScanner::addBinariesScanTask() {
 }
 
 bool CacheScanner::addLanguageScanTask() {
-    return addRegistered(sysmodule::Language, std::nullopt);
+    addTask(std::make_shared<ScanLanguageOperation>(catalogue_, services_, this));
+    return true;
 }
 
 bool CacheScanner::addLeftOverScaner() {
-    return addRegistered(sysmodule::AppLeftover, std::nullopt);
+    addTask(std::make_shared<AppLeftoverCleanner>(catalogue_, this));
+    return true;
 }
 
 bool CacheScanner::addiPhotoScanTask(const std::optional<std::string>& libraryPath) {

@@ -226,9 +226,7 @@ TEST(CacheScanner, AStopWhileWaitingForTheCatalogueRunsNoTask) {
 TEST(CacheScanner, TasksWithoutAScannerAreNotQueued) {
     SystemMachine m;
     CacheScanner scanner(m.catalogue, [] { return false; });
-    EXPECT_FALSE(scanner.addLanguageScanTask());
     EXPECT_FALSE(scanner.addBinariesScanTask());
-    EXPECT_FALSE(scanner.addLeftOverScaner());
     EXPECT_FALSE(scanner.addiPhotoScanTask(std::string("/lib")));
     EXPECT_EQ(scanner.pendingTasks(), 0u);
 
@@ -246,4 +244,22 @@ TEST(CacheScanner, TasksWithoutAScannerAreNotQueued) {
     ASSERT_TRUE(scanner.start());
     EXPECT_TRUE(scanner.bScanFinsh(sysmodule::iPhotoCache));
     EXPECT_FALSE(CacheScanner::hasTaskFactory(sysmodule::iPhotoCache));
+}
+
+TEST(CacheScanner, LanguageAndLeftoverTasksReportTheirModules) {
+    SystemMachine m;
+    CacheScanner scanner(
+        m.catalogue, [] { return false; }, m.services());
+    m.t.file("home/Library/Preferences/com.gone.app.plist", "p");
+    EXPECT_TRUE(scanner.addLanguageScanTask());
+    EXPECT_TRUE(scanner.addLeftOverScaner());
+    EXPECT_EQ(scanner.pendingTasks(), 2u);
+    m.buildCatalogue();
+    ASSERT_TRUE(scanner.start());
+    EXPECT_TRUE(scanner.bScanFinsh(sysmodule::Language));
+    EXPECT_TRUE(scanner.bScanFinsh(sysmodule::AppLeftover));
+    ASSERT_TRUE(scanner.dataForModule(sysmodule::Language));
+    EXPECT_TRUE(scanner.dataForModule(sysmodule::Language)->empty());
+    EXPECT_EQ(test::namesOf(scanner.dataForModule(sysmodule::AppLeftover)),
+              std::vector<std::string>{"com.gone.app.plist"});
 }

@@ -1,0 +1,181 @@
+#include "ScanCode/system/AppLeftoverCleanner.h"
+
+#include "ScanCode/system/CleanupPlaces.h"
+#include "ScanCode/system/ScanFileOperation.h"
+#include "ScanCode/system/SystemModules.h"
+#include "ScanCode/uninstall/SearchApplications.h"
+#include "model/FolderWalk.h"
+#include "model/QueueAddition.h"
+#include "platform/DirectoryReader.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Paths.h"
+#include "platform/TextCase.h"
+
+#include <exception>
+#include <unordered_set>
+
+namespace tessaly {
+
+namespace {
+
+bool startsWith(const std::string& s, const char* head) {
+    return s.rfind(head, 0) == 0;
+}
+
+bool isIgnoredName(const std::string& name) {
+    return name == "org.postgresql.postgres.plist" || name == "org.cups.printers.plist" ||
+           text::containsIgnoringCase(name, "com.apple") || startsWith(name, ".");
+}
+
+// Named like a bundle identifier.
+bool isReverseDomainName(const std::string& name) {
+    return startsWith(name, "com.") || startsWith(name, "org.") || startsWith(name, "net.");
+}
+
+std::vector<std::string> dotComponents(const std::string& s) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (true) {
+        std::size_t dot = s.find('.', start);
+        parts.push_back(s.substr(start, dot - start));
+        if (dot == std::string::npos)
+            return parts;
+        start = dot + 1;
+    }
+}
+
+// Some component after the first of the name equals one after the first of the
+// identifier (empty components never match).
+bool sharesLaterComponent(const std::vector<std::string>& name, const std::string& identifier) {
+    if (name.size() < 2)
+        return false;
+    auto theirs = dotComponents(identifier);
+    for (std::size_t i = 1; i < name.size(); ++i) {
+        if (name[i].empty())
+            continue;
+        for (std::size_t j = 1; j < theirs.size(); ++j)
+            if (text::equalsIgnoringCase(name[i], theirs[j]))
+                return true;
+    }
+    return false;
+}
+
+// A crash-report folder of the user (not the system-wide one).
+bool isUserCrashReportFolder(const std::string& folder) {
+    std::string home = paths::homePath();
+    bool underHome = folder.size() > home.size() && folder.compare(0, home.size(), home) == 0 &&
+                     folder[home.size()] == '/';
+    return underHome && text::containsIgnoringCase(folder, currentLayout().crashReportMark);
+}
+
+} // namespace
+
+AppLeftoverCleanner::AppLeftoverCleanner(SearchApplications& catalogue, ScanDelegate* scanDelegate)
+    : delegate(scanDelegate), catalogue_(catalogue) {}
+
+void AppLeftoverCleanner::main() {
+    if (isCancelled())
+        return;
+    ScanItemList items;
+    try {
+        items = scanAppLeftOver();
+    } catch (const std::exception&) {
+        return; // ends silently, without delivery
+    }
+    if (delegate)
+        delegate->finishScan(std::move(items), sysmodule::AppLeftover);
+}
+
+std::vector<std::string> AppLeftoverCleanner::getAppLeftOverPathes() {
+    std::vector<std::string> out;
+    for (const auto& [base, relative] : currentLayout().leftoverFolders)
+        if (auto path = placePath(base, relative))
+            out.push_back(*path);
+    return out;
+}
+
+bool AppLeftoverCleanner::matchAppNameWithFile(const std::string& name,
+                                               const AppItemList& appItems) const {
+    const auto components = dotComponents(name);
+    bool sharesComponent = false;
+    for (const AppItemRef& app : appItems) {
+        if (isCancelled())
+            break;
+        if (!app->bundleID.empty() && text::containsIgnoringCase(name, app->bundleID))
+            return true;
+        if (text::containsIgnoringCase(name, app->executableString) ||
+            text::containsIgnoringCase(app->name, name))
+            return true;
+        if (!sharesComponent && sharesLaterComponent(components, app->bundleID))
+            sharesComponent = true;
+    }
+    return sharesComponent;
+}
+
+std::int64_t AppLeftoverCleanner::directorySize(const std::string& path) const {
+    return tessaly::directorySize(
+        path, [this] { return isCancelled(); }, PackageSizing::OwnEntryOnly);
+}
+
+void AppLeftoverCleanner::listFolder(const std::string& folder, const AppItemList& apps,
+                                     std::vector<std::string>& stack, ScanItemList& out) {
+    const bool crashReports = isUserCrashReportFolder(folder);
+    DirectoryReader reader(folder);
+    while (reader.next()) {
+        if (isCancelled())
+            return;
+        std::string name = reader.name();
+        if (isIgnoredName(name) || !reader.info().exists)
+            continue;
+        std::string path = paths::join(folder, name);
+        bool isDir = reader.isDirectory();
+        if (!isReverseDomainName(name)) {
+            // A plain-named folder nobody owns is looked into; it is itself a
+            // leftover only among the user's crash reports.
+            if (isDir && matchAppNameWithFile(name, apps))
+                continue;
+            if (isDir && !isPackageFolder(name, path))
+                dornPush(stack, path);
+            if (!crashReports || (!isDir && matchAppNameWithFile(name, apps)))
+                continue;
+        } else if (matchAppNameWithFile(name, apps)) {
+            continue;
+        }
+        auto item = std::make_shared<ScaneOuputObject>();
+        item->path = path;
+        item->name = name;
+        item->isDir = isDir;
+        item->fileSize = isDir ? directorySize(path) : reader.info().size;
+        item->icon = path;
+        item->isCheck = true;
+        out.push_back(std::move(item));
+    }
+}
+
+ScanItemList AppLeftoverCleanner::scanAppLeftOver() {
+    ScanItemList out;
+    AppItemList apps;
+    for (const AppItemRef& app : catalogue_.allApplications()) {
+        if (isCancelled())
+            return out;
+        if (app && !app->bundleID.empty())
+            apps.push_back(app);
+    }
+    std::vector<std::string> stack = getAppLeftOverPathes();
+    // The crash-report folders are also met inside the support folders: each
+    // folder is listed once, so nothing is reported twice.
+    std::unordered_set<std::string> visited;
+    while (!isCancelled()) {
+        auto folder = dornPop(stack);
+        if (!folder)
+            break;
+        if (isPackageFolder(paths::lastComponent(*folder), *folder) ||
+            !visited.insert(*folder).second)
+            continue;
+        NotificationCenter::defaultCenter().postOnMainQueue(pathUpdateNotification, *folder);
+        listFolder(*folder, apps, stack, out);
+    }
+    return out;
+}
+
+} // namespace tessaly

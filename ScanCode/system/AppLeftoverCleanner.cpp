@@ -46,15 +46,15 @@ std::vector<std::string> dotComponents(const std::string& s) {
 
 // Some component after the first of the name equals one after the first of the
 // identifier (empty components never match).
-bool sharesLaterComponent(const std::vector<std::string>& name, const std::string& identifier) {
+bool sharesLaterComponent(const std::vector<std::string>& name,
+                          const std::vector<std::string>& identifier) {
     if (name.size() < 2)
         return false;
-    auto theirs = dotComponents(identifier);
     for (std::size_t i = 1; i < name.size(); ++i) {
         if (name[i].empty())
             continue;
-        for (std::size_t j = 1; j < theirs.size(); ++j)
-            if (text::equalsIgnoringCase(name[i], theirs[j]))
+        for (std::size_t j = 1; j < identifier.size(); ++j)
+            if (text::equalsIgnoringCase(name[i], identifier[j]))
                 return true;
     }
     return false;
@@ -94,19 +94,35 @@ std::vector<std::string> AppLeftoverCleanner::getAppLeftOverPathes() {
     return out;
 }
 
+std::vector<AppLeftoverCleanner::Owner> AppLeftoverCleanner::owners(const AppItemList& appItems) {
+    std::vector<Owner> out;
+    out.reserve(appItems.size());
+    for (const AppItemRef& app : appItems)
+        if (app)
+            out.push_back({app, dotComponents(app->bundleID)});
+    return out;
+}
+
 bool AppLeftoverCleanner::matchAppNameWithFile(const std::string& name,
                                                const AppItemList& appItems) const {
+    return isOwned(name, owners(appItems));
+}
+
+bool AppLeftoverCleanner::isOwned(const std::string& name,
+                                  const std::vector<Owner>& candidates) const {
     const auto components = dotComponents(name);
     bool sharesComponent = false;
-    for (const AppItemRef& app : appItems) {
+    for (const Owner& owner : candidates) {
         if (isCancelled())
             break;
-        if (!app->bundleID.empty() && text::containsIgnoringCase(name, app->bundleID))
+        const AppItem& app = *owner.app;
+        if (!app.bundleID.empty() && text::containsIgnoringCase(name, app.bundleID))
             return true;
-        if (text::containsIgnoringCase(name, app->executableString) ||
-            text::containsIgnoringCase(app->name, name))
+        if (text::containsIgnoringCase(name, app.executableString) ||
+            text::containsIgnoringCase(app.name, name))
             return true;
-        if (!sharesComponent && sharesLaterComponent(components, app->bundleID))
+        // Remembered while the other applications are still tried by name.
+        if (!sharesComponent && sharesLaterComponent(components, owner.identifierComponents))
             sharesComponent = true;
     }
     return sharesComponent;
@@ -117,7 +133,7 @@ std::int64_t AppLeftoverCleanner::directorySize(const std::string& path) const {
         path, [this] { return isCancelled(); }, PackageSizing::OwnEntryOnly);
 }
 
-void AppLeftoverCleanner::listFolder(const std::string& folder, const AppItemList& apps,
+void AppLeftoverCleanner::listFolder(const std::string& folder, const std::vector<Owner>& apps,
                                      std::vector<std::string>& stack, ScanItemList& out) {
     const bool crashReports = isUserCrashReportFolder(folder);
     DirectoryReader reader(folder);
@@ -132,13 +148,13 @@ void AppLeftoverCleanner::listFolder(const std::string& folder, const AppItemLis
         if (!isReverseDomainName(name)) {
             // A plain-named folder nobody owns is looked into; it is itself a
             // leftover only among the user's crash reports.
-            if (isDir && matchAppNameWithFile(name, apps))
+            if (isDir && isOwned(name, apps))
                 continue;
             if (isDir && !isPackageFolder(name, path))
                 dornPush(stack, path);
-            if (!crashReports || (!isDir && matchAppNameWithFile(name, apps)))
+            if (!crashReports || (!isDir && isOwned(name, apps)))
                 continue;
-        } else if (matchAppNameWithFile(name, apps)) {
+        } else if (isOwned(name, apps)) {
             continue;
         }
         auto item = std::make_shared<ScaneOuputObject>();
@@ -161,6 +177,7 @@ ScanItemList AppLeftoverCleanner::scanAppLeftOver() {
         if (app && !app->bundleID.empty())
             apps.push_back(app);
     }
+    const std::vector<Owner> installed = owners(apps);
     std::vector<std::string> stack = getAppLeftOverPathes();
     // The crash-report folders are also met inside the support folders: each
     // folder is listed once, so nothing is reported twice.
@@ -173,7 +190,7 @@ ScanItemList AppLeftoverCleanner::scanAppLeftOver() {
             !visited.insert(*folder).second)
             continue;
         NotificationCenter::defaultCenter().postOnMainQueue(pathUpdateNotification, *folder);
-        listFolder(*folder, apps, stack, out);
+        listFolder(*folder, installed, stack, out);
     }
     return out;
 }

@@ -36,7 +36,15 @@ protected:
     void main() override;
 
 private:
-    void listFolder(const std::string& folder, const AppItemList& apps,
+    // An installed application with its identifier's dot components, split once
+    // per scan.
+    struct Owner {
+        AppItemRef app;
+        std::vector<std::string> identifierComponents;
+    };
+    static std::vector<Owner> owners(const AppItemList& appItems);
+    bool isOwned(const std::string& name, const std::vector<Owner>& owners) const;
+    void listFolder(const std::string& folder, const std::vector<Owner>& owners,
                     std::vector<std::string>& stack, ScanItemList& out);
 
     SearchApplications& catalogue_;

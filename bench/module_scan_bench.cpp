@@ -148,6 +148,10 @@ int main(int argc, char** argv) {
     if (auto table = plist::readFile(paths::resourcePath("Language", "plist"));
         table && table->isDict())
         gLanguages = *table->dict();
+    if (gLanguages.empty()) {
+        std::fprintf(stderr, "the language table was not found (build the resources)\n");
+        return 1;
+    }
     std::fprintf(stderr, "building %ld applications and %ld library entries under %s\n", apps,
                  entries, folder.path().c_str());
     for (long a = 0; a < apps; ++a)

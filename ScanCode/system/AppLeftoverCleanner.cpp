@@ -45,7 +45,7 @@ std::vector<std::string> dotComponents(const std::string& s) {
 }
 
 // Some component after the first of the name equals one after the first of the
-// identifier (empty components never match).
+// identifier, both lower-cased (empty components never match).
 bool sharesLaterComponent(const std::vector<std::string>& name,
                           const std::vector<std::string>& identifier) {
     if (name.size() < 2)
@@ -54,7 +54,7 @@ bool sharesLaterComponent(const std::vector<std::string>& name,
         if (name[i].empty())
             continue;
         for (std::size_t j = 1; j < identifier.size(); ++j)
-            if (text::equalsIgnoringCase(name[i], identifier[j]))
+            if (name[i] == identifier[j])
                 return true;
     }
     return false;
@@ -97,9 +97,16 @@ std::vector<std::string> AppLeftoverCleanner::getAppLeftOverPathes() {
 std::vector<AppLeftoverCleanner::Owner> AppLeftoverCleanner::owners(const AppItemList& appItems) {
     std::vector<Owner> out;
     out.reserve(appItems.size());
-    for (const AppItemRef& app : appItems)
-        if (app)
-            out.push_back({app, dotComponents(app->bundleID)});
+    for (const AppItemRef& app : appItems) {
+        if (!app)
+            continue;
+        Owner owner{text::asciiLowercase(app->bundleID),
+                    text::asciiLowercase(app->executableString),
+                    text::asciiLowercase(app->name),
+                    {}};
+        owner.identifierComponents = dotComponents(owner.identifier);
+        out.push_back(std::move(owner));
+    }
     return out;
 }
 
@@ -110,16 +117,17 @@ bool AppLeftoverCleanner::matchAppNameWithFile(const std::string& name,
 
 bool AppLeftoverCleanner::isOwned(const std::string& name,
                                   const std::vector<Owner>& candidates) const {
-    const auto components = dotComponents(name);
+    const std::string lower = text::asciiLowercase(name);
+    const auto components = dotComponents(lower);
+    auto contains = [](const std::string& haystack, const std::string& needle) {
+        return !needle.empty() && haystack.find(needle) != std::string::npos;
+    };
     bool sharesComponent = false;
     for (const Owner& owner : candidates) {
         if (isCancelled())
             break;
-        const AppItem& app = *owner.app;
-        if (!app.bundleID.empty() && text::containsIgnoringCase(name, app.bundleID))
-            return true;
-        if (text::containsIgnoringCase(name, app.executableString) ||
-            text::containsIgnoringCase(app.name, name))
+        if (contains(lower, owner.identifier) || contains(lower, owner.executable) ||
+            contains(owner.name, lower))
             return true;
         // Remembered while the other applications are still tried by name.
         if (!sharesComponent && sharesLaterComponent(components, owner.identifierComponents))

@@ -36,10 +36,10 @@ protected:
     void main() override;
 
 private:
-    // An installed application with its identifier's dot components, split once
-    // per scan.
+    // What the ownership test compares of an installed application, lower-cased
+    // and split once per scan.
     struct Owner {
-        AppItemRef app;
+        std::string identifier, executable, name;
         std::vector<std::string> identifierComponents;
     };
     static std::vector<Owner> owners(const AppItemList& appItems);

@@ -2,6 +2,7 @@
 
 #include "model/CommonFunction.h"
 #include "model/QueueAddition.h"
+#include "platform/FileKinds.h"
 #include "platform/Paths.h"
 
 #include <vector>
@@ -38,11 +39,21 @@ bool walkFolder(const std::string& root, const std::function<WalkDecision(const 
 }
 
 std::int64_t directorySize(const std::string& path, const std::function<bool()>& cancelled) {
+    return directorySize(path, cancelled, PackageSizing::Descend);
+}
+
+bool isPackageFolder(const std::string& name, const std::string& path) {
+    return fileattr::isPackageName(name) || CommonFunction::isPackage(path);
+}
+
+std::int64_t directorySize(const std::string& path, const std::function<bool()>& cancelled,
+                           PackageSizing packages) {
     std::int64_t total = 0;
     walkFolder(
         path,
-        [&total](const WalkEntry& e) {
-            if (e.isDirectory())
+        [&total, packages](const WalkEntry& e) {
+            if (e.isDirectory() &&
+                (packages == PackageSizing::Descend || !isPackageFolder(e.name(), e.path())))
                 return WalkDecision::Descend;
             const auto& info = e.info();
             if (info.exists)

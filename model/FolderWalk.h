@@ -48,6 +48,17 @@ bool walkFolder(const std::string& root, const std::function<WalkDecision(const 
 // what it has counted, when cancelled() turns true.
 std::int64_t directorySize(const std::string& path, const std::function<bool()>& cancelled = {});
 
+// How directorySize treats a package (a bundle the file manager shows as one file).
+enum class PackageSizing {
+    Descend,      // counted file by file like any folder
+    OwnEntryOnly, // not entered: adds only its own entry's size, rounded up to the block
+};
+std::int64_t directorySize(const std::string& path, const std::function<bool()>& cancelled,
+                           PackageSizing packages);
+
+// Whether a folder is a package by its name or its path's extension.
+bool isPackageFolder(const std::string& name, const std::string& path);
+
 // A single item's size as the tools show it: a file's logical size, a folder's
 // directorySize, a link's own size; 0 when it does not exist.
 std::int64_t itemSize(const std::string& path, const std::function<bool()>& cancelled = {});

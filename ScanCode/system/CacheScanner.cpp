@@ -1,8 +1,10 @@
 #include "ScanCode/system/CacheScanner.h"
 
+#include "ScanCode/system/AppLeftoverCleanner.h"
 #include "ScanCode/system/BrokenLoginItemOperation.h"
 #include "ScanCode/system/ScanBinariesOperation.h"
 #include "ScanCode/system/ScanFileOperation.h"
+#include "ScanCode/system/ScanLanguageOperation.h"
 #include "ScanCode/system/ScaniPhotoOperation.h"
 #include "ScanCode/uninstall/SearchApplications.h"
 #include "platform/NotificationCenter.h"
@@ -17,16 +19,6 @@ namespace {
 
 constexpr std::int64_t kSmallUserCacheBytes = 30000;
 constexpr std::size_t kSmallUserCacheItems = 3;
-
-std::mutex& factoriesMutex() {
-    static std::mutex m;
-    return m;
-}
-
-std::map<int, CacheScanner::TaskFactory>& factories() {
-    static std::map<int, CacheScanner::TaskFactory> f;
-    return f;
-}
 
 int queueWidth() {
     unsigned n = std::thread::hardware_concurrency();
@@ -59,51 +51,20 @@ void CacheScanner::addBrokenLoginItemScanTask(LoginItemManager& manager) {
     addTask(std::make_shared<BrokenLoginItemOperation>(manager, this));
 }
 
-bool CacheScanner::addBinariesScanTask() {
+void CacheScanner::addBinariesScanTask() {
     addTask(std::make_shared<ScanBinariesOperation>(catalogue_, services_, this));
-    return true;
 }
 
-bool CacheScanner::addLanguageScanTask() {
-    return addRegistered(sysmodule::Language, std::nullopt);
+void CacheScanner::addLanguageScanTask() {
+    addTask(std::make_shared<ScanLanguageOperation>(catalogue_, services_, this));
 }
 
-bool CacheScanner::addLeftOverScaner() {
-    return addRegistered(sysmodule::AppLeftover, std::nullopt);
+void CacheScanner::addLeftOverScaner() {
+    addTask(std::make_shared<AppLeftoverCleanner>(catalogue_, this));
 }
 
-bool CacheScanner::addiPhotoScanTask(const std::optional<std::string>& libraryPath) {
+void CacheScanner::addiPhotoScanTask(const std::optional<std::string>& libraryPath) {
     addTask(std::make_shared<ScaniPhotoOperation>(libraryPath, services_, this));
-    return true;
-}
-
-bool CacheScanner::addRegistered(int module, const std::optional<std::string>& argument) {
-    TaskFactory factory;
-    {
-        std::lock_guard<std::mutex> guard(factoriesMutex());
-        auto it = factories().find(module);
-        if (it == factories().end())
-            return false;
-        factory = it->second;
-    }
-    auto task = factory(*this, argument);
-    if (!task)
-        return false;
-    addTask(std::move(task));
-    return true;
-}
-
-void CacheScanner::registerTaskFactory(int module, TaskFactory factory) {
-    std::lock_guard<std::mutex> guard(factoriesMutex());
-    if (factory)
-        factories()[module] = std::move(factory);
-    else
-        factories().erase(module);
-}
-
-bool CacheScanner::hasTaskFactory(int module) {
-    std::lock_guard<std::mutex> guard(factoriesMutex());
-    return factories().count(module) != 0;
 }
 
 bool CacheScanner::start() {

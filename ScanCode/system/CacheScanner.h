@@ -30,10 +30,6 @@ inline constexpr const char* scanModuleFinishNotification = "scanModuleFinish";
 class CacheScanner : public ScanDelegate {
 public:
     using ResultStore = std::map<int, ScanItemListRef>;
-    // Builds the task of a module whose scanner is provided elsewhere (languages,
-    // binaries, leftovers, photo library).
-    using TaskFactory = std::function<std::shared_ptr<Operation>(
-        CacheScanner& scanner, const std::optional<std::string>& argument)>;
 
     // catalogue: the application catalogue the scan waits for and holds while it
     // runs; hasClean: whether a clean run has started since launch; services:
@@ -44,20 +40,16 @@ public:
     CacheScanner(const CacheScanner&) = delete;
     CacheScanner& operator=(const CacheScanner&) = delete;
 
-    // Task-adding operations: each queues one task for the next start. The ones
-    // whose scanner is provided elsewhere answer false and queue nothing while no
-    // factory is registered for their module.
+    // Task-adding operations: each queues one task for the next start.
     void addFileScanTask(std::shared_ptr<std::vector<ScanInputObject>> places, int module);
     void addBrokenLoginItemScanTask(LoginItemManager& manager);
-    bool addBinariesScanTask();
-    bool addLanguageScanTask();
-    bool addLeftOverScaner();
-    bool addiPhotoScanTask(const std::optional<std::string>& libraryPath);
+    void addBinariesScanTask();
+    void addLanguageScanTask();
+    void addLeftOverScaner();
+    // libraryPath: the photo library; without one the task reports an empty list.
+    void addiPhotoScanTask(const std::optional<std::string>& libraryPath);
     // Any task built by the caller (tests, other task kinds).
     void addTask(std::shared_ptr<Operation> task);
-
-    static void registerTaskFactory(int module, TaskFactory factory);
-    static bool hasTaskFactory(int module);
 
     // Runs the queued tasks and blocks until all have ended. False when stopped
     // before it began (while waiting for the application catalogue).
@@ -80,8 +72,6 @@ public:
     std::size_t pendingTasks() const;
 
 private:
-    bool addRegistered(int module, const std::optional<std::string>& argument);
-
     SearchApplications& catalogue_;
     std::function<bool()> hasClean_;
     ScanServices services_;

@@ -37,6 +37,17 @@ const CleanupLayout& macLayout() {
             {PlaceBase::System, "/Library/LaunchDaemons"},
         },
         "Library/Preferences/com.apple.loginitems.plist",
+        {
+            {PlaceBase::Home, "Library/Preferences"},
+            {PlaceBase::System, "/Library/Preferences"},
+            {PlaceBase::Home, "Library/Saved Application State"},
+            {PlaceBase::System, "/Library/Saved Application State"},
+            {PlaceBase::Home, "Library/Application Support/CrashReporter"},
+            {PlaceBase::System, "/Library/Application Support/CrashReporter"},
+            {PlaceBase::Home, "Library/Application Support"},
+            {PlaceBase::System, "/Library/Application Support"},
+        },
+        "CrashReporter",
     };
     return layout;
 }

@@ -36,6 +36,11 @@ struct CleanupLayout {
     std::string photoLibraryMark; // the photo library is the last entry whose name contains it
     std::vector<std::pair<PlaceBase, std::string>> launchdFolders; // job property lists
     std::string loginItemsList; // home-relative property list of the session login items
+    // Where leftovers of removed applications are looked for, in stack order (the
+    // last one is visited first).
+    std::vector<std::pair<PlaceBase, std::string>> leftoverFolders;
+    // Folders whose path holds this (ignoring case) keep crash reports.
+    std::string crashReportMark;
 };
 
 // The macOS layout: the user's and the system's Library folders.

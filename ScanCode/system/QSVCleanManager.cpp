@@ -167,13 +167,8 @@ std::vector<int> QSVCleanManager::modulesToScan() const {
     for (int m : order) {
         bool chosen = filter.empty() ? moduleEnabled(m)
                                      : std::find(filter.begin(), filter.end(), m) != filter.end();
-        if (!chosen)
-            continue;
-        bool scannedElsewhere =
-            m == AppLeftover || m == Language || m == Binary || m == iPhotoCache;
-        if (scannedElsewhere && !CacheScanner::hasTaskFactory(m))
-            continue;
-        out.push_back(m);
+        if (chosen)
+            out.push_back(m);
     }
     return out;
 }

@@ -80,7 +80,7 @@ public:
     // display name is absent or true.
     bool moduleEnabled(int module) const;
     void setModuleEnabled(int module, bool enabled);
-    // The modules the next scan runs, in queuing order (enabled, with a scanner).
+    // The modules the next scan runs, in queuing order (the enabled ones).
     std::vector<int> modulesToScan() const;
     // Scans exactly these modules from now on, whatever the switches say (the
     // command line names them); empty: the switches decide.

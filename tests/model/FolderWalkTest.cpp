@@ -41,6 +41,24 @@ TEST(FolderWalk, SizesCountFilesRoundedAndLinksAsThemselves) {
     EXPECT_EQ(directorySize(t.path("Caches/app/link-to-huge")), 0); // never entered
 }
 
+TEST(FolderWalk, PackagesCanCountAsOneItem) {
+    BlockSize block(4096);
+    test::TempTree t;
+    t.sizedFile("Support/data", 10);
+    t.sizedFile("Support/Helper.app/Contents/big", 100000);
+    t.sizedFile("Support/Kit.framework/lib", 100000);
+    t.sizedFile("Support/plain/inner", 10);
+    std::int64_t ownEntries =
+        CommonFunction::getDiskFileSize(fileattr::entryInfo(t.path("Support/Helper.app")).size) +
+        CommonFunction::getDiskFileSize(fileattr::entryInfo(t.path("Support/Kit.framework")).size);
+
+    EXPECT_EQ(directorySize(t.path("Support"), {}, PackageSizing::OwnEntryOnly),
+              4096 + 4096 + ownEntries);
+    EXPECT_EQ(directorySize(t.path("Support"), {}, PackageSizing::Descend),
+              directorySize(t.path("Support")));
+    EXPECT_EQ(directorySize(t.path("Support")), 4096 + 4096 + 2 * 102400);
+}
+
 TEST(FolderWalk, DepthFirstFromTheLastPushedFolderAndStoppable) {
     test::TempTree t;
     t.file("r/a/in-a");

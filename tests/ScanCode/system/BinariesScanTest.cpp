@@ -39,7 +39,7 @@ ScanItemList scanBinaries(SystemMachine& m) {
     m.buildCatalogue();
     CacheScanner scanner(
         m.catalogue, [] { return false; }, m.services());
-    EXPECT_TRUE(scanner.addBinariesScanTask());
+    scanner.addBinariesScanTask();
     EXPECT_TRUE(scanner.start());
     EXPECT_TRUE(scanner.bScanFinsh(sysmodule::Binary));
     auto list = scanner.dataForModule(sysmodule::Binary);
@@ -127,7 +127,7 @@ TEST(ScanBinaries, CleaningThinsTheScannedExecutables) {
     };
     QSVCleanManager manager(env);
     m.buildCatalogue();
-    ASSERT_TRUE(manager.scanDisk->addBinariesScanTask());
+    manager.scanDisk->addBinariesScanTask();
     ASSERT_TRUE(manager.scanDisk->start());
     auto list = manager.moduleItems(sysmodule::Binary);
     ASSERT_EQ(list->size(), 3u);

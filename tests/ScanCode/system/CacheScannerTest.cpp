@@ -223,25 +223,26 @@ TEST(CacheScanner, AStopWhileWaitingForTheCatalogueRunsNoTask) {
     EXPECT_TRUE(ran);
 }
 
-TEST(CacheScanner, TasksWithoutAScannerAreNotQueued) {
+TEST(CacheScanner, ModuleScannerTasksReportTheirModules) {
     SystemMachine m;
-    CacheScanner scanner(m.catalogue, [] { return false; });
-    EXPECT_FALSE(scanner.addLanguageScanTask());
-    EXPECT_FALSE(scanner.addLeftOverScaner());
-    EXPECT_EQ(scanner.pendingTasks(), 0u);
-
-    std::optional<std::string> seen = "unset";
-    CacheScanner::registerTaskFactory(
-        sysmodule::AppLeftover, [&](CacheScanner& s, const std::optional<std::string>& arg) {
-            seen = arg;
-            return std::make_shared<BlockOperation>(
-                [&s](const Operation&) { s.finishScan({}, sysmodule::AppLeftover); });
-        });
-    EXPECT_TRUE(scanner.addLeftOverScaner());
-    CacheScanner::registerTaskFactory(sysmodule::AppLeftover, nullptr);
-    EXPECT_EQ(seen, std::nullopt);
+    CacheScanner scanner(
+        m.catalogue, [] { return false; }, m.services());
+    m.t.file("home/Library/Preferences/com.gone.app.plist", "p");
+    scanner.addLanguageScanTask();
+    scanner.addLeftOverScaner();
+    scanner.addBinariesScanTask();
+    scanner.addiPhotoScanTask(std::nullopt); // no photo library: an empty result
+    EXPECT_EQ(scanner.pendingTasks(), 4u);
     m.buildCatalogue();
     ASSERT_TRUE(scanner.start());
-    EXPECT_TRUE(scanner.bScanFinsh(sysmodule::AppLeftover));
-    EXPECT_FALSE(CacheScanner::hasTaskFactory(sysmodule::AppLeftover));
+    for (int module :
+         {sysmodule::Language, sysmodule::AppLeftover, sysmodule::Binary, sysmodule::iPhotoCache}) {
+        EXPECT_TRUE(scanner.bScanFinsh(module)) << module;
+        ASSERT_TRUE(scanner.dataForModule(module)) << module;
+    }
+    EXPECT_TRUE(scanner.dataForModule(sysmodule::Language)->empty());
+    EXPECT_TRUE(scanner.dataForModule(sysmodule::Binary)->empty());
+    EXPECT_TRUE(scanner.dataForModule(sysmodule::iPhotoCache)->empty());
+    EXPECT_EQ(test::namesOf(scanner.dataForModule(sysmodule::AppLeftover)),
+              std::vector<std::string>{"com.gone.app.plist"});
 }

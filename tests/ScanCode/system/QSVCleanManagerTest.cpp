@@ -42,8 +42,9 @@ TEST(SystemModules, NamesAndTheThreeIconFamilies) {
 TEST(QSVCleanManager, SwitchesAreKeyedByDisplayNameAndOrderTheScan) {
     test::SystemMachine m;
     auto manager = m.manager();
-    // Every module with a scanner here, in queuing order.
-    EXPECT_EQ(manager->modulesToScan(), (std::vector<int>{5, 6, 2, 4, 3, 0, 1, 9, 8}));
+    // Every selectable module, in queuing order.
+    EXPECT_EQ(manager->modulesToScan(),
+              (std::vector<int>{5, 6, 11, 2, 4, 12, 3, 0, 1, 10, 7, 9, 8}));
     for (int module = 0; module <= sysmodule::LastSelectable; ++module)
         if (module != sysmodule::Trash)
             manager->setModuleEnabled(module, false);

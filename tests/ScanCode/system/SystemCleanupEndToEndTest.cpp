@@ -13,6 +13,7 @@
 #include "tests/ScanCode/system/SystemFixture.h"
 #include "tests/ScanCode/uninstall/BundleFixture.h"
 #include "tests/daemon/DaemonProcess.h"
+#include "tests/support/MachOBytes.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -48,7 +49,17 @@ ScanItem find(const QSVCleanManager& manager, int module, const std::string& nam
     return nullptr;
 }
 
-// The macOS layout with something for every file-scan module and the login items.
+// Bytes that start as a JPEG picture does.
+std::string jpeg(const std::string& fill, std::size_t size) {
+    std::string out = "\xFF\xD8\xFF\xE0";
+    while (out.size() < size)
+        out += fill;
+    return out;
+}
+
+const char* const kPhotoLibrary = "home/Pictures/iPhoto Library";
+
+// The macOS layout with something for every module and the login items.
 void buildMacHome(SystemMachine& m) {
     auto& t = m.t;
     test::makeBundle(t, "root/Applications/Editor.app", "com.maker.Editor");
@@ -82,6 +93,21 @@ void buildMacHome(SystemMachine& m) {
                      plist::Format::Xml);
     m.loginStore->add({"Ghost", "/Applications/Ghost.app", false});
     m.loginStore->add({"Editor", "/Applications/Editor.app", true});
+    // Localisations: English is kept, French and German are not, Base is no language.
+    for (const char* lang : {"en", "fr", "de", "Base"})
+        t.sizedFile(std::string("root/Applications/Editor.app/Contents/Resources/") + lang +
+                        ".lproj/Localizable.strings",
+                    2000);
+    // A universal executable with the machine's slice and another one.
+    test::makeBundle(t, "root/Applications/Universal.app", "org.maker.universal");
+    t.file("root/Applications/Universal.app/Contents/MacOS/main",
+           test::universal({{test::kCpuX86_64, std::string(3000, 'x')},
+                            {test::kCpuI386, std::string(3000, 'y')}}));
+    // The preferences of an application that is gone.
+    t.sizedFile("home/Library/Preferences/net.gonevendor.sync.plist", 700);
+    // A photo library's master picture and its preview.
+    t.file(std::string(kPhotoLibrary) + "/Masters/2026/Trip/IMG_1.jpg", jpeg("master", 30000));
+    t.file(std::string(kPhotoLibrary) + "/Previews/2026/Trip/IMG_1.jpg", jpeg("preview", 8000));
 }
 
 } // namespace
@@ -113,10 +139,26 @@ TEST(SystemCleanupEndToEnd, ScanTickCleanAndRescan) {
                   {UserLog, {"Editor.log", "sandbox.log"}},
                   {Trash, {"keep-me.txt", "old.zip"}},
                   {MailAttachments, {"invoice.pdf", "photo.jpg"}},
+                  {iPhotoCache, {"IMG_1.jpg"}},
+                  {Binary, {"Universal.app"}},
+                  {AppLeftover, {"net.gonevendor.sync.plist"}},
+                  {Language, {"French", "German"}},
               }));
-    EXPECT_EQ(announced, (std::set<std::int64_t>{0, 1, 2, 3, 4, 5, 6, 8, 9}));
-    for (int module : {0, 1, 2, 3, 4, 5, 6, 8, 9})
+    std::set<std::int64_t> all;
+    for (int module = 0; module <= LastSelectable; ++module) {
+        all.insert(module);
         EXPECT_TRUE(manager->bScanFinsh(module)) << module;
+    }
+    EXPECT_EQ(announced, all);
+    // Language groups hold one item per application, with its folders to remove.
+    ScanItem french = find(*manager, Language, "French");
+    ASSERT_TRUE(french && french->hasChildren());
+    ASSERT_EQ(french->subObjects->size(), 1u);
+    EXPECT_EQ((*french->subObjects)[0]->name, "Editor.app");
+    EXPECT_EQ(
+        (*french->subObjects)[0]->removePaths,
+        std::vector<std::string>{m.root + "/Applications/Editor.app/Contents/Resources/fr.lproj"});
+    EXPECT_EQ(find(*manager, Binary, "Universal.app")->icon, "64-icon");
     EXPECT_EQ(find(*manager, UserCache, "com.maker.Editor")->icon,
               m.root + "/Applications/Editor.app");
 
@@ -124,14 +166,18 @@ TEST(SystemCleanupEndToEnd, ScanTickCleanAndRescan) {
     find(*manager, Trash, "keep-me.txt")->isCheck = false;
     manager->setCheck(SystemLog, false);
     find(*manager, BrokenLoginItems, "Gone.app")->isCheck = false;
-    std::int64_t ticked = manager->totleSizeAllModule();
+    for (const ScanItem& app : *find(*manager, Language, "German")->subObjects)
+        app->isCheck = false;
+    // Thinning is started, not counted.
+    std::int64_t ticked = manager->totleSizeAllModule() - manager->totleSize(Binary);
     auto chart = manager->scanResult();
     ASSERT_FALSE(chart.empty());
     EXPECT_EQ(chart.front().name, "IOS Software Updates");
 
     CleanReport report = manager->clearDiskFile();
     EXPECT_EQ(report.removeSize, ticked);
-    EXPECT_EQ(report.removeCount, 12); // 11 files and folders, 1 login item
+    // 11 files and folders, 1 login item, 1 language, 1 leftover, 1 master picture
+    EXPECT_EQ(report.removeCount, 15);
     EXPECT_EQ(report.removeIssue, 1);
     EXPECT_TRUE(report.canotRemove.empty());
     EXPECT_TRUE(m.handedToHelper.empty());
@@ -141,13 +187,23 @@ TEST(SystemCleanupEndToEnd, ScanTickCleanAndRescan) {
          {"home/Library/Caches/com.maker.Editor", "home/Library/Caches/com.other.tool",
           "home/Library/Containers/com.maker.sandboxed/Data/Library/Caches/sandbox.db",
           "home/Library/iTunes/Pad_7.ipsw", "home/.Trash/old.zip",
-          "root/Library/Caches/com.maker.daemon", "home/Library/Mail Downloads/invoice.pdf"})
+          "root/Library/Caches/com.maker.daemon", "home/Library/Mail Downloads/invoice.pdf",
+          "root/Applications/Editor.app/Contents/Resources/fr.lproj",
+          "home/Library/Preferences/net.gonevendor.sync.plist",
+          "home/Pictures/iPhoto Library/Previews/2026/Trip/IMG_1.jpg"})
         EXPECT_FALSE(m.t.exists(gone)) << gone;
     for (const char* kept :
          {"home/.Trash/keep-me.txt", "root/Library/Logs/install.log",
           "root/Library/Caches/com.apple.finder/finder.db", "home/Library/iTunes/notes.txt",
-          "home/Library/LaunchAgents/com.maker.gone.plist", "home/Library/Caches", "home/.Trash"})
+          "home/Library/LaunchAgents/com.maker.gone.plist", "home/Library/Caches", "home/.Trash",
+          "root/Applications/Editor.app/Contents/Resources/en.lproj",
+          "root/Applications/Editor.app/Contents/Resources/de.lproj",
+          "root/Applications/Editor.app/Contents/Resources/Base.lproj"})
         EXPECT_TRUE(m.t.exists(kept)) << kept;
+    // The preview took the master's place; the executable was handed to thinning.
+    EXPECT_EQ(test::readText(m.t.path(std::string(kPhotoLibrary) + "/Masters/2026/Trip/IMG_1.jpg")),
+              jpeg("preview", 8000));
+    EXPECT_EQ(m.thinnedAsUser.size() + m.thinnedBySystem.size(), 1u);
     auto logins = m.loginStore->snapshot();
     ASSERT_EQ(logins->size(), 1u);
     EXPECT_EQ((*logins)[0].name, "Editor");
@@ -156,6 +212,10 @@ TEST(SystemCleanupEndToEnd, ScanTickCleanAndRescan) {
     EXPECT_EQ(namesByModule(*manager)[Trash], std::vector<std::string>{"keep-me.txt"});
     EXPECT_EQ(namesByModule(*manager)[BrokenLoginItems], std::vector<std::string>{"Gone.app"});
     EXPECT_TRUE(namesByModule(*manager)[UserCache].empty());
+    EXPECT_EQ(namesByModule(*manager)[Language], std::vector<std::string>{"German"});
+    EXPECT_TRUE(namesByModule(*manager)[Binary].empty());
+    EXPECT_TRUE(namesByModule(*manager)[iPhotoCache].empty());
+    EXPECT_TRUE(namesByModule(*manager)[AppLeftover].empty());
     EXPECT_EQ(manager->totleSizeAllModule(), 0);
 
     // A rescan after the clean: small user caches are not shown.

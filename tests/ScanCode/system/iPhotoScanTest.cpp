@@ -26,7 +26,7 @@ ScanItemListRef scanLibrary(SystemMachine& m, const std::optional<std::string>& 
     CacheScanner scanner(
         m.catalogue, [] { return false; }, m.services());
     m.buildCatalogue();
-    EXPECT_TRUE(scanner.addiPhotoScanTask(library));
+    scanner.addiPhotoScanTask(library);
     EXPECT_TRUE(scanner.start());
     EXPECT_TRUE(scanner.bScanFinsh(sysmodule::iPhotoCache)); // reported, even when empty
     return scanner.dataForModule(sysmodule::iPhotoCache);
@@ -172,7 +172,7 @@ TEST(ScaniPhoto, CleaningPutsThePreviewInTheMastersPlace) {
     auto manager = m.manager();
     manager->iPhotoLibPath = lib;
     m.buildCatalogue();
-    ASSERT_TRUE(manager->scanDisk->addiPhotoScanTask(lib));
+    manager->scanDisk->addiPhotoScanTask(lib);
     ASSERT_TRUE(manager->scanDisk->start());
     auto list = manager->moduleItems(sysmodule::iPhotoCache);
     ASSERT_EQ(list->size(), 2u);

@@ -6,6 +6,7 @@
 #include "app/NoticeSheet.h"
 #include "app/SystemCleanupViewController.h"
 #include "app/ToolBaseViewController.h"
+#include "app/common/DetailList.h"
 #include "model/ToolIndex.h"
 
 #include <QApplication>
@@ -14,6 +15,7 @@
 #include <QPainter>
 #include <QTextStream>
 #include <QTimer>
+#include <QTreeWidget>
 
 namespace tessaly {
 
@@ -54,6 +56,20 @@ void toolStages(AppDelegate& app, const QString& dir) {
         system->detailClicked();
         settle();
         save(app.grab(), dir, "01c-system-details");
+        // The language groups open onto their applications; photo previews show thumbnails.
+        DetailList* details = system->detailList();
+        QTreeWidget* categories = details->categoryTree();
+        for (const char* name : {"Language", "iPhoto Cache"}) {
+            for (int row = 0; row < categories->topLevelItemCount(); ++row) {
+                if (categories->topLevelItem(row)->text(0) != name)
+                    continue;
+                details->selectCategory(row);
+                details->itemTree()->expandAll();
+                settle();
+                save(app.grab(), dir,
+                     QString("01d-system-") + QString(name).toLower().replace(' ', '-'));
+            }
+        }
     }
     app.tableViewSelectionDidChange(AppDelegate::resetCellIndex(tool::DuplicatesFinder));
     settle();

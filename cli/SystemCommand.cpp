@@ -105,6 +105,26 @@ std::string itemLabel(const ScaneOuputObject& item) {
     return item.path;
 }
 
+// What cleaning a ticked item does, one line per path it touches: an
+// application's localisation folders, an executable that is thinned, a photo
+// master that its preview replaces, or the item itself.
+std::vector<PlannedRemoval> plannedFor(int module, const ScaneOuputObject& item) {
+    std::vector<PlannedRemoval> out;
+    if (!item.removePaths.empty()) {
+        for (const std::string& path : item.removePaths)
+            out.push_back({path, out.empty() ? item.fileSize : -1});
+    } else if (module == sysmodule::Binary) {
+        // Thinning frees space, but how much is not known before it runs.
+        out.push_back({item.path + " (its executable thinned to this machine's processor)", -1});
+    } else if (module == sysmodule::iPhotoCache && !item.prePath.empty()) {
+        out.push_back(
+            {item.path + " (replaced by its preview " + item.prePath + ")", item.fileSize});
+    } else {
+        out.push_back({itemLabel(item), item.fileSize});
+    }
+    return out;
+}
+
 template <typename F> void forEachLeaf(const ScanItemList& items, F f) {
     for (const ScanItem& item : items) {
         if (item->hasChildren())
@@ -139,8 +159,17 @@ void printScan(const QSVCleanManager& manager, const SystemOptions& options) {
                              {"checkedCount", manager.issueCount(module)}};
             if (options.details) {
                 nlohmann::json items = nlohmann::json::array();
-                forEachLeaf(*list,
-                            [&](const ScaneOuputObject& o) { items.push_back(itemJson(o)); });
+                for (const ScanItem& item : *list) {
+                    if (!item->hasChildren()) {
+                        items.push_back(itemJson(*item));
+                        continue;
+                    }
+                    for (const ScanItem& child : *item->subObjects) {
+                        nlohmann::json j = itemJson(*child);
+                        j["group"] = item->name;
+                        items.push_back(j);
+                    }
+                }
                 m["items"] = items;
             }
             modules.push_back(m);
@@ -160,11 +189,24 @@ void printScan(const QSVCleanManager& manager, const SystemOptions& options) {
                     static_cast<long long>(count),
                     module == sysmodule::BrokenLoginItems ? (count == 1 ? "issue" : "issues")
                                                           : (count == 1 ? "item" : "items"));
-        if (options.details)
-            forEachLeaf(*list, [](const ScaneOuputObject& o) {
-                std::printf("      %s  %s\n", itemLabel(o).c_str(),
-                            CommonFunction::getSizeString(o.fileSize).c_str());
-            });
+        if (!options.details)
+            continue;
+        for (const ScanItem& item : *list) {
+            if (!item->hasChildren()) {
+                std::printf("      %s  %s\n", itemLabel(*item).c_str(),
+                            CommonFunction::getSizeString(item->fileSize).c_str());
+                continue;
+            }
+            // A group (a language) with its applications and their folders.
+            std::printf("      %s  %s\n", item->name.c_str(),
+                        CommonFunction::getSizeString(item->fileSize).c_str());
+            for (const ScanItem& child : *item->subObjects) {
+                std::printf("          %s  %s\n", itemLabel(*child).c_str(),
+                            CommonFunction::getSizeString(child->fileSize).c_str());
+                for (const std::string& path : child->removePaths)
+                    std::printf("              %s\n", path.c_str());
+            }
+        }
     }
     std::cout << "Total: " << CommonFunction::getSizeString(manager.totleSizeAllModule()) << " in "
               << manager.totleIssueAllModule() << " items\n";
@@ -183,9 +225,11 @@ void runClean(const SystemOptions& options) {
     if (!options.yes) {
         std::vector<PlannedRemoval> planned;
         for (const auto& [module, list] : manager.discData())
-            forEachLeaf(*list, [&](const ScaneOuputObject& o) {
-                if (o.isCheck)
-                    planned.push_back({itemLabel(o), o.fileSize});
+            forEachLeaf(*list, [&, module = module](const ScaneOuputObject& o) {
+                if (!o.isCheck)
+                    return;
+                auto lines = plannedFor(module, o);
+                planned.insert(planned.end(), lines.begin(), lines.end());
             });
         printDryRun(planned, options.json, std::cout);
         return;
@@ -195,8 +239,12 @@ void runClean(const SystemOptions& options) {
     std::vector<std::string> left;
     for (const auto& [module, list] : manager.discData())
         forEachLeaf(*list, [&](const ScaneOuputObject& o) {
-            if (o.isCheck && o.canotRemove)
+            if (!o.isCheck || !o.canotRemove)
+                return;
+            if (o.removePaths.empty())
                 left.push_back(itemLabel(o));
+            else
+                left.insert(left.end(), o.removePaths.begin(), o.removePaths.end());
         });
     if (options.json) {
         printJson({{"removed", report.removeCount},

@@ -6,6 +6,7 @@
 #include "cli/SystemCommand.h"
 #include "model/SettingModel.h"
 #include "model/StartupSteps.h"
+#include "platform/Log.h"
 
 #include <CLI/CLI.hpp>
 #include <iostream>
@@ -17,6 +18,9 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", std::string("tessaly-cli ") + TESSALY_VERSION);
     app.footer(kExitCodeHelp);
     app.require_subcommand(1);
+    bool verbose = false;
+    app.add_flag("-v,--verbose", verbose, "also print the engines' log lines (on standard error)");
+    app.parse_complete_callback([&verbose] { tessaly::log::setEnabled(verbose); });
 
     // Folder sizes round each file up to the home volume's block, as in the application.
     tessaly::SettingModel::shareSettingModel().blockSize = tessaly::startup::homeBlockSize();

@@ -1,10 +1,25 @@
 #include "platform/Log.h"
 
+#include <atomic>
 #include <unistd.h>
 
 namespace tessaly::log {
 
+namespace {
+std::atomic<bool> consoleOn{true};
+}
+
+void setEnabled(bool on) {
+    consoleOn = on;
+}
+
+bool enabled() {
+    return consoleOn;
+}
+
 void line(const std::string& text) {
+    if (!consoleOn)
+        return;
     std::string out = text;
     out.push_back('\n');
     const char* p = out.data();

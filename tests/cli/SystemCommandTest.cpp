@@ -85,3 +85,44 @@ TEST(SystemCommand, CleanNeedsYesThenRemovesWhatTheScanTicks) {
     EXPECT_TRUE(m.t.exists("home/Library/Caches/com.maker.app/blob"));
     EXPECT_TRUE(m.t.exists("root/Library/Logs/install.log"));
 }
+
+// Localisations are listed as groups of applications with their folders, and a
+// dry run names the folders that would go; the engines' log stays quiet.
+TEST(SystemCommand, LanguageGroupsShowTheirApplicationsAndFolders) {
+    test::FixtureRoots m;
+    test::ScopedEnv language("LANGUAGE", "en_US"); // the system's language is kept too
+    std::string resources = "root/Applications/Editor.app/Contents/Resources/";
+    for (const char* lang : {"en", "fr", "pt_BR", "pt_PT"})
+        m.t.sizedFile(resources + lang + ".lproj/Localizable.strings", 3000);
+    plist::writeFile(m.t.path("root/Applications/Editor.app/Contents/Info.plist"),
+                     PlistValue(PlistValue::Dict{{"CFBundleIdentifier", PlistValue("com.x.ed")},
+                                                 {"CFBundleExecutable", PlistValue("main")}}),
+                     plist::Format::Xml);
+    const std::string folder = m.root + "/Applications/Editor.app/Contents/Resources/";
+
+    auto run = cli({"system", "scan", "--module", "language", "--details", "--json"});
+    ASSERT_EQ(run.exitCode, 0) << run.standardError;
+    EXPECT_EQ(run.standardError, "");
+    auto out = nlohmann::json::parse(run.standardOutput);
+    ASSERT_EQ(out["modules"].size(), 1u);
+    std::map<std::string, nlohmann::json> byGroup;
+    for (const auto& item : out["modules"][0]["items"])
+        byGroup[item["group"]] = item;
+    ASSERT_EQ(byGroup.size(), 2u);
+    EXPECT_EQ(byGroup["Portuguese"]["name"], "Editor.app");
+    EXPECT_EQ(byGroup["Portuguese"]["removePaths"],
+              (std::vector<std::string>{folder + "pt_BR.lproj", folder + "pt_PT.lproj"}));
+    EXPECT_EQ(byGroup["French"]["removePaths"], std::vector<std::string>{folder + "fr.lproj"});
+
+    run = cli({"system", "clean", "--module", "language"});
+    ASSERT_EQ(run.exitCode, 0) << run.standardError;
+    for (const char* gone : {"fr.lproj", "pt_BR.lproj", "pt_PT.lproj"})
+        EXPECT_NE(run.standardOutput.find(folder + gone), std::string::npos) << run.standardOutput;
+    EXPECT_EQ(run.standardOutput.find("en.lproj"), std::string::npos);
+
+    run = cli({"system", "clean", "--yes", "--module", "language"});
+    ASSERT_EQ(run.exitCode, 0) << run.standardError;
+    EXPECT_NE(run.standardOutput.find("Removed 2 items"), std::string::npos) << run.standardOutput;
+    EXPECT_FALSE(m.t.exists(resources + "pt_BR.lproj"));
+    EXPECT_TRUE(m.t.exists(resources + "en.lproj"));
+}

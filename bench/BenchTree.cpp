@@ -32,6 +32,16 @@ long benchFileCount() {
     return n ? std::atol(n) : 200000;
 }
 
+void writeBenchFile(const std::string& path, std::size_t size) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0)
+        return;
+    std::string bytes(size, 'x');
+    if (::write(fd, bytes.data(), bytes.size()) < 0)
+        std::perror("write");
+    ::close(fd);
+}
+
 void buildNestedTree(const std::string& root, long files, long inner, long perFolder, long maxBytes,
                      const std::function<std::string(long, long)>& folder) {
     long made = 0;
@@ -40,14 +50,8 @@ void buildNestedTree(const std::string& root, long files, long inner, long perFo
             std::string dir = root + "/" + folder(a, b);
             paths::makeDirectories(dir);
             for (long f = 0; f < perFolder && made < files; ++f, ++made) {
-                std::string p = dir + "/f" + std::to_string(f);
-                int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-                if (fd < 0)
-                    continue;
-                std::string bytes(static_cast<std::size_t>((made * 7919) % maxBytes + 1), 'x');
-                if (::write(fd, bytes.data(), bytes.size()) < 0)
-                    std::perror("write");
-                ::close(fd);
+                writeBenchFile(dir + "/f" + std::to_string(f),
+                               static_cast<std::size_t>((made * 7919) % maxBytes + 1));
             }
         }
     }

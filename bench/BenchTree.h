@@ -25,6 +25,9 @@ private:
     bool own_ = false;
 };
 
+// Writes a file of `size` bytes ("x"), replacing what was there.
+void writeBenchFile(const std::string& path, std::size_t size);
+
 // TESSALY_BENCH_FILES, else 200,000.
 long benchFileCount();
 

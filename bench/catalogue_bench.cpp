@@ -11,7 +11,9 @@
 #include "platform/Paths.h"
 #include "platform/PropertyList.h"
 
+#include "bench/BenchTree.h"
 #include <benchmark/benchmark.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -22,16 +24,6 @@ namespace {
 
 std::string gRoot, gHome, gSystem;
 
-void writeFile(const std::string& path, std::size_t size) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0)
-        return;
-    std::string bytes(size, 'x');
-    if (::write(fd, bytes.data(), bytes.size()) < 0)
-        std::perror("write");
-    ::close(fd);
-}
-
 void makeApp(const std::string& bundle, long n) {
     using namespace tessaly;
     paths::makeDirectories(bundle + "/Contents/MacOS");
@@ -40,10 +32,12 @@ void makeApp(const std::string& bundle, long n) {
                           {"CFBundleExecutable", "main"},
                           {"CFBundleShortVersionString", "1." + std::to_string(n % 10)}};
     plist::writeFile(bundle + "/Contents/Info.plist", PlistValue(info), plist::Format::Binary);
-    writeFile(bundle + "/Contents/MacOS/main", 20000 + static_cast<std::size_t>(n % 50) * 100);
+    tessaly::bench::writeBenchFile(bundle + "/Contents/MacOS/main",
+                                   20000 + static_cast<std::size_t>(n % 50) * 100);
     for (int r = 0; r < 8; ++r)
-        writeFile(bundle + "/Contents/Resources/r" + std::to_string(r), 500);
-    writeFile(bundle + "/Contents/Resources/en.lproj/Localizable.strings", 300);
+        tessaly::bench::writeBenchFile(bundle + "/Contents/Resources/r" + std::to_string(r), 500);
+    tessaly::bench::writeBenchFile(bundle + "/Contents/Resources/en.lproj/Localizable.strings",
+                                   300);
 }
 
 void buildTree(long apps, long files) {
@@ -66,7 +60,8 @@ void buildTree(long apps, long files) {
             gHome + "/" + places[d % 4] + std::to_string(d / 4) + "/sub" + std::to_string(d % 7);
         paths::makeDirectories(dir);
         for (int f = 0; f < 40 && made < files; ++f, ++made)
-            writeFile(dir + "/f" + std::to_string(f), static_cast<std::size_t>(made % 3000));
+            tessaly::bench::writeBenchFile(dir + "/f" + std::to_string(f),
+                                           static_cast<std::size_t>(made % 3000));
     }
     paths::makeDirectories(gSystem + "/Developer/Applications");
 }

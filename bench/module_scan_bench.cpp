@@ -35,16 +35,6 @@ const char* kCodes[] = {"en",    "en_GB", "fr",    "de",    "it",    "es",     "
                         "ar",    "th",    "vi",    "id",    "ms",    "uk",     "ro",    "sk",
                         "hr",    "ca",    "hi",    "Base",  "fr_CA", "es_419", "ca_ES", "xx"};
 
-void writeFile(const std::string& path, std::size_t size) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0)
-        return;
-    std::string bytes(size, 'x');
-    if (::write(fd, bytes.data(), bytes.size()) < 0)
-        std::perror("write");
-    ::close(fd);
-}
-
 void makeApp(long n) {
     std::string bundle = gSystem + "/Applications/App" + std::to_string(n) + ".app";
     paths::makeDirectories(bundle + "/Contents/MacOS");
@@ -52,13 +42,14 @@ void makeApp(long n) {
         {"CFBundleIdentifier", "com.maker" + std::to_string(n % 40) + ".app" + std::to_string(n)},
         {"CFBundleExecutable", "Runner" + std::to_string(n)}};
     plist::writeFile(bundle + "/Contents/Info.plist", PlistValue(info), plist::Format::Binary);
-    writeFile(bundle + "/Contents/MacOS/Runner" + std::to_string(n), 20000);
+    tessaly::bench::writeBenchFile(bundle + "/Contents/MacOS/Runner" + std::to_string(n), 20000);
     for (const char* code : kCodes) {
         std::string folder = bundle + "/Contents/Resources/" + code + ".lproj";
         paths::makeDirectories(folder);
         for (int f = 0; f < 6; ++f)
-            writeFile(folder + "/s" + std::to_string(f) + ".strings",
-                      static_cast<std::size_t>(200 + (n * 31 + f * 97) % 9000));
+            tessaly::bench::writeBenchFile(
+                folder + "/s" + std::to_string(f) + ".strings",
+                static_cast<std::size_t>(200 + (n * 31 + f * 97) % 9000));
     }
 }
 
@@ -74,9 +65,10 @@ void makeLibraries(long entries) {
             std::string folder = support + "/Vendor" + std::to_string(e % 50) + "/com." + vendor +
                                  ".tool" + std::to_string(e);
             paths::makeDirectories(folder);
-            writeFile(folder + "/data", 3000);
+            tessaly::bench::writeBenchFile(folder + "/data", 3000);
         } else {
-            writeFile(prefs + "/com." + vendor + ".helper" + std::to_string(e) + ".plist", 700);
+            tessaly::bench::writeBenchFile(
+                prefs + "/com." + vendor + ".helper" + std::to_string(e) + ".plist", 700);
         }
     }
 }

@@ -325,12 +325,18 @@ void drawGlyph(QPainter& p, Glyph g) {
     p.drawPath(path);
 }
 
-// A rounded badge with a short text, for drawings that are words.
-QPixmap labelPixmap(const QString& label, const QColor& colour, int size) {
+// A transparent square of size points at the screen's pixel ratio.
+QPixmap blankPixmap(int size) {
     qreal ratio = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
     QPixmap pm(QSize(size, size) * ratio);
     pm.setDevicePixelRatio(ratio);
     pm.fill(Qt::transparent);
+    return pm;
+}
+
+// A rounded badge with a short text, for drawings that are words.
+QPixmap labelPixmap(const QString& label, const QColor& colour, int size) {
+    QPixmap pm = blankPixmap(size);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
@@ -379,10 +385,7 @@ bool known(const QString& name) {
 }
 
 QPixmap pixmap(const QString& name, int size) {
-    qreal ratio = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
-    QPixmap pm(QSize(size, size) * ratio);
-    pm.setDevicePixelRatio(ratio);
-    pm.fill(Qt::transparent);
+    QPixmap pm = blankPixmap(size);
     auto it = styles().find(name);
     if (it == styles().end())
         return pm;

@@ -1,4 +1,5 @@
 // tessaly-cli: the command-line twin of the application.
+#include "ScanCode/HelperPass.h"
 #include "cli/AppsCommand.h"
 #include "cli/DuplicatesCommand.h"
 #include "cli/ExitCodes.h"
@@ -10,17 +11,57 @@
 
 #include <CLI/CLI.hpp>
 #include <iostream>
+#include <string>
 
 using namespace tessaly::cli;
 
+namespace {
+
+// Names the command that does not exist ("sytem"), where the parser alone would
+// only say that a command is required. Options come before or after the
+// commands; only the words that name commands are looked at.
+void checkCommandNames(CLI::App& app, int argc, char** argv) {
+    CLI::App* current = &app;
+    for (int i = 1; i < argc; ++i) {
+        std::string word = argv[i];
+        if (word.empty() || word[0] == '-')
+            continue;
+        auto commands = current->get_subcommands([](CLI::App*) { return true; });
+        if (commands.empty())
+            return; // the rest are the command's own arguments
+        CLI::App* next = nullptr;
+        for (CLI::App* c : commands)
+            if (c->check_name(word))
+                next = c;
+        if (!next) {
+            std::string known;
+            for (CLI::App* c : commands)
+                known += (known.empty() ? "" : ", ") + c->get_name();
+            std::string where = current == &app ? "" : " of \"" + current->get_name() + "\"";
+            throw CommandExit(exitcode::Usage, "unknown command \"" + word + "\"" + where +
+                                                   " (one of: " + known + ")");
+        }
+        current = next;
+    }
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     CLI::App app{"Tessaly command-line tools", "tessaly-cli"};
+    app.fallthrough(); // the program's own flags (-v) may follow the commands too
     app.set_version_flag("--version", std::string("tessaly-cli ") + TESSALY_VERSION);
     app.footer(kExitCodeHelp);
     app.require_subcommand(1);
-    bool verbose = false;
+    bool verbose = false, noHelper = false;
     app.add_flag("-v,--verbose", verbose, "also print the engines' log lines (on standard error)");
-    app.parse_complete_callback([&verbose] { tessaly::log::setEnabled(verbose); });
+    app.add_flag("--no-helper", noHelper,
+                 "never ask the privileged helper (nor for administrator rights): what you may "
+                 "not remove yourself is left in place");
+    app.parse_complete_callback([&verbose, &noHelper] {
+        tessaly::log::setEnabled(verbose);
+        tessaly::setPrivilegedHelperEnabled(!noHelper);
+    });
 
     // Folder sizes round each file up to the home volume's block, as in the application.
     tessaly::SettingModel::shareSettingModel().blockSize = tessaly::startup::homeBlockSize();
@@ -32,6 +73,7 @@ int main(int argc, char** argv) {
     addDuplicatesCommand(app);
 
     try {
+        checkCommandNames(app, argc, argv);
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
         return app.exit(e);

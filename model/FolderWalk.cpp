@@ -1,6 +1,7 @@
 #include "model/FolderWalk.h"
 
 #include "model/CommonFunction.h"
+#include "model/Problem.h"
 #include "model/QueueAddition.h"
 #include "platform/FileKinds.h"
 #include "platform/Paths.h"
@@ -24,6 +25,8 @@ bool walkFolder(const std::string& root, const std::function<WalkDecision(const 
         if (enterFolder)
             enterFolder(*folder);
         DirectoryReader reader(*folder);
+        if (!reader.isOpen())
+            ProblemCollector::reportUnreadable(*folder, reader.openError());
         while (reader.next()) {
             if (cancelled && cancelled())
                 return false;

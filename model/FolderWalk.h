@@ -35,7 +35,8 @@ private:
 
 // The depth-first folder walk every tool uses: folders wait on an explicit
 // last-in first-out stack (dornPush/dornPop), each popped folder is listed in full,
-// and no symbolic link is ever followed. Unreadable folders contribute nothing.
+// and no symbolic link is ever followed. Unreadable folders contribute nothing
+// and are reported to the thread's ProblemCollector (model/Problem.h).
 // Returns false when the walk was stopped by the visitor or by cancellation
 // (checked between folders and between entries). enterFolder, when given, hears
 // each folder as it is taken from the stack, before it is listed.

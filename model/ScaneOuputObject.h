@@ -2,6 +2,7 @@
 
 #include "model/Comparison.h"
 #include "model/DataSource.h"
+#include "platform/FileAttributes.h"
 #include "platform/PlistValue.h"
 
 #include <cstdint>
@@ -29,9 +30,11 @@ public:
     std::int64_t fileSize = 0;  // bytes (for a group, the sum of its children)
     std::string icon;           // icon reference: an image name or a file path
     bool isDir = false;
-    std::vector<std::string> removePaths; // the paths to delete when one item stands for several
-    std::string countryName;              // language name, or browser name for browser records
-    std::string prePath;                  // preview or source image of a photo-cache item
+    std::vector<std::string> removePaths;  // the paths to delete when one item stands for several
+    std::vector<std::int64_t> removeSizes; // the size of each of removePaths, when known
+    fileattr::FileStamp stamp;             // what the scan saw at the path it removes
+    std::string countryName;               // language name, or browser name for browser records
+    std::string prePath;                   // preview or source image of a photo-cache item
     bool isLogin = false;
     PlistValue::Dict historyItem; // the raw browser-history record
     std::int32_t visitCount = 0;

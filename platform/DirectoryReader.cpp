@@ -10,10 +10,13 @@ namespace tessaly {
 
 DirectoryReader::DirectoryReader(const std::string& path) {
     fd_ = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd_ < 0)
+    if (fd_ < 0) {
+        openError_ = errno;
         return;
+    }
     dir_ = ::fdopendir(fd_);
     if (!dir_) {
+        openError_ = errno;
         ::close(fd_);
         fd_ = -1;
     }

@@ -18,6 +18,8 @@ public:
     DirectoryReader& operator=(const DirectoryReader&) = delete;
 
     bool isOpen() const { return dir_ != nullptr; }
+    // Why the folder could not be opened (an errno value); 0 when it is open.
+    int openError() const { return openError_; }
 
     // Moves to the next entry ("." and ".." are skipped); false at the end.
     bool next();
@@ -35,6 +37,7 @@ public:
 private:
     DIR* dir_ = nullptr;
     int fd_ = -1;
+    int openError_ = 0;
     struct dirent* entry_ = nullptr;
     fileattr::EntryInfo info_;
     bool infoRead_ = false;

@@ -94,4 +94,28 @@ std::int32_t preferredBlockSize(const std::string& path) {
     return static_cast<std::int32_t>(st.st_blksize);
 }
 
+FileStamp stampOf(const EntryInfo& info, bool contents) {
+    FileStamp stamp;
+    if (!info.exists)
+        return stamp;
+    stamp.known = true;
+    stamp.isDirectory = info.isDirectory;
+    stamp.device = info.device;
+    stamp.inode = info.inode;
+    stamp.contents = contents;
+    if (contents && info.isRegular) {
+        stamp.size = info.size;
+        stamp.modified = info.modified;
+    }
+    return stamp;
+}
+
+bool stillTheSame(const std::string& path, const FileStamp& stamp) {
+    if (!stamp.known)
+        return true;
+    FileStamp now = stampOf(entryInfo(path), stamp.contents);
+    return now.known && now.isDirectory == stamp.isDirectory && now.device == stamp.device &&
+           now.inode == stamp.inode && now.size == stamp.size && now.modified == stamp.modified;
+}
+
 } // namespace tessaly::fileattr

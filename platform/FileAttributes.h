@@ -29,6 +29,28 @@ struct EntryInfo {
 
 EntryInfo entryInfo(const std::string& path);
 
+// What a scan saw of an entry, so that a later clean can tell whether the entry
+// at the path is still the same one.
+struct FileStamp {
+    bool known = false;
+    bool isDirectory = false;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool contents = true;  // whether a file's size and modification time count too
+    std::int64_t size = 0; // files only
+    Date modified{};       // files only
+};
+
+// contents: false when only the entry's identity matters (a log may grow, a cache
+// folder may change inside, and still be the item the user ticked).
+FileStamp stampOf(const EntryInfo& info, bool contents = true);
+
+// Whether the entry at the path is still the stamped one: the same file or folder
+// (not another one, nor a link, put in its place) and, when the stamp says so,
+// with the same size and modification time. An unknown stamp always matches; a
+// missing entry never does.
+bool stillTheSame(const std::string& path, const FileStamp& stamp);
+
 // The same for an entry named relative to an open folder descriptor.
 EntryInfo entryInfoAt(int dirFd, const char* name);
 

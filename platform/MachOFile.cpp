@@ -208,14 +208,17 @@ bool thinUniversalFile(const std::string& path, std::uint32_t cpuType) {
     return writeFileAtomically(path, slice.data(), slice.size(), nullptr, mode);
 }
 
-void thinToMachine(const std::string& path, const std::string& lipoTool) {
+bool thinToMachine(const std::string& path, const std::string& lipoTool) {
     std::string arch = machineArchitecture();
-    if (!lipoTool.empty() && ::access(lipoTool.c_str(), X_OK) == 0) {
-        runProcess(lipoTool, {path, "-thin", arch, "-output", path}, ChildOutput::Discard);
-        return;
-    }
-    if (auto cpu = machOCpuType(arch))
-        thinUniversalFile(path, *cpu);
+    if (!lipoTool.empty() && ::access(lipoTool.c_str(), X_OK) == 0)
+        return runProcess(lipoTool, {path, "-thin", arch, "-output", path}, ChildOutput::Discard) ==
+               0;
+    auto cpu = machOCpuType(arch);
+    return cpu && thinUniversalFile(path, *cpu);
+}
+
+bool holdsOneArchitecture(const std::string& path) {
+    return executableArchitectures(path).size() <= 1;
 }
 
 } // namespace tessaly::macho

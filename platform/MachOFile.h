@@ -59,8 +59,13 @@ std::optional<std::vector<FatSlice>> readFatSlices(const std::string& path);
 bool thinUniversalFile(const std::string& path, std::uint32_t cpuType);
 
 // Thins the file to the machine's architecture: runs lipoTool with
-// path -thin ARCH -output path when it exists (its output is dropped, its status
-// not examined), otherwise thinUniversalFile. Blocks until done.
-void thinToMachine(const std::string& path, const std::string& lipoTool);
+// path -thin ARCH -output path when it exists (its output is dropped), otherwise
+// thinUniversalFile. Blocks until done; true when the tool succeeded or the file
+// was thinned.
+bool thinToMachine(const std::string& path, const std::string& lipoTool);
+
+// Whether a file holds the code of at most one processor type (a thin executable,
+// or not an executable at all).
+bool holdsOneArchitecture(const std::string& path);
 
 } // namespace tessaly::macho

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tessaly {
 
@@ -30,6 +31,14 @@ struct DupFileInfo {
     std::uint64_t inode = 0;
     // Why the copy was left in place by a removal (empty when it was not).
     std::string notRemovedReason;
+    // Other names (hard links) of the same file met in the scanned folders, and
+    // how many names the file had in all when scanned: removing the copy removes
+    // every name met, and frees its bytes only when no other name remains.
+    std::vector<std::string> otherNames;
+    std::uint64_t linkCount = 1;
+    // Whether removing every name met frees the file's bytes (no name lies
+    // outside the scanned folders).
+    bool freesSpace() const { return isPackage || linkCount <= 1 + otherNames.size(); }
 
     // Three-way order that decides which copy is kept: the copy sorted last is
     // kept. A name that extends the other name sorts first; then the folder word

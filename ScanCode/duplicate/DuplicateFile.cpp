@@ -3,11 +3,11 @@
 #include "ScanCode/duplicate/ContentCompare.h"
 #include "ScanCode/duplicate/DuplicateKinds.h"
 #include "ScanCode/duplicate/FileDigest.h"
-#include "helper/FileManagerAddation.h"
 #include "model/CommonFunction.h"
 #include "model/FolderWalk.h"
+#include "model/Problem.h"
+#include "model/ToolIndex.h"
 #include "platform/FileKinds.h"
-#include "platform/FileRemoval.h"
 #include "platform/NotificationCenter.h"
 
 #include <algorithm>
@@ -28,11 +28,14 @@ using Ref = std::shared_ptr<DupFileInfo>;
 // of many small entries does not spend its time waking the main thread.
 class PathPoster : public std::enable_shared_from_this<PathPoster> {
 public:
+    explicit PathPoster(ProgressSink progress) : progress_(std::move(progress)) {}
+
     void post(const std::string& path) {
         const auto now = std::chrono::steady_clock::now();
         if (now - last_ < std::chrono::milliseconds(40) || pending_.load())
             return;
         last_ = now;
+        report(progress_, {"Scanning folders", path, -1});
         {
             std::lock_guard<std::mutex> lock(mutex_);
             latest_ = path;
@@ -50,21 +53,12 @@ public:
     }
 
 private:
+    ProgressSink progress_;
     std::chrono::steady_clock::time_point last_{}; // walking thread only
     std::mutex mutex_;
     std::string latest_;
     std::atomic<bool> pending_{false};
 };
-
-// Whether the copy on disk is still the one the scan compared.
-bool unchanged(const DupFileInfo& f) {
-    const auto info = fileattr::entryInfo(f.path);
-    if (!info.exists || info.isSymlink)
-        return false;
-    if (f.isPackage)
-        return info.isDirectory && tessaly::directorySize(f.path) == f.fileSize;
-    return info.isRegular && info.size == f.fileSize && info.modified == f.modified;
-}
 
 void postScanFinished() {
     PlistValue::Dict done;
@@ -78,12 +72,21 @@ void postScanFinished() {
 // One run of listDupFile: the size buckets and the candidates met so far.
 class DuplicateFile::Scan {
 public:
-    explicit Scan(DuplicateFile& owner) : owner_(owner) {}
+    Scan(DuplicateFile& owner, const ProgressSink& progress)
+        : owner_(owner), poster_(std::make_shared<PathPoster>(progress)) {}
 
     void walk(const std::string& folder) {
         walkFolder(
-            folder, [this](const WalkEntry& e) { return visit(e); },
-            [this] { return owner_.stop.load(); });
+            folder, [this](const WalkEntry& e) { return visit(e); }, [this] { return stopped(); });
+    }
+
+    // The candidates whose contents could not be read.
+    ProblemList unreadable() const {
+        ProblemList out;
+        for (const Ref& c : candidates_)
+            if (!c->MD5Key)
+                out.push_back({c->path, "could not be read"});
+        return out;
     }
 
     // Groups of equal contents, in the order their first copies were met.
@@ -96,7 +99,7 @@ public:
         DuplicateFile* owner = &owner_;
         owner_.group.async([owner, batch = std::move(batch_)] {
             for (const Ref& f : batch) {
-                if (owner->stop)
+                if (owner->scanToken_.stop_requested())
                     return;
                 f->MD5Key = f->isPackage ? owner->MD5Dir(f->path) : owner->MD5File(f->path);
             }
@@ -110,8 +113,10 @@ private:
         bool started = false;
     };
 
+    bool stopped() const { return owner_.scanToken_.stop_requested(); }
+
     WalkDecision visit(const WalkEntry& e) {
-        if (owner_.stop)
+        if (stopped())
             return WalkDecision::Stop;
         const std::string path = e.path();
         poster_->post(path);
@@ -133,6 +138,17 @@ private:
             return WalkDecision::Descend;
         if (!info.isRegular || info.size <= kMinimumSize)
             return WalkDecision::Continue;
+        if (info.linkCount > 1) {
+            // Another name of a file met already is that file's name, not a copy.
+            auto [it, added] = names_.emplace(std::make_pair(info.device, info.inode), nullptr);
+            if (!added) {
+                it->second->otherNames.push_back(path);
+                return WalkDecision::Continue;
+            }
+            it->second = make(path, fileType(fileUTI(path)), info.size, info, false);
+            consider(it->second);
+            return WalkDecision::Continue;
+        }
         consider(make(path, fileType(fileUTI(path)), info.size, info, false));
         return WalkDecision::Continue;
     }
@@ -147,6 +163,7 @@ private:
         f->modified = info.modified;
         f->device = info.device;
         f->inode = info.inode;
+        f->linkCount = info.linkCount;
         f->accessDate = fileattr::lastUsedDate(info); // the last-opened date
         return f;
     }
@@ -208,7 +225,8 @@ private:
     }
 
     DuplicateFile& owner_;
-    std::shared_ptr<PathPoster> poster_ = std::make_shared<PathPoster>();
+    std::shared_ptr<PathPoster> poster_;
+    std::map<std::pair<std::uint64_t, std::uint64_t>, Ref> names_; // files with several names
     std::unordered_map<std::int64_t, Bucket> buckets_[dupkind::kCount];
     std::vector<Ref> candidates_;
     static constexpr std::size_t kBatch = 16;
@@ -243,7 +261,7 @@ std::vector<DupGroupRef> DuplicateFile::Scan::groups() {
         if (sets[s].size() >= 2)
             owner_.group.async([this, s, &sets, &confirmed] { confirmed[s] = confirm(sets[s]); });
     owner_.group.wait();
-    if (owner_.stop)
+    if (stopped())
         return {};
 
     std::vector<std::vector<std::size_t>> classes;
@@ -269,27 +287,44 @@ DuplicateFile& DuplicateFile::shareDuplicateFile() {
     return *shared;
 }
 
-void DuplicateFile::prepareScan() {
-    stop = false;
-    prepared_ = true;
+std::int64_t DuplicateFile::toolIndex() const {
+    return tool::DuplicatesFinder;
+}
+
+ScanSummary DuplicateFile::scan(std::stop_token stop, const ProgressSink& progress) {
+    return runScan(folders_, std::move(stop), progress);
 }
 
 void DuplicateFile::listDupFile(const std::vector<std::string>& folders) {
-    if (!prepared_.exchange(false))
-        stop = false;
+    runScan(folders, {}, {});
+}
+
+ScanSummary DuplicateFile::runScan(const std::vector<std::string>& folders, std::stop_token stop,
+                                   const ProgressSink& progress) {
+    scanToken_ = scanStop_.begin(std::move(stop));
+    ProblemCollector collector;
     data.clear();
-    Scan scan(*this);
+    Scan scan(*this, progress);
     for (const auto& folder : folders) {
-        if (stop)
+        if (scanToken_.stop_requested())
             break;
         scan.walk(folder);
     }
     scan.flush();
     NotificationCenter::defaultCenter().postOnMainQueue(duplicatePathScanModuleFinsh,
                                                         std::string(kCompareFileMD5));
+    report(progress, {kCompareFileMD5, "", -1});
     group.wait();
-    distribute(stop ? std::vector<DupGroupRef>{} : scan.groups());
+    distribute(scanToken_.stop_requested() ? std::vector<DupGroupRef>{} : scan.groups());
+    ScanSummary summary;
+    summary.stopped = scanToken_.stop_requested();
+    summary.problems = collector.take();
+    if (!summary.stopped)
+        for (Problem& p : scan.unreadable())
+            summary.problems.push_back(std::move(p));
     postScanFinished();
+    report(progress, {"Scan finished", "", 1.0});
+    return summary;
 }
 
 void DuplicateFile::distribute(std::vector<DupGroupRef> groups) {
@@ -312,117 +347,6 @@ void DuplicateFile::distribute(std::vector<DupGroupRef> groups) {
     sortUsing(categories,
               [](const DuplicateInfoRef& a, const DuplicateInfoRef& b) { return a->compare(*b); });
     data = std::move(categories);
-}
-
-void DuplicateFile::prepareClear() {
-    bStopClear = false;
-    clearPrepared_ = true;
-}
-
-DupCleanResult DuplicateFile::clear() {
-    DupCleanResult result;
-    if (!clearPrepared_.exchange(false))
-        bStopClear = false;
-    std::vector<std::string> handOver;
-    for (const auto& info : data) {
-        for (const auto& g : info->dupFiles) {
-            if (bStopClear)
-                break;
-            // The copies that stay unticked are the ones kept; with every copy
-            // ticked the last one is kept all the same.
-            if (g->count() > 0 && g->checkCount() == static_cast<std::int64_t>(g->count())) {
-                const Ref& last = g->array.back();
-                last->isCheck = false;
-                last->cannotRemoved = true;
-                last->notRemovedReason = "the last copy of a group is always kept";
-                result.cannotRemovePaths.push_back(last);
-            }
-            std::vector<Ref> removed;
-            for (const Ref& m : g->array) {
-                if (!m->isCheck)
-                    continue;
-                m->notRemovedReason.clear();
-                std::string why;
-                if (!unchanged(*m)) {
-                    why = "it changed after the scan";
-                } else if (std::none_of(g->array.begin(), g->array.end(), [](const Ref& o) {
-                               return !o->isCheck && unchanged(*o);
-                           })) {
-                    why = "the copy that was to be kept is gone or changed";
-                }
-                if (!why.empty()) {
-                    m->isCheck = false;
-                    m->cannotRemoved = true;
-                    m->notRemovedReason = why;
-                    result.cannotRemovePaths.push_back(m);
-                    continue;
-                }
-                std::string error;
-                if (fileops::removeItem(m->path, &error)) {
-                    m->cannotRemoved = false;
-                    ++result.fileCount;
-                    result.totleSize += m->fileSize;
-                    removed.push_back(m);
-                } else {
-                    m->cannotRemoved = true;
-                    m->notRemovedReason = error.empty() ? "it could not be removed" : error;
-                    result.cannotRemovePaths.push_back(m);
-                    handOver.push_back(m->path);
-                }
-            }
-            g->removeObjectsInArray(removed);
-        }
-        auto& groups = info->dupFiles;
-        groups.erase(std::remove_if(groups.begin(), groups.end(),
-                                    [](const DupGroupRef& g) { return g->count() < 2; }),
-                     groups.end());
-        if (bStopClear)
-            break;
-    }
-    if (!bStopClear && !handOver.empty()) {
-        std::vector<std::string> notRemoved;
-        FileManagerAddation::removeSystemFile(handOver, &notRemoved);
-        reomoveSystemObject(result, notRemoved);
-    }
-    for (const auto& info : data)
-        info->orgSize = info->allSizeNoCheck();
-    sortUsing(data,
-              [](const DuplicateInfoRef& a, const DuplicateInfoRef& b) { return a->compare(*b); });
-    NotificationCenter::defaultCenter().postOnMainQueue(duplicateCleanModuleFinsh);
-    return result;
-}
-
-void DuplicateFile::reomoveSystemObject(DupCleanResult& result,
-                                        const std::vector<std::string>& notRemoved) {
-    const std::set<std::string> left(notRemoved.begin(), notRemoved.end());
-    for (const auto& info : data) {
-        for (const auto& g : info->dupFiles) {
-            std::vector<Ref> gone;
-            for (const Ref& m : g->array) {
-                if (!m->isCheck || left.count(m->path) || fileops::itemExists(m->path))
-                    continue;
-                m->cannotRemoved = false;
-                m->notRemovedReason.clear();
-                ++result.fileCount;
-                result.totleSize += m->fileSize;
-                gone.push_back(m);
-            }
-            if (gone.empty())
-                continue;
-            auto& failed = result.cannotRemovePaths;
-            failed.erase(std::remove_if(failed.begin(), failed.end(),
-                                        [&gone](const Ref& f) {
-                                            return std::find(gone.begin(), gone.end(), f) !=
-                                                   gone.end();
-                                        }),
-                         failed.end());
-            g->removeObjectsInArray(gone);
-        }
-        auto& groups = info->dupFiles;
-        groups.erase(std::remove_if(groups.begin(), groups.end(),
-                                    [](const DupGroupRef& g) { return g->count() < 2; }),
-                     groups.end());
-    }
 }
 
 std::int64_t DuplicateFile::allFileSizeWithoutCheck() const {

@@ -76,14 +76,7 @@ AppLeftoverCleanner::AppLeftoverCleanner(SearchApplications& catalogue, ScanDele
 void AppLeftoverCleanner::main() {
     if (isCancelled())
         return;
-    ScanItemList items;
-    try {
-        items = scanAppLeftOver();
-    } catch (const std::exception&) {
-        return; // ends silently, without delivery
-    }
-    if (delegate)
-        delegate->finishScan(std::move(items), sysmodule::AppLeftover);
+    runModuleScan(delegate, sysmodule::AppLeftover, [this] { return scanAppLeftOver(); });
 }
 
 std::vector<std::string> AppLeftoverCleanner::getAppLeftOverPathes() {
@@ -197,7 +190,7 @@ ScanItemList AppLeftoverCleanner::scanAppLeftOver() {
         if (isPackageFolder(paths::lastComponent(*folder), *folder) ||
             !visited.insert(*folder).second)
             continue;
-        NotificationCenter::defaultCenter().postOnMainQueue(pathUpdateNotification, *folder);
+        announcePath(delegate, *folder);
         listFolder(*folder, installed, stack, out);
     }
     return out;

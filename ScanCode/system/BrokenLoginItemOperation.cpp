@@ -37,9 +37,7 @@ BrokenLoginItemOperation::BrokenLoginItemOperation(LoginItemManager& manager,
 void BrokenLoginItemOperation::main() {
     if (isCancelled())
         return;
-    ScanItemList items = scanBrokenLoginItems();
-    if (delegate)
-        delegate->finishScan(std::move(items), sysmodule::BrokenLoginItems);
+    runModuleScan(delegate, sysmodule::BrokenLoginItems, [this] { return scanBrokenLoginItems(); });
 }
 
 std::vector<std::string> BrokenLoginItemOperation::getLoginItemPathes() {

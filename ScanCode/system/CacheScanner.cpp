@@ -6,6 +6,7 @@
 #include "ScanCode/system/ScanFileOperation.h"
 #include "ScanCode/system/ScanLanguageOperation.h"
 #include "ScanCode/system/ScaniPhotoOperation.h"
+#include "ScanCode/system/SystemCleanPlan.h"
 #include "ScanCode/uninstall/SearchApplications.h"
 #include "platform/NotificationCenter.h"
 
@@ -67,31 +68,40 @@ void CacheScanner::addiPhotoScanTask(const std::optional<std::string>& libraryPa
     addTask(std::make_shared<ScaniPhotoOperation>(libraryPath, services_, this));
 }
 
-bool CacheScanner::start() {
+bool CacheScanner::start(std::stop_token caller, ProgressSink progress) {
     std::lock_guard<std::mutex> one(startMutex_);
+    std::stop_token token = runStop_.begin(std::move(caller));
+    std::vector<std::shared_ptr<Operation>> tasks;
     {
         std::lock_guard<std::mutex> guard(lock_);
         finish.fill(false);
         data_.clear();
+        problems_.clear();
+        token_ = token;
+        progress_ = std::move(progress);
+        tasks.swap(operations);
+        scheduled_ = tasks.size();
+        delivered_ = 0;
     }
-    bStop = false;
+    // A stop releases the wait for the catalogue and cancels every task. The
+    // wait clears an earlier release when it begins, so the release is repeated
+    // until the waiting start has seen it.
+    std::stop_callback onStop(token, [this] {
+        while (waitingForCatalogue_) {
+            catalogue_.stopWait();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        queue.cancelAllOperations();
+    });
     waitingForCatalogue_ = true;
-    if (!bStop)
+    if (!token.stop_requested())
         catalogue_.waitFinish();
     waitingForCatalogue_ = false;
-    if (bStop) {
-        std::lock_guard<std::mutex> guard(lock_);
-        operations.clear();
+    if (token.stop_requested())
         return false;
-    }
     std::unique_lock<std::mutex> holding = catalogue_.holdCatalogue();
-    std::vector<std::shared_ptr<Operation>> tasks;
-    {
-        std::lock_guard<std::mutex> guard(lock_);
-        tasks.swap(operations);
-    }
     for (auto& task : tasks) {
-        if (bStop)
+        if (token.stop_requested())
             task->cancel();
         queue.addOperation(task);
     }
@@ -99,31 +109,54 @@ bool CacheScanner::start() {
     return true;
 }
 
-void CacheScanner::stop() {
-    bStop = true;
-    // waitFinish clears an earlier release when it begins, so repeat the release
-    // until the waiting start has seen it.
-    while (waitingForCatalogue_) {
-        catalogue_.stopWait();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    queue.cancelAllOperations();
+bool CacheScanner::stopped() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return token_.stop_requested();
 }
 
 void CacheScanner::finishScan(ScanItemList items, int moudle) {
     if (moudle < 0 || moudle >= sysmodule::Count)
         return;
+    stampWhatIsRemoved(moudle, items);
+    ProgressEvent event;
+    bool dropped = false;
     {
         std::lock_guard<std::mutex> guard(lock_);
-        if (!bStop)
+        if (!token_.stop_requested())
             finish[static_cast<std::size_t>(moudle)] = true;
-        if (moudle == sysmodule::UserCache && hasClean_ && hasClean_() &&
-            items.size() < kSmallUserCacheItems && totalSize(items) < kSmallUserCacheBytes)
-            return;
-        data_[moudle] = std::make_shared<ScanItemList>(std::move(items));
+        ++delivered_;
+        event = {"Scanned " + moduleName(moudle), "",
+                 scheduled_ ? static_cast<double>(delivered_) / static_cast<double>(scheduled_)
+                            : 1.0};
+        // A small user cache after a clean is not reported.
+        dropped = moudle == sysmodule::UserCache && hasClean_ && hasClean_() &&
+                  items.size() < kSmallUserCacheItems && totalSize(items) < kSmallUserCacheBytes;
+        if (!dropped)
+            data_[moudle] = std::make_shared<ScanItemList>(std::move(items));
     }
+    report(progress_, event);
+    if (dropped)
+        return;
     NotificationCenter::defaultCenter().postOnMainQueue(scanModuleFinishNotification,
                                                         static_cast<std::int64_t>(moudle));
+}
+
+void CacheScanner::scanProblems(int module, ProblemList problems) {
+    std::lock_guard<std::mutex> guard(lock_);
+    auto& list = problems_[module];
+    list.insert(list.end(), problems.begin(), problems.end());
+}
+
+void CacheScanner::scanningPath(const std::string& path) {
+    report(progress_, {"", path, -1});
+}
+
+ProblemList CacheScanner::problems() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    ProblemList all;
+    for (const auto& [module, list] : problems_)
+        all.insert(all.end(), list.begin(), list.end());
+    return all;
 }
 
 bool CacheScanner::bScanFinsh(int module) const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ScanCode/ToolEngine.h"
 #include "ScanCode/system/ScanDelegate.h"
 #include "ScanCode/system/ScanServices.h"
 #include "ScanCode/system/SystemModules.h"
@@ -52,17 +53,27 @@ public:
     void addTask(std::shared_ptr<Operation> task);
 
     // Runs the queued tasks and blocks until all have ended. False when stopped
-    // before it began (while waiting for the application catalogue).
-    bool start();
+    // before it began (while waiting for the application catalogue). The caller's
+    // token stops it as stop() does; progress hears the paths examined and each
+    // module's end.
+    bool start(std::stop_token caller = {}, ProgressSink progress = {});
+    // Called on the caller's thread before start is queued: a stop() that comes
+    // before start has begun then stops that start (and only that one).
+    void prepareStart() { runStop_.prepare(); }
     // Stops the scan: releases a start waiting for the catalogue and cancels every
     // queued or running task. Safe from another thread while start blocks.
-    void stop();
-    bool stopped() const { return bStop; }
+    void stop() { runStop_.request(); }
+    bool stopped() const;
+
+    // What the last start's tasks could not read, and tasks that failed.
+    ProblemList problems() const;
 
     SearchApplications& catalogue() const { return catalogue_; }
     const ScanServices& services() const { return services_; }
 
     void finishScan(ScanItemList items, int moudle) override;
+    void scanProblems(int module, ProblemList problems) override;
+    void scanningPath(const std::string& path) override;
 
     bool bScanFinsh(int module) const;
     // A copy of the store (the lists themselves are shared).
@@ -79,7 +90,11 @@ private:
     std::vector<std::shared_ptr<Operation>> operations;
     std::array<bool, sysmodule::Count> finish{};
     ResultStore data_;
-    std::atomic<bool> bStop{false};
+    std::map<int, ProblemList> problems_;
+    RunStop runStop_;
+    std::stop_token token_; // the running start's
+    ProgressSink progress_; // the running start's
+    std::size_t scheduled_ = 0, delivered_ = 0;
     std::atomic<bool> waitingForCatalogue_{false};
     mutable std::mutex lock_;
     std::mutex startMutex_; // one start at a time

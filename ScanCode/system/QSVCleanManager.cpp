@@ -2,11 +2,14 @@
 
 #include "ScanCode/system/CleanupPlaces.h"
 #include "ScanCode/system/LoginItemManager.h"
+#include "ScanCode/system/SystemCleanPlan.h"
+#include "ScanCode/system/SystemCleanRun.h"
 #include "ScanCode/system/SystemModules.h"
 #include "ScanCode/uninstall/BundleReader.h"
 #include "ScanCode/uninstall/SearchApplications.h"
 #include "helper/FileManagerAddation.h"
 #include "model/SettingModel.h"
+#include "model/ToolIndex.h"
 #include "platform/Dispatch.h"
 #include "platform/MachOFile.h"
 #include "platform/NotificationCenter.h"
@@ -50,14 +53,14 @@ CleanManagerEnvironment CleanManagerEnvironment::system() {
     env.loginItems = []() -> LoginItemManager& { return LoginItemManager::share(); };
     env.defaults = []() -> UserDefaults& { return UserDefaults::standardUserDefaults(); };
     env.isRetina = [] { return SettingModel::shareSettingModel().isRetina.load(); };
-    env.removeSystemFile = [](const std::vector<std::string>& paths,
-                              std::vector<std::string>* notRemoved) {
-        return FileManagerAddation::removeSystemFile(paths, notRemoved);
-    };
+    env.removeSystemFile = systemPrivilegedRemoval();
     env.stopRemoveSystemFile = [] { FileManagerAddation::stopRemoveSystemFile(); };
-    env.lipoSystemApp = [](const std::string& path) { FileManagerAddation::lipoSystemApp(path); };
+    env.lipoSystemApp = [](const std::string& path) {
+        FileManagerAddation::lipoSystemApp(path);
+        return macho::holdsOneArchitecture(path);
+    };
     env.lipoUserApp = [](const std::string& path) {
-        GlobalQueue::async([path] { macho::thinToMachine(path, kLipoTool); });
+        return macho::thinToMachine(path, kLipoTool) && macho::holdsOneArchitecture(path);
     };
     env.scanServices = ScanServices::system();
     return env;
@@ -174,8 +177,13 @@ std::vector<int> QSVCleanManager::modulesToScan() const {
 }
 
 bool QSVCleanManager::scanDiskFile() {
-    using namespace sysmodule;
     initDiscPath();
+    queueModuleTasks();
+    return scanDisk->start();
+}
+
+void QSVCleanManager::queueModuleTasks() {
+    using namespace sysmodule;
     for (int m : modulesToScan()) {
         switch (m) {
         case UserCache:
@@ -222,7 +230,6 @@ bool QSVCleanManager::scanDiskFile() {
             break;
         }
     }
-    return scanDisk->start();
 }
 
 void QSVCleanManager::stopDiskScan() {
@@ -390,93 +397,109 @@ std::string QSVCleanManager::convertOkImageModule(std::int64_t module) {
     return moduleOkImage(module);
 }
 
-// ---- cleaning run ----
+// ---- the tool contract ----
 
-CleanStepContext QSVCleanManager::stepContext() {
-    CleanStepContext context;
-    context.stopClear = &stopClear;
-    context.isRetina = env_.isRetina && env_.isRetina();
-    context.loginItems = &env_.loginItems();
-    context.lipo = [this](const ScanItemList& items) { return lipo(items); };
-    return context;
+std::int64_t QSVCleanManager::toolIndex() const {
+    return tool::SystemCleanup;
 }
 
-CleanReport QSVCleanManager::clearDiskFile() {
-    stopClear = false;
+ScanSummary QSVCleanManager::scan(std::stop_token stop, const ProgressSink& progress) {
+    ScanSummary summary;
+    report(progress, {"Initialize the engine...", "", 0});
+    initDiscPath();
+    queueModuleTasks();
+    bool ran = scanDisk->start(std::move(stop), progress);
+    summary.stopped = !ran || scanDisk->stopped();
+    summary.problems = scanDisk->problems();
+    return summary;
+}
+
+Plan QSVCleanManager::plan() const {
+    SystemPlanContext context;
+    context.isRetina = env_.isRetina && env_.isRetina();
+    context.loginItemsFile = env_.loginItems().store().path();
+    return planForStore(discData(), context);
+}
+
+CleanOutcome QSVCleanManager::clean(const Plan& plan, std::stop_token stop,
+                                    const ProgressSink& progress) {
+    return runClean(plan, std::move(stop), progress, true);
+}
+
+// ---- cleaning run ----
+
+CleanOutcome QSVCleanManager::runClean(const Plan& plan, std::stop_token stop,
+                                       const ProgressSink& progress, bool handOver,
+                                       std::vector<std::string>* firstAttempt) {
     hasClean = true;
-    CleanReport report = clearDiscInApp();
-    if (stopClear || report.canotRemove.empty())
-        return report;
-    std::vector<std::string> notRemoved;
-    if (!env_.removeSystemFile || !env_.removeSystemFile(report.canotRemove, &notRemoved))
-        return report;
-    clearSystemObject(report, notRemoved);
+    std::stop_token token = clearStop_.begin(std::move(stop));
+    // The helper hears a stop from a worker: the caller (a screen) never waits for it.
+    std::stop_callback stopHelper(token, [stopHelper = env_.stopRemoveSystemFile] {
+        if (stopHelper)
+            GlobalQueue::async(stopHelper);
+    });
+    HelperPass pass(env_.removeSystemFile);
+    SystemCleanContext context;
+    context.stop = token;
+    context.loginItems = &env_.loginItems();
+    context.thin = [this](const std::string& executable) { return thinExecutable(executable); };
+    context.progress = progress;
+    return runSystemClean(plan, discData(), pass, context, handOver, firstAttempt);
+}
+
+CleanReport QSVCleanManager::reportOf(const CleanOutcome& outcome,
+                                      std::vector<std::string> firstAttempt) {
+    CleanReport report;
+    report.removeCount = outcome.removed;
+    report.removeSize = outcome.bytes;
+    report.removeIssue = outcome.issues;
+    report.canotRemove = std::move(firstAttempt);
     return report;
 }
 
+CleanReport QSVCleanManager::clearDiskFile() {
+    std::vector<std::string> firstAttempt;
+    CleanOutcome outcome = runClean(plan(), {}, {}, true, &firstAttempt);
+    return reportOf(outcome, std::move(firstAttempt));
+}
+
 CleanReport QSVCleanManager::clearDiscInApp() {
-    CacheScanner::ResultStore store = discData();
-    std::vector<int> modules;
-    std::vector<CleanReport> reports(store.size());
-    DispatchGroup group;
-    CleanStepContext context = stepContext();
-    std::size_t i = 0;
-    for (const auto& [module, list] : store) {
-        CleanReport* report = &reports[i++];
-        int m = module;
-        ScanItemListRef items = list;
-        group.async([m, items, report, context] {
-            if (items)
-                *report = cleanModule(m, *items, context);
-            NotificationCenter::defaultCenter().postOnMainQueue(cleanModuleNotification,
-                                                                static_cast<std::int64_t>(m));
-        });
-    }
-    group.wait();
-    CleanReport all;
-    for (const CleanReport& r : reports) {
-        all.removeCount += r.removeCount;
-        all.removeSize += r.removeSize;
-        all.removeIssue += r.removeIssue;
-        all.canotRemove.insert(all.canotRemove.end(), r.canotRemove.begin(), r.canotRemove.end());
-    }
-    return all;
+    std::vector<std::string> firstAttempt;
+    CleanOutcome outcome = runClean(plan(), {}, {}, false, &firstAttempt);
+    return reportOf(outcome, std::move(firstAttempt));
 }
 
 void QSVCleanManager::clearSystemObject(CleanReport& report,
                                         const std::vector<std::string>& notRemoved) {
-    std::unordered_set<std::string> left(notRemoved.begin(), notRemoved.end());
-    CleanStepContext context = stepContext();
-    for (const auto& [module, list] : discData())
-        if (list)
-            completeModuleAfterHelper(module, *list, left, context, report);
+    CleanOutcome outcome = bookAfterHelper(plan(), discData(), notRemoved);
+    report.removeCount += outcome.removed;
+    report.removeSize += outcome.bytes;
+    report.removeIssue += outcome.issues;
+}
+
+std::optional<std::string> QSVCleanManager::thinExecutable(const std::string& executable) {
+    auto info = fileattr::entryInfo(executable);
+    if (!info.exists || !info.isRegular)
+        return "it has no executable that can be thinned";
+    bool thin = userMayChange(executable) ? (env_.lipoUserApp && env_.lipoUserApp(executable))
+                                          : (env_.lipoSystemApp && env_.lipoSystemApp(executable));
+    if (!thin)
+        return std::string("it could not be thinned");
+    return std::nullopt;
 }
 
 std::size_t QSVCleanManager::lipo(const ScanItemList& items) {
     std::size_t handled = 0;
     for (const ScanItem& item : items) {
-        if (stopClear)
+        if (clearStop_.requested())
             break;
         ++handled;
         if (!item->isCheck)
             continue;
-        auto executable = mainExecutablePath(item->path, readBundleInfo(item->path));
-        if (!executable)
-            continue;
-        if (userMayChange(*executable)) {
-            if (env_.lipoUserApp)
-                env_.lipoUserApp(*executable);
-        } else if (env_.lipoSystemApp) {
-            env_.lipoSystemApp(*executable);
-        }
+        if (auto executable = mainExecutablePath(item->path, readBundleInfo(item->path)))
+            thinExecutable(*executable);
     }
     return handled;
-}
-
-void QSVCleanManager::clearStop() {
-    stopClear = true;
-    if (env_.stopRemoveSystemFile)
-        env_.stopRemoveSystemFile();
 }
 
 } // namespace tessaly

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "ScanCode/HelperPass.h"
+#include "ScanCode/ToolEngine.h"
 #include "ScanCode/system/CacheScanner.h"
-#include "ScanCode/system/CleanModuleStep.h"
 #include "model/CleanResult.h"
 #include "model/ModuleData.h"
 #include "model/ScanInputObject.h"
@@ -36,13 +37,13 @@ struct CleanManagerEnvironment {
     std::function<bool()> isRetina;
     // The privileged removal: true when the helper was reached; notRemoved lists
     // the handed-over paths that may still exist.
-    std::function<bool(const std::vector<std::string>&, std::vector<std::string>*)>
-        removeSystemFile;
+    PrivilegedRemoval removeSystemFile;
     std::function<void()> stopRemoveSystemFile;
-    // Thins an executable the user may not change.
-    std::function<void(const std::string&)> lipoSystemApp;
-    // Thins an executable the user may change; started in the background, not awaited.
-    std::function<void(const std::string&)> lipoUserApp;
+    // Thin an executable the user may not change (through the helper) or may
+    // change (themselves); each returns once the work is over, true when the
+    // executable holds only this machine's code now.
+    std::function<bool(const std::string&)> lipoSystemApp;
+    std::function<bool(const std::string&)> lipoUserApp;
     // What the module scanners read (keep list, language table, machine); its
     // isRetina is taken from the one above when it has none.
     ScanServices scanServices;
@@ -53,7 +54,7 @@ struct CleanManagerEnvironment {
 // The System Cleanup engine: the module catalogue, the places of each module,
 // the scan through its scheduler, the totals and ticks of the results, and the
 // cleaning run.
-class QSVCleanManager {
+class QSVCleanManager : public ToolEngine {
 public:
     static QSVCleanManager& shareQSVCLean();
 
@@ -66,8 +67,15 @@ public:
     Places systemCacheArray, userCacheArray, systemLogArray, userLogArray, IOSPhotoArray,
         IOSSoftwareArray;
     std::optional<std::string> iPhotoLibPath;
-    std::atomic<bool> stopClear{false};
     std::atomic<bool> hasClean{false};
+
+    // The tool contract.
+    std::string toolName() const override { return "System Cleanup"; }
+    std::int64_t toolIndex() const override;
+    ScanSummary scan(std::stop_token stop, const ProgressSink& progress) override;
+    Plan plan() const override;
+    CleanOutcome clean(const Plan& plan, std::stop_token stop,
+                       const ProgressSink& progress) override;
 
     // Finds the photo library and fills the place lists. Runs once; later calls
     // do nothing.
@@ -89,6 +97,9 @@ public:
     // Queues one task per enabled module and runs them; false when stopped
     // before it began.
     bool scanDiskFile();
+    // Called on the screen's thread before scanDiskFile is queued, so that a
+    // stopDiskScan that comes first still stops it.
+    void prepareScan() { scanDisk->prepareStart(); }
     void stopDiskScan();
 
     CacheScanner::ResultStore discData() const;
@@ -117,18 +128,34 @@ public:
     static std::string convertSetImageModule(std::int64_t module);
     static std::string convertOkImageModule(std::int64_t module);
 
-    // The cleaning run: direct removal, then the privileged pass. Blocks.
+    // The cleaning run of the ticked items: direct removal, then the privileged
+    // pass. Blocks until all of its work (thinning too) has ended.
     CleanReport clearDiskFile();
+    // The direct removal alone.
     CleanReport clearDiscInApp();
     // After a privileged pass: books the ticked items that are now gone.
     void clearSystemObject(CleanReport& report, const std::vector<std::string>& notRemoved);
     // Thins the executables of the ticked Binary items; returns how many were
     // handled before a stop.
     std::size_t lipo(const ScanItemList& items);
-    void clearStop();
+    // Called on the screen's thread before clearDiskFile is queued, so that a
+    // clearStop that comes first still stops it.
+    void prepareClean() { clearStop_.prepare(); }
+    // Stops the clean in progress and tells the helper to stop removing (from a
+    // worker, so that the caller never waits for the helper).
+    void clearStop() { clearStop_.request(); }
+    bool clearStopped() const { return clearStop_.requested(); }
+
+    // The report of a clean's outcome; canotRemove lists every path whose first
+    // attempt failed, as the report always has.
+    static CleanReport reportOf(const CleanOutcome& outcome, std::vector<std::string> firstAttempt);
 
 private:
-    CleanStepContext stepContext();
+    void queueModuleTasks();
+    CleanOutcome runClean(const Plan& plan, std::stop_token stop, const ProgressSink& progress,
+                          bool handOver, std::vector<std::string>* firstAttempt = nullptr);
+    // Thins one executable: none when it is thin now, else why not.
+    std::optional<std::string> thinExecutable(const std::string& executable);
     void initSearchPathForCache();
     void initSearchPathForIOSPhotoCache();
     void initSearchPathForIOSSoftwareUpdates();
@@ -139,6 +166,7 @@ private:
     std::condition_variable pathsReady_;
     bool discPathReady_ = false;
     std::vector<int> filter_;
+    RunStop clearStop_;
 };
 
 } // namespace tessaly

@@ -54,17 +54,13 @@ void ScanBinariesOperation::main() {
         log::line("fileFile end");
         return;
     }
-    ScanItemList items;
-    try {
-        items = fileFile();
-    } catch (const std::exception&) {
-        return; // ends silently, without delivery
-    }
-    log::line("fileFile");
-    log::line("fileFile end");
-    log::line("scanResults  " + describe(items));
-    if (delegate)
-        delegate->finishScan(std::move(items), sysmodule::Binary);
+    runModuleScan(delegate, sysmodule::Binary, [this] {
+        ScanItemList items = fileFile();
+        log::line("fileFile");
+        log::line("fileFile end");
+        log::line("scanResults  " + describe(items));
+        return items;
+    });
 }
 
 ScanItemList ScanBinariesOperation::fileFile() {
@@ -81,7 +77,7 @@ ScanItemList ScanBinariesOperation::fileFile() {
         std::vector<std::uint32_t> types;
         if (executable)
             types = macho::executableArchitectures(*executable);
-        NotificationCenter::defaultCenter().postOnMainQueue(pathUpdateNotification, app->path);
+        announcePath(delegate, app->path);
         if (types.size() < 2 || std::find(types.begin(), types.end(), arch.code) == types.end())
             continue;
         auto item = std::make_shared<ScaneOuputObject>();

@@ -10,8 +10,6 @@
 #include "platform/NotificationCenter.h"
 #include "platform/Paths.h"
 
-#include <exception>
-
 namespace tessaly {
 
 ScanFileOperation::ScanFileOperation(std::shared_ptr<std::vector<ScanInputObject>> places,
@@ -23,14 +21,7 @@ ScanFileOperation::ScanFileOperation(std::shared_ptr<std::vector<ScanInputObject
 void ScanFileOperation::main() {
     if (isCancelled())
         return;
-    ScanItemList items;
-    try {
-        items = scanFiles();
-    } catch (const std::exception&) {
-        return; // ends silently, without delivery
-    }
-    if (delegate)
-        delegate->finishScan(std::move(items), module);
+    runModuleScan(delegate, module, [this] { return scanFiles(); });
 }
 
 std::int64_t ScanFileOperation::entrySize(const std::string& path, bool isDir) const {
@@ -56,8 +47,10 @@ void ScanFileOperation::addContainerItems(bool caches, ScanItemList& out) {
     const CleanupLayout& layout = currentLayout();
     std::string containers = paths::join(paths::homePath(), layout.containers);
     DirectoryReader reader(containers);
-    if (!reader.isOpen())
+    if (!reader.isOpen()) {
+        ProblemCollector::reportUnreadable(containers, reader.openError());
         return;
+    }
     while (reader.next()) {
         if (cancelled())
             return;
@@ -67,8 +60,10 @@ void ScanFileOperation::addContainerItems(bool caches, ScanItemList& out) {
         std::string folder = paths::join(paths::join(containers, container),
                                          caches ? layout.containerCaches : layout.containerLogs);
         DirectoryReader entries(folder);
-        if (!entries.isOpen())
+        if (!entries.isOpen()) {
+            ProblemCollector::reportUnreadable(folder, entries.openError());
             continue;
+        }
         while (entries.next()) {
             std::string name = entries.name();
             if (name[0] == '.')
@@ -104,8 +99,10 @@ ScanItemList ScanFileOperation::scanFiles() {
             continue;
         }
         DirectoryReader reader(place.path);
-        if (!reader.isOpen())
+        if (!reader.isOpen()) {
+            ProblemCollector::reportUnreadable(place.path, reader.openError());
             continue;
+        }
         while (reader.next()) {
             if (cancelled())
                 break;
@@ -113,7 +110,7 @@ ScanItemList ScanFileOperation::scanFiles() {
             if (name[0] == '.' || isExcludedEntry(layout, module, name))
                 continue;
             std::string path = paths::join(place.path, name);
-            NotificationCenter::defaultCenter().postOnMainQueue(pathUpdateNotification, path);
+            announcePath(delegate, path);
             if (!place.key.empty() && name.find(place.key) == std::string::npos)
                 continue;
             bool isDir = reader.isDirectory();

@@ -14,9 +14,6 @@ namespace tessaly {
 
 class SearchApplications;
 
-// "PathUpdate": posted on the main queue with the path being examined (std::string).
-inline constexpr const char* pathUpdateNotification = "PathUpdate";
-
 // The file-scan task: lists the direct entries of fixed places (caches, logs,
 // software updates, photo caches, mail downloads, the Trash), one result item per
 // entry with its size, and hands the list, largest first, to its delegate.

@@ -59,17 +59,8 @@ ScanLanguageOperation::ScanLanguageOperation(SearchApplications& catalogue, Scan
 void ScanLanguageOperation::main() {
     if (isCancelled())
         return;
-    ScanItemList groups;
-    try {
-        groups = scanLanguage();
-    } catch (const std::exception& e) {
-        log::exception(e.what());
-        log::line("main Language");
-        return;
-    }
+    runModuleScan(delegate, sysmodule::Language, [this] { return scanLanguage(); });
     log::line("main Language");
-    if (delegate)
-        delegate->finishScan(std::move(groups), sysmodule::Language);
 }
 
 bool ScanLanguageOperation::isLanguageCanRemove(const std::string& language,
@@ -153,6 +144,7 @@ void ScanLanguageOperation::recordFolder(ScanItemList& groups, const AppItem& ap
         group->subObjects->push_back(child);
     }
     child->removePaths.push_back(folder);
+    child->removeSizes.push_back(size);
     child->fileSize += size;
     group->fileSize += size;
 }
@@ -187,7 +179,7 @@ ScanItemList ScanLanguageOperation::scanLanguage() {
             break;
         if (!app || isExcludedApplication(*app))
             continue;
-        NotificationCenter::defaultCenter().postOnMainQueue(pathUpdateNotification, app->path);
+        announcePath(delegate, app->path);
         std::string contents = paths::join(app->path, "Contents");
         if (!checkIsContinueDeleteLanguageFile(contents, images))
             continue;

@@ -42,13 +42,7 @@ bool ScaniPhotoOperation::isImageFile(const std::string& path) {
 void ScaniPhotoOperation::main() {
     if (isCancelled())
         return;
-    try {
-        ScanItemList items = scaniPhoto();
-        if (delegate)
-            delegate->finishScan(std::move(items), sysmodule::iPhotoCache);
-    } catch (const std::exception& e) {
-        log::exception(e.what());
-    }
+    runModuleScan(delegate, sysmodule::iPhotoCache, [this] { return scaniPhoto(); });
     log::line("scaniPhoto end");
 }
 
@@ -73,9 +67,7 @@ ScanItemList ScaniPhotoOperation::scaniPhoto() {
             return WalkDecision::Continue;
         },
         [this] { return isCancelled(); },
-        [](const std::string& folder) {
-            NotificationCenter::defaultCenter().postOnMainQueue(pathUpdateNotification, folder);
-        });
+        [this](const std::string& folder) { announcePath(delegate, folder); });
 
     for (const std::string& preview : found) {
         if (isCancelled())
@@ -98,7 +90,9 @@ ScanItemList ScaniPhotoOperation::scaniPhoto() {
                 item->path = master;
                 item->prePath = preview;
                 item->name = name;
-                item->fileSize = fileattr::entryInfo(master).size;
+                // The preview is the cached copy that a clean removes; its size is what goes.
+                item->fileSize = fileattr::entryInfo(preview).size;
+                item->stamp = fileattr::stampOf(fileattr::entryInfo(preview));
                 item->isCheck = true;
                 item->icon = makeThumbnailReference(master, points);
                 out.push_back(std::move(item));

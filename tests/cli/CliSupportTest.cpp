@@ -2,6 +2,7 @@
 #include "cli/Output.h"
 #include "cli/Progress.h"
 #include "cli/StatusCommand.h"
+#include "cli/ToolDriver.h"
 #include "model/SettingKeys.h"
 #include "platform/UserDefaults.h"
 #include "tests/support/ProcessCapture.h"
@@ -30,21 +31,35 @@ TEST(CliProgress, WritesOnlyWhenEnabledAndClearsItsLine) {
     EXPECT_EQ(tty.str(), "\r\033[Kscanning /a\r\033[K");
 }
 
-TEST(CliDestructive, DryRunListsWhatWouldGoAndRemovesNothing) {
-    std::vector<cli::PlannedRemoval> items{{"/tmp/a", 1500}, {"/tmp/b", -1}};
-    std::ostringstream text;
-    cli::printDryRun(items, false, text);
-    EXPECT_NE(text.str().find("Would remove 2 items"), std::string::npos);
-    EXPECT_NE(text.str().find("  /tmp/a  1.5 KB\n"), std::string::npos);
-    EXPECT_NE(text.str().find("--yes"), std::string::npos);
-
-    std::ostringstream out;
-    cli::printDryRun(items, true, out);
-    json j = json::parse(out.str());
-    EXPECT_EQ(j["dryRun"], true);
-    EXPECT_EQ(j["totalSize"], 1500);
-    EXPECT_EQ(j["wouldRemove"][1]["path"], "/tmp/b");
-    EXPECT_TRUE(j["wouldRemove"][1]["size"].is_null());
+TEST(CliOutput, PlanJsonKeepsCategoryOrderAndSizesAsIntegersOrNull) {
+    Plan plan;
+    PlanItem a;
+    a.category = "Trash";
+    a.categoryOrder = 8;
+    a.path = "/tmp/a";
+    a.size = 1500;
+    PlanItem b;
+    b.category = "Binary";
+    b.categoryOrder = 10;
+    b.path = "/tmp/App.app/Contents/MacOS/App";
+    b.action = PlanAction::Thin;
+    PlanItem c = a;
+    c.category = "User Cache";
+    c.categoryOrder = 5;
+    c.path = "/tmp/c";
+    c.action = PlanAction::Replace;
+    c.replacement = "/tmp/c@2x";
+    plan.items = {a, b, c};
+    json j = cli::planJson(plan);
+    ASSERT_EQ(j.size(), 3u);
+    EXPECT_EQ(j[0]["category"], "User Cache");
+    EXPECT_EQ(j[0]["action"], "replace");
+    EXPECT_EQ(j[0]["replacement"], "/tmp/c@2x");
+    EXPECT_EQ(j[1]["path"], "/tmp/a");
+    EXPECT_TRUE(j[1]["size"].is_number_integer());
+    EXPECT_EQ(j[2]["action"], "thin");
+    EXPECT_TRUE(j[2]["size"].is_null());
+    EXPECT_EQ(plan.bytes(), 3000);
 
     CLI::App app;
     bool yes = false;
@@ -52,6 +67,33 @@ TEST(CliDestructive, DryRunListsWhatWouldGoAndRemovesNothing) {
     const char* argv[] = {"x", "--yes"};
     app.parse(2, argv);
     EXPECT_TRUE(yes);
+}
+
+TEST(CliOutput, NamesReachTheTerminalQuotedAndJsonWithoutLoss) {
+    struct Case {
+        std::string name, shown;
+    } cases[] = {
+        {"/home/me/Fotos/été.jpg", "/home/me/Fotos/été.jpg"},
+        {"/tmp/a b's", "/tmp/a b's"},
+        {"/tmp/new\nline", "$'/tmp/new\\nline'"},
+        {"/tmp/\x1b]0;pwned\x07", "$'/tmp/\\e]0;pwned\\x07'"},
+        {"/tmp/bad\xff'", "$'/tmp/bad\\xff\\''"},
+        {"/tmp/c1\xc2\x9b", "$'/tmp/c1\\xc2\\x9b'"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(cli::shown(c.name), c.shown) << c.name;
+
+    const std::string bad = "/tmp/bad\xffname";
+    std::ostringstream out;
+    cli::printJson({{"path", bad}, {"paths", {"/ok", bad}}, {"size", 3}}, out);
+    json j = json::parse(out.str());
+    EXPECT_EQ(j["path"], "/tmp/bad\xef\xbf\xbdname");
+    EXPECT_EQ(j["pathBytes"], "L3RtcC9iYWT/bmFtZQ==");
+    EXPECT_TRUE(j["pathsBytes"][0].is_null());
+    EXPECT_EQ(j["pathsBytes"][1], "L3RtcC9iYWT/bmFtZQ==");
+    EXPECT_FALSE(j.contains("sizeBytes"));
+    EXPECT_TRUE(cli::isValidUtf8("plain é"));
+    EXPECT_FALSE(cli::isValidUtf8("\xc0\xaf")); // overlong
 }
 
 TEST(CliStatus, ReportsTotalsDatesMemoryAndRecommendations) {
@@ -98,6 +140,13 @@ TEST(CliProgram, ExitCodesAndJsonOutput) {
     EXPECT_EQ(status.standardError, ""); // not a terminal: no progress line
 
     EXPECT_EQ(run({"no-such-command"}).exitCode, 2);
+    auto typo = run({"sytem", "scan"});
+    EXPECT_EQ(typo.exitCode, 2);
+    EXPECT_NE(typo.standardError.find("unknown command \"sytem\""), std::string::npos)
+        << typo.standardError;
+    EXPECT_EQ(run({"status", "-v", "--json"}).exitCode, 0); // -v after the command too
+    auto moduleHelp = run({"system", "scan", "--help"});
+    EXPECT_NE(moduleHelp.standardOutput.find("user-cache"), std::string::npos);
     EXPECT_EQ(run({"status", "--bogus"}).exitCode, 2);
     EXPECT_EQ(run({}).exitCode, 2);
     auto help = run({"--help"});

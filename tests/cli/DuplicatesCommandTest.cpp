@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <unistd.h>
 
 using namespace tessaly;
 using test::runCaptured;
@@ -34,8 +35,9 @@ TEST_F(DuplicatesCommand, ScanListsGroupsWithTheKeptCopy) {
     auto out = nlohmann::json::parse(run.standardOutput);
     EXPECT_EQ(out["groups"], 1);
     EXPECT_EQ(out["reclaimable"], 30000);
-    ASSERT_EQ(out["categories"].size(), 6u);
-    const auto& pictures = out["categories"][0];
+    ASSERT_EQ(out["categories"].size(), 6u); // in their fixed order: Media, Picture, ...
+    EXPECT_EQ(out["categories"][0]["name"], "Media");
+    const auto& pictures = out["categories"][1];
     EXPECT_EQ(pictures["name"], "Picture");
     EXPECT_EQ(pictures["groups"][0]["keep"], t.path("scan/a/photo.jpg"));
     EXPECT_EQ(pictures["groups"][0]["copies"][0]["path"], t.path("scan/b/photo copy.jpg"));
@@ -52,24 +54,119 @@ TEST_F(DuplicatesCommand, ScanListsGroupsWithTheKeptCopy) {
     auto linked = cli({"duplicates", "scan", t.path("link"), "--json"});
     EXPECT_EQ(nlohmann::json::parse(linked.standardOutput)["groups"], 1);
 
-    EXPECT_EQ(cli({"duplicates", "scan", t.path("missing")}).exitCode, 2);
+    auto missing = cli({"duplicates", "scan", t.path("missing")});
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_NE(missing.standardError.find("no such folder"), std::string::npos);
+    auto file = cli({"duplicates", "scan", t.path("scan/c/small.txt")});
+    EXPECT_EQ(file.exitCode, 2);
+    EXPECT_NE(file.standardError.find("not a folder"), std::string::npos);
     EXPECT_EQ(cli({"duplicates", "scan"}).exitCode, 2);
 }
 
-TEST_F(DuplicatesCommand, CleanRemovesOnlyWithYes) {
+TEST_F(DuplicatesCommand, CleanRemovesOnlyWithYesWhatTheDryRunListed) {
     auto dry = cli({"duplicates", "clean", t.path("scan"), "--json"});
     ASSERT_EQ(dry.exitCode, 0) << dry.standardError;
     auto planned = nlohmann::json::parse(dry.standardOutput);
     EXPECT_EQ(planned["dryRun"], true);
-    ASSERT_EQ(planned["wouldRemove"].size(), 1u);
+    ASSERT_EQ(planned["plan"].size(), 1u);
+    EXPECT_EQ(planned["plan"][0]["path"], t.path("scan/b/photo copy.jpg"));
+    EXPECT_EQ(planned["plan"][0]["action"], "remove");
+    EXPECT_EQ(planned["plannedBytes"], 30000);
+    EXPECT_EQ(planned["removed"], 0);
     EXPECT_TRUE(t.exists("scan/b/photo copy.jpg"));
 
     auto run = cli({"duplicates", "clean", t.path("scan"), "--yes", "--json"});
     ASSERT_EQ(run.exitCode, 0) << run.standardError;
     auto out = nlohmann::json::parse(run.standardOutput);
+    EXPECT_EQ(out["dryRun"], false);
+    EXPECT_EQ(out["plan"], planned["plan"]);
     EXPECT_EQ(out["removed"], 1);
-    EXPECT_EQ(out["freed"], 30000);
+    EXPECT_EQ(out["bytes"], 30000);
+    EXPECT_TRUE(out["left"].empty());
     EXPECT_FALSE(t.exists("scan/b/photo copy.jpg"));
     EXPECT_TRUE(t.exists("scan/a/photo.jpg"));
     EXPECT_TRUE(t.exists("scan/c/small.txt"));
+
+    // The clean is recorded where the home screen and status read it.
+    auto status = nlohmann::json::parse(cli({"status", "--json"}).standardOutput);
+    EXPECT_FALSE(status["lastCleanDates"]["duplicates"].is_null());
+    EXPECT_EQ(status["cleanedTotal"]["bytes"], 30000);
+}
+
+TEST_F(DuplicatesCommand, HardLinksAreRemovedByEveryNameAndFreeSpaceOnlyWithTheLast) {
+    const std::string bytes(20000, 'h');
+    t.file("links/a/f.bin", bytes);
+    ASSERT_EQ(::link(t.path("links/a/f.bin").c_str(), t.path("links/a/hard.bin").c_str()), 0);
+    t.file("links/b/f.bin", bytes);
+    auto scan = nlohmann::json::parse(
+        cli({"duplicates", "scan", t.path("links"), "--json"}).standardOutput);
+    ASSERT_EQ(scan["groups"], 1);
+    const auto& copies = scan["categories"][5]["groups"][0]["copies"];
+    ASSERT_EQ(copies.size(), 2u); // two files, one of them with two names
+
+    auto run = cli({"duplicates", "clean", t.path("links"), "--yes", "--json"});
+    ASSERT_EQ(run.exitCode, 0) << run.standardError;
+    auto out = nlohmann::json::parse(run.standardOutput);
+    EXPECT_EQ(out["removed"], 1);
+    EXPECT_EQ(out["bytes"], 20000);
+    // Whichever file went, it went by every name; one file is left.
+    int names =
+        t.exists("links/a/f.bin") + t.exists("links/a/hard.bin") + t.exists("links/b/f.bin");
+    EXPECT_TRUE(names == 1 ||
+                (names == 2 && t.exists("links/a/f.bin") && t.exists("links/a/hard.bin")));
+    EXPECT_EQ(nlohmann::json::parse(
+                  cli({"duplicates", "scan", t.path("links"), "--json"}).standardOutput)["groups"],
+              0);
+
+    // A file with a name outside the scanned folders frees nothing by going.
+    t.file("out/a/g.bin", std::string(20000, 'g'));
+    t.file("out/b/g.bin", std::string(20000, 'g'));
+    ASSERT_EQ(::link(t.path("out/a/g.bin").c_str(), t.path("elsewhere-g.bin").c_str()), 0);
+    ASSERT_EQ(::link(t.path("out/b/g.bin").c_str(), t.path("elsewhere-g2.bin").c_str()), 0);
+    auto dry =
+        nlohmann::json::parse(cli({"duplicates", "clean", t.path("out"), "--json"}).standardOutput);
+    ASSERT_EQ(dry["plan"].size(), 1u);
+    EXPECT_EQ(dry["plan"][0]["size"], 0);
+    EXPECT_NE(dry["plan"][0]["note"].get<std::string>().find("frees no space"), std::string::npos);
+    auto freed = nlohmann::json::parse(
+        cli({"duplicates", "clean", t.path("out"), "--yes", "--json"}).standardOutput);
+    EXPECT_EQ(freed["removed"], 1);
+    EXPECT_EQ(freed["bytes"], 0);
+}
+
+TEST_F(DuplicatesCommand, AnyFileNameIsPrintedWithoutLossAndWithoutTerminalControl) {
+    const std::string odd = "b/bad\xffname\n\x1b]0;x\x07.jpg";
+    t.file("names/a/photo.jpg", std::string(30000, 'n'));
+    t.file("names/" + odd, std::string(30000, 'n'));
+    auto run = cli({"duplicates", "scan", t.path("names"), "--json"});
+    ASSERT_EQ(run.exitCode, 0) << run.standardError;
+    auto out = nlohmann::json::parse(run.standardOutput);
+    const auto& copy = out["categories"][1]["groups"][0]["copies"][0];
+    EXPECT_EQ(copy["path"], t.path("names/b/bad\xef\xbf\xbdname\n\x1b]0;x\x07.jpg"));
+    EXPECT_TRUE(copy.contains("pathBytes"));
+
+    auto text = cli({"duplicates", "scan", t.path("names")});
+    ASSERT_EQ(text.exitCode, 0) << text.standardError;
+    EXPECT_EQ(text.standardOutput.find('\x1b'), std::string::npos);
+    EXPECT_NE(
+        text.standardOutput.find("$'" + t.path("names/b/bad\\xffname\\n\\e]0;x\\x07.jpg") + "'"),
+        std::string::npos)
+        << text.standardOutput;
+}
+
+TEST_F(DuplicatesCommand, ACopyThatCannotBeRemovedIsLeftWithItsReasonAndExitCode3) {
+    test::Unremovable stuck(t.path("scan/b/photo copy.jpg"));
+    if (!stuck.ok())
+        GTEST_SKIP() << "this file system cannot keep a file from being removed";
+    auto run = cli({"--no-helper", "duplicates", "clean", t.path("scan"), "--yes", "--json"});
+    EXPECT_EQ(run.exitCode, 3) << run.standardError;
+    auto out = nlohmann::json::parse(run.standardOutput);
+    EXPECT_EQ(out["removed"], 0);
+    ASSERT_EQ(out["left"].size(), 1u);
+    EXPECT_EQ(out["left"][0]["path"], t.path("scan/b/photo copy.jpg"));
+    EXPECT_NE(out["left"][0]["reason"].get<std::string>().find("permission denied"),
+              std::string::npos)
+        << out["left"][0]["reason"];
+    EXPECT_TRUE(t.exists("scan/b/photo copy.jpg"));
+    EXPECT_TRUE(t.exists("scan/a/photo.jpg"));
 }

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tessaly;
 
@@ -64,26 +66,76 @@ TEST(SystemCommand, ScanPrintsModulesAndItems) {
     EXPECT_TRUE(m.t.exists("home/.Trash/old.zip"));
 }
 
-TEST(SystemCommand, CleanNeedsYesThenRemovesWhatTheScanTicks) {
+TEST(SystemCommand, CleanNeedsYesThenCarriesOutThePlanItPrinted) {
     Machine m;
     auto dry = cli({"system", "clean", "--module", "Trash", "--json"});
     ASSERT_EQ(dry.exitCode, 0) << dry.standardError;
     auto planned = nlohmann::json::parse(dry.standardOutput);
     EXPECT_EQ(planned["dryRun"], true);
-    EXPECT_EQ(planned["wouldRemove"].size(), 2u);
-    EXPECT_EQ(planned["totalSize"], 120010);
+    EXPECT_EQ(planned["tool"], "system");
+    ASSERT_EQ(planned["plan"].size(), 2u);
+    EXPECT_EQ(planned["plan"][0]["category"], "Trash");
+    EXPECT_EQ(planned["plannedBytes"], 120010);
+    EXPECT_TRUE(planned["left"].empty());
     EXPECT_TRUE(m.t.exists("home/.Trash/old.zip"));
 
-    auto run =
-        cli({"system", "clean", "--yes", "--module", "Trash", "--module", "broken-loginitems"});
+    auto run = cli({"system", "clean", "--yes", "--json", "--module", "Trash", "--module",
+                    "broken-loginitems"});
     ASSERT_EQ(run.exitCode, 0) << run.standardError;
-    EXPECT_NE(run.standardOutput.find("Removed 3 items"), std::string::npos) << run.standardOutput;
+    auto out = nlohmann::json::parse(run.standardOutput);
+    EXPECT_EQ(out["dryRun"], false);
+    EXPECT_EQ(out["removed"], 3);
+    EXPECT_EQ(out["issues"], 1);
+    EXPECT_TRUE(out["bytes"].is_number_integer());
+    EXPECT_TRUE(out["left"].empty());
     EXPECT_FALSE(m.t.exists("home/.Trash/old.zip"));
     EXPECT_FALSE(m.t.exists("home/.Trash/notes.txt"));
     EXPECT_TRUE(m.t.exists("home/.Trash"));
     EXPECT_FALSE(m.t.exists("home/Library/LaunchAgents/com.maker.gone.plist"));
     EXPECT_TRUE(m.t.exists("home/Library/Caches/com.maker.app/blob"));
     EXPECT_TRUE(m.t.exists("root/Library/Logs/install.log"));
+
+    // status and the home screen see the clean from the terminal.
+    auto status = nlohmann::json::parse(cli({"status", "--json"}).standardOutput);
+    EXPECT_FALSE(status["lastCleanDates"]["system"].is_null());
+    EXPECT_FALSE(status["lastCleanDates"]["any"].is_null());
+    EXPECT_EQ(status["cleanedTotal"]["bytes"], out["bytes"]);
+
+    // The text form, with a file that cannot go: listed with its reason, exit code 3.
+    m.t.sizedFile("home/.Trash/stuck/held.bin", 50);
+    m.t.sizedFile("home/.Trash/loose.bin", 60);
+    test::Unremovable held(m.t.path("home/.Trash/stuck/held.bin"));
+    if (!held.ok())
+        GTEST_SKIP() << "this file system cannot keep a file from being removed";
+    auto partial = cli({"--no-helper", "system", "clean", "--yes", "--module", "trash"});
+    EXPECT_EQ(partial.exitCode, 3) << partial.standardError;
+    EXPECT_NE(partial.standardOutput.find("Removed 1 item"), std::string::npos)
+        << partial.standardOutput;
+    EXPECT_NE(partial.standardOutput.find(m.home + "/.Trash/stuck: permission denied"),
+              std::string::npos)
+        << partial.standardOutput;
+    EXPECT_TRUE(m.t.exists("home/.Trash/stuck/held.bin"));
+    EXPECT_FALSE(m.t.exists("home/.Trash/loose.bin"));
+}
+
+TEST(SystemCommand, UnreadableFoldersAndAMissingHomeAreSaid) {
+    Machine m;
+    m.t.sizedFile("home/Library/Caches/com.maker.shut/inner/data", 4000);
+    if (::geteuid() != 0) {
+        ::chmod(m.t.path("home/Library/Caches/com.maker.shut/inner").c_str(), 0);
+        auto run = cli({"system", "scan", "--module", "user-cache", "--json"});
+        ::chmod(m.t.path("home/Library/Caches/com.maker.shut/inner").c_str(), 0755);
+        ASSERT_EQ(run.exitCode, 0) << run.standardError;
+        auto out = nlohmann::json::parse(run.standardOutput);
+        ASSERT_EQ(out["problems"].size(), 1u);
+        EXPECT_EQ(out["problems"][0]["path"], m.home + "/Library/Caches/com.maker.shut/inner");
+        EXPECT_NE(out["problems"][0]["reason"].get<std::string>().find("permission denied"),
+                  std::string::npos);
+    }
+    test::ScopedEnv nowhere("TESSALY_HOME", m.t.path("no-such-home"));
+    auto run = cli({"system", "scan"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.standardError.find("does not exist"), std::string::npos) << run.standardError;
 }
 
 // Localisations are listed as groups of applications with their folders, and a

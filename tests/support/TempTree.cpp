@@ -3,10 +3,13 @@
 #include "platform/Paths.h"
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <ftw.h>
+#include <linux/fs.h>
 #include <sstream>
 #include <stdexcept>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -122,6 +125,39 @@ ScopedEnv::~ScopedEnv() {
         ::setenv(name_.c_str(), old_.c_str(), 1);
     else
         ::unsetenv(name_.c_str());
+}
+
+Unremovable::Unremovable(std::string path) : path_(std::move(path)) {
+    if (::geteuid() == 0) {
+        int fd = ::open(path_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        int flags = 0;
+        if (fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+            flags |= FS_IMMUTABLE_FL;
+            immutable_ = ok_ = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        }
+        if (fd >= 0)
+            ::close(fd);
+        return;
+    }
+    std::string parent = path_.substr(0, path_.rfind('/'));
+    ok_ = ::chmod(parent.c_str(), 0555) == 0;
+}
+
+Unremovable::~Unremovable() {
+    if (!ok_)
+        return;
+    if (!immutable_) {
+        ::chmod(path_.substr(0, path_.rfind('/')).c_str(), 0755);
+        return;
+    }
+    int fd = ::open(path_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    int flags = 0;
+    if (fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+        flags &= ~FS_IMMUTABLE_FL;
+        ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+    }
+    if (fd >= 0)
+        ::close(fd);
 }
 
 } // namespace tessaly::test

@@ -60,6 +60,24 @@ private:
     bool had_ = false;
 };
 
+// Makes a file impossible for the running user to remove, whoever that is: the
+// immutable attribute for root (on file systems that keep it), a read-only
+// parent folder for anyone else. Undone when the object goes away; ok() is false
+// when neither can be done here.
+class Unremovable {
+public:
+    explicit Unremovable(std::string path);
+    ~Unremovable();
+    Unremovable(const Unremovable&) = delete;
+    Unremovable& operator=(const Unremovable&) = delete;
+    bool ok() const { return ok_; }
+
+private:
+    std::string path_;
+    bool ok_ = false;
+    bool immutable_ = false;
+};
+
 // A temporary home folder and system root ("home" and "root" in one tree), set as
 // TESSALY_HOME and TESSALY_ROOT for the object's life.
 struct FixtureRoots {

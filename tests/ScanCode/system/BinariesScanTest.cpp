@@ -123,7 +123,7 @@ TEST(ScanBinaries, CleaningThinsTheScannedExecutables) {
     CleanManagerEnvironment env = m.environment();
     env.lipoUserApp = [&m](const std::string& p) {
         m.thinnedAsUser.push_back(p);
-        macho::thinUniversalFile(p, *macho::machOCpuType(m.machine));
+        return macho::thinUniversalFile(p, *macho::machOCpuType(m.machine));
     };
     QSVCleanManager manager(env);
     m.buildCatalogue();

@@ -83,7 +83,7 @@ TEST(CleanRun, LanguageChildrenCountOnceAndEmptyGroupsLeave) {
     EXPECT_EQ(left->front()->fileSize, 500);
 }
 
-TEST(CleanRun, BinaryItemsAreThinnedAndLeaveTheList) {
+TEST(CleanRun, BinaryItemsAreThinnedAndLeaveTheListUnlessTheyCannotBe) {
     SystemMachine m;
     auto manager = m.manager();
     std::string mine = test::makeBundle(m.t, "home/Applications/Mine.app", "com.maker.mine");
@@ -100,7 +100,10 @@ TEST(CleanRun, BinaryItemsAreThinnedAndLeaveTheList) {
         sysmodule::Binary);
     CleanReport report = manager->clearDiskFile();
     EXPECT_EQ(report.removeCount, 0); // thinning is not counted
-    EXPECT_TRUE(manager->moduleItems(sysmodule::Binary)->empty());
+    // Only the bundle without an executable of its own stays, with its reason.
+    EXPECT_EQ(test::namesOf(manager->moduleItems(sysmodule::Binary)),
+              std::vector<std::string>{"Hostile.app"});
+    EXPECT_EQ(report.canotRemove, std::vector<std::string>{hostile});
     std::vector<std::string> all = m.thinnedAsUser;
     all.insert(all.end(), m.thinnedBySystem.begin(), m.thinnedBySystem.end());
     std::sort(all.begin(), all.end());
@@ -113,32 +116,31 @@ TEST(CleanRun, BinaryItemsAreThinnedAndLeaveTheList) {
     EXPECT_TRUE(m.handedToHelper.empty());
 }
 
-TEST(CleanRun, ReplacementImagesTakeThePlaceOfRemovedOnes) {
+TEST(CleanRun, ReplacementsMoveInWithOneRenameOrNothingIsTouched) {
     SystemMachine m;
     m.retina = true;
     auto manager = m.manager();
     std::string icon = m.t.file("App.app/Contents/Resources/icon.png", "single");
     m.t.file("App.app/Contents/Resources/icon@2x.png", "double");
     std::string lonely = m.t.file("App.app/Contents/Resources/lonely.png", "no double");
-    std::string cached = m.t.file("Photos/Data/pic.jpg", "cached copy");
-    auto preview = item(cached, 11);
-    preview->prePath = m.t.file("Photos/Originals/pic.jpg", "original");
-    auto noSource = item(m.t.file("Photos/Data/orphan.jpg", "c"), 1);
-    manager->scanDisk->finishScan({item(icon, 6), item(lonely, 9)}, sysmodule::UselessAppImages);
-    manager->scanDisk->finishScan({preview, noSource}, sysmodule::iPhotoCache);
+    // The double-resolution twin is a folder: it cannot take the image's place.
+    std::string odd = m.t.file("App.app/Contents/Resources/odd.png", "single odd");
+    m.t.dir("App.app/Contents/Resources/odd@2x.png");
+    manager->scanDisk->finishScan({item(icon, 6), item(lonely, 9), item(odd, 10)},
+                                  sysmodule::UselessAppImages);
 
     CleanReport report = manager->clearDiskFile();
     EXPECT_EQ(test::readText(icon), "double");
     EXPECT_FALSE(m.t.exists("App.app/Contents/Resources/icon@2x.png"));
-    EXPECT_EQ(test::readText(cached), "original");
-    EXPECT_FALSE(m.t.exists("Photos/Originals/pic.jpg"));
-    EXPECT_EQ(report.removeCount, 2);
-    EXPECT_EQ(report.removeSize, 17);
-    // Without a replacement the item failed and stays, marked.
-    EXPECT_EQ(report.canotRemove, (std::vector<std::string>{noSource->path, lonely}));
-    EXPECT_TRUE(noSource->canotRemove);
+    EXPECT_EQ(report.removeCount, 1);
+    EXPECT_EQ(report.removeSize, 6);
+    // Without a usable replacement an image is never removed, only marked.
+    EXPECT_EQ(test::readText(lonely), "no double");
+    EXPECT_EQ(test::readText(odd), "single odd");
+    EXPECT_EQ(report.canotRemove, (std::vector<std::string>{lonely, odd}));
+    EXPECT_TRUE(m.handedToHelper.empty());
     EXPECT_EQ(test::namesOf(manager->moduleItems(sysmodule::UselessAppImages)),
-              std::vector<std::string>{"lonely.png"});
+              (std::vector<std::string>{"lonely.png", "odd.png"}));
 
     // Without a Retina display the images follow the general rule.
     SystemMachine plain;
@@ -149,6 +151,27 @@ TEST(CleanRun, ReplacementImagesTakeThePlaceOfRemovedOnes) {
     EXPECT_EQ(other->clearDiskFile().removeCount, 1);
     EXPECT_FALSE(plain.t.exists("R/x.png"));
     EXPECT_TRUE(plain.t.exists("R/x@2x.png"));
+}
+
+TEST(CleanRun, PhotoCacheRemovesThePreviewAndNeverTheOriginal) {
+    SystemMachine m;
+    auto manager = m.manager();
+    std::string master = m.t.file("Photos/Masters/2014/pic.jpg", "original, full size");
+    std::string preview = m.t.file("Photos/Previews/2014/pic.jpg", "preview");
+    auto photo = item(master, 7);
+    photo->prePath = preview;
+    manager->scanDisk->finishScan({photo}, sysmodule::iPhotoCache);
+    Plan plan = manager->plan();
+    ASSERT_EQ(plan.items.size(), 1u);
+    EXPECT_EQ(plan.items[0].path, preview);
+    EXPECT_EQ(plan.items[0].action, PlanAction::Remove);
+
+    CleanReport report = manager->clearDiskFile();
+    EXPECT_EQ(report.removeCount, 1);
+    EXPECT_EQ(report.removeSize, 7);
+    EXPECT_FALSE(m.t.exists("Photos/Previews/2014/pic.jpg"));
+    EXPECT_EQ(test::readText(master), "original, full size");
+    EXPECT_TRUE(manager->moduleItems(sysmodule::iPhotoCache)->empty());
 }
 
 TEST(CleanRun, OnlyWhatIsReallyGoneAfterTheHelperCounts) {
@@ -171,7 +194,8 @@ TEST(CleanRun, OnlyWhatIsReallyGoneAfterTheHelperCounts) {
     CleanReport report;
     report.canotRemove = {"kept as it is"};
     manager->clearSystemObject(report, {listed->path});
-    EXPECT_EQ(report.removeCount, 3);
+    // The half-removed child counts once, and frees nothing that is known.
+    EXPECT_EQ(report.removeCount, 4);
     EXPECT_EQ(report.removeSize, 320);
     EXPECT_EQ(report.removeIssue, 1);
     EXPECT_EQ(report.canotRemove, std::vector<std::string>{"kept as it is"});
@@ -179,6 +203,7 @@ TEST(CleanRun, OnlyWhatIsReallyGoneAfterTheHelperCounts) {
               (std::vector<std::string>{"still-there", "listed", "unticked"}));
     auto french = manager->moduleItems(sysmodule::Language)->front();
     EXPECT_EQ(test::namesOf(french->subObjects), std::vector<std::string>{"Y.app"});
+    EXPECT_EQ(halfChild->removePaths, std::vector<std::string>{m.t.path("Y.app/Res/fr.lproj")});
     EXPECT_TRUE(manager->moduleItems(sysmodule::BrokenLoginItems)->empty());
 }
 
@@ -238,8 +263,12 @@ TEST(CleanRun, AStopLeavesTheRestAndDoesNotStopTheNextRun) {
     CleanReport report = manager->clearDiskFile();
     stopping = false;
     stopper.join();
+    EXPECT_TRUE(manager->clearStopped());
+    EXPECT_LT(report.removeCount, 200);
+    // The helper hears the stop from a worker.
+    for (int i = 0; i < 2000 && m.helperStops == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_EQ(m.helperStops, 1);
-    EXPECT_TRUE(manager->stopClear);
     auto left = manager->moduleItems(sysmodule::Trash);
     EXPECT_EQ(static_cast<std::int64_t>(left->size()), 200 - report.removeCount);
     for (const auto& i : *left)
@@ -247,7 +276,7 @@ TEST(CleanRun, AStopLeavesTheRestAndDoesNotStopTheNextRun) {
     EXPECT_TRUE(m.handedToHelper.empty());
 
     CleanReport next = manager->clearDiskFile();
-    EXPECT_FALSE(manager->stopClear);
+    EXPECT_FALSE(manager->clearStopped());
     EXPECT_EQ(report.removeCount + next.removeCount, 200);
     EXPECT_TRUE(manager->moduleItems(sysmodule::Trash)->empty());
 }

@@ -200,9 +200,9 @@ TEST(SystemCleanupEndToEnd, ScanTickCleanAndRescan) {
           "root/Applications/Editor.app/Contents/Resources/de.lproj",
           "root/Applications/Editor.app/Contents/Resources/Base.lproj"})
         EXPECT_TRUE(m.t.exists(kept)) << kept;
-    // The preview took the master's place; the executable was handed to thinning.
+    // The cached preview went and the original stayed; the executable was thinned.
     EXPECT_EQ(test::readText(m.t.path(std::string(kPhotoLibrary) + "/Masters/2026/Trip/IMG_1.jpg")),
-              jpeg("preview", 8000));
+              jpeg("master", 30000));
     EXPECT_EQ(m.thinnedAsUser.size() + m.thinnedBySystem.size(), 1u);
     auto logins = m.loginStore->snapshot();
     ASSERT_EQ(logins->size(), 1u);

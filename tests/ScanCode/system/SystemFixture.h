@@ -8,6 +8,7 @@
 #include "platform/UserDefaults.h"
 #include "tests/support/TempTree.h"
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,7 +46,7 @@ struct SystemMachine : FixtureRoots {
                 *notRemoved = paths;
             return false;
         };
-    int helperStops = 0;
+    std::atomic<int> helperStops{0};
     std::vector<std::string> thinnedAsUser, thinnedBySystem;
 
     ScanServices services() {
@@ -69,8 +70,14 @@ struct SystemMachine : FixtureRoots {
             return helper(paths, notRemoved);
         };
         env.stopRemoveSystemFile = [this] { ++helperStops; };
-        env.lipoSystemApp = [this](const std::string& p) { thinnedBySystem.push_back(p); };
-        env.lipoUserApp = [this](const std::string& p) { thinnedAsUser.push_back(p); };
+        env.lipoSystemApp = [this](const std::string& p) {
+            thinnedBySystem.push_back(p);
+            return true;
+        };
+        env.lipoUserApp = [this](const std::string& p) {
+            thinnedAsUser.push_back(p);
+            return true;
+        };
         env.scanServices = services();
         return env;
     }

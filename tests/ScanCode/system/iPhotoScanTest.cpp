@@ -90,7 +90,7 @@ TEST(ScaniPhoto, FindsMastersOfPreviewsAtEitherPlace) {
     std::string bothMaster = put("Masters/2014/Trip/both.jpg", jpeg(300));
     put("Masters/2014/both.jpg", jpeg(900));
     // Master one folder higher only.
-    std::string higher = put("Previews/2014/Trip/higher.jpg", jpeg(20));
+    std::string higher = put("Previews/2014/Trip/higher.jpg", jpeg(50));
     std::string higherMaster = put("Masters/2014/higher.jpg", jpeg(500));
     put("Previews/2014/orphan.jpg", jpeg(20)); // no master
     put("Previews/2014/notes.txt", "text");    // not an image
@@ -119,14 +119,15 @@ TEST(ScaniPhoto, FindsMastersOfPreviewsAtEitherPlace) {
     const ScaneOuputObject& a = *found[both];
     EXPECT_EQ(a.path, bothMaster);
     EXPECT_EQ(a.name, "both.jpg");
-    EXPECT_EQ(a.fileSize, 300);
+    // What a clean removes is the preview: its size is the item's.
+    EXPECT_EQ(a.fileSize, fileattr::entryInfo(both).size);
     EXPECT_TRUE(a.isCheck);
     auto thumb = parseThumbnailReference(a.icon);
     ASSERT_TRUE(thumb);
     EXPECT_EQ(thumb->imagePath, bothMaster);
     EXPECT_EQ(thumb->points, 80);
     EXPECT_EQ(found[higher]->path, higherMaster);
-    EXPECT_EQ(found[higher]->fileSize, 500);
+    EXPECT_EQ(found[higher]->fileSize, fileattr::entryInfo(higher).size);
 
     m.retina = false;
     auto list = scanLibrary(m, lib);
@@ -158,7 +159,7 @@ TEST(ScaniPhoto, EmptyLibrariesAndStoppedScansStillReport) {
     EXPECT_TRUE(scanner.dataForModule(sysmodule::iPhotoCache)->empty());
 }
 
-TEST(ScaniPhoto, CleaningPutsThePreviewInTheMastersPlace) {
+TEST(ScaniPhoto, CleaningRemovesTheCachedPreviewAndKeepsTheOriginal) {
     SystemMachine m;
     const std::string lib = m.t.dir("home/Pictures/iPhoto Library");
     std::string preview =
@@ -179,10 +180,11 @@ TEST(ScaniPhoto, CleaningPutsThePreviewInTheMastersPlace) {
     for (const ScanItem& i : *list)
         i->isCheck = i->path == master;
 
+    const std::int64_t previewSize = fileattr::entryInfo(preview).size;
     CleanReport report = manager->clearDiskFile();
     EXPECT_EQ(report.removeCount, 1);
-    EXPECT_EQ(report.removeSize, 400);
-    EXPECT_EQ(test::readText(master), jpeg(30, 'p'));
+    EXPECT_EQ(report.removeSize, previewSize);
+    EXPECT_EQ(test::readText(master), jpeg(400, 'm'));
     EXPECT_FALSE(fileattr::entryInfo(preview).exists);
     EXPECT_EQ(test::readText(keptMaster), jpeg(200, 'n'));
     EXPECT_EQ(test::readText(keptPreview), jpeg(30, 'q'));

@@ -1,0 +1,122 @@
+#include "ScanCode/HelperPass.h"
+
+#include "helper/FileManagerAddation.h"
+#include "platform/FileRemoval.h"
+
+#include <atomic>
+#include <cctype>
+#include <cerrno>
+#include <sys/stat.h>
+
+namespace tessaly {
+
+namespace {
+
+constexpr const char* kNotInstalled = "the helper is not installed or could not be reached";
+constexpr const char* kHelperDidNotRemove = "the helper could not remove it either";
+constexpr const char* kStopped = "the clean was stopped before the helper was asked";
+constexpr const char* kSwitchedOff = "the privileged helper is switched off";
+
+std::atomic<bool> helperEnabled{true};
+
+std::string joined(const std::string& first, const char* then) {
+    return first.empty() ? then : first + "; " + then;
+}
+
+} // namespace
+
+void setPrivilegedHelperEnabled(bool enabled) {
+    helperEnabled = enabled;
+}
+
+bool privilegedHelperEnabled() {
+    return helperEnabled;
+}
+
+PrivilegedRemoval systemPrivilegedRemoval() {
+    return [](const std::vector<std::string>& paths, std::vector<std::string>* notRemoved) {
+        return FileManagerAddation::removeSystemFile(paths, notRemoved);
+    };
+}
+
+bool definitelyGone(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR);
+}
+
+std::string removalReason(const std::string& error) {
+    std::size_t colon = error.rfind(": ");
+    std::string reason = colon == std::string::npos ? error : error.substr(colon + 2);
+    if (!reason.empty())
+        reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
+    if (reason == "operation not permitted")
+        reason = "permission denied";
+    return reason.empty() ? "it could not be removed" : reason;
+}
+
+HelperPass::HelperPass(PrivilegedRemoval helper) : helper_(std::move(helper)) {}
+
+bool HelperPass::remove(const std::string& path, std::stop_token stop) {
+    std::string error;
+    bool removed = fileops::removeItem(path, &error, [&stop] { return stop.stop_requested(); });
+    if (removed || definitelyGone(path))
+        return true;
+    std::lock_guard<std::mutex> guard(mutex_);
+    stayed_[path] =
+        stop.stop_requested() ? std::string("the clean was stopped") : removalReason(error);
+    return false;
+}
+
+void HelperPass::keep(const std::string& path, std::string reason) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    kept_[path] = std::move(reason);
+}
+
+std::vector<std::string> HelperPass::pending() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    std::vector<std::string> out;
+    for (const auto& entry : stayed_)
+        out.push_back(entry.first);
+    return out;
+}
+
+bool HelperPass::handOver(std::stop_token stop) {
+    std::vector<std::string> paths = pending();
+    if (paths.empty())
+        return false;
+    if (stop.stop_requested() || !helper_ || !privilegedHelperEnabled()) {
+        const char* why = stop.stop_requested() ? kStopped
+                          : !helper_            ? kNotInstalled
+                                                : kSwitchedOff;
+        std::lock_guard<std::mutex> guard(mutex_);
+        for (auto& [path, reason] : stayed_)
+            reason = joined(reason, why);
+        return false;
+    }
+    std::vector<std::string> notRemoved;
+    bool reached = helper_(paths, &notRemoved);
+    std::lock_guard<std::mutex> guard(mutex_);
+    for (auto it = stayed_.begin(); it != stayed_.end();) {
+        // The disk decides, whatever the helper answered.
+        if (definitelyGone(it->first)) {
+            it = stayed_.erase(it);
+            continue;
+        }
+        it->second = joined(it->second, reached ? kHelperDidNotRemove : kNotInstalled);
+        ++it;
+    }
+    return true;
+}
+
+std::optional<std::string> HelperPass::leftReason(const std::string& path) const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    if (auto it = kept_.find(path); it != kept_.end())
+        return it->second;
+    if (auto it = stayed_.find(path); it != stayed_.end())
+        return it->second;
+    if (!definitelyGone(path))
+        return std::string("it is still there");
+    return std::nullopt;
+}
+
+} // namespace tessaly

@@ -1,0 +1,257 @@
+// The Duplicates Finder's plan and removal.
+#include "ScanCode/duplicate/DuplicateFile.h"
+#include "ScanCode/duplicate/DuplicateKinds.h"
+#include "model/CommonFunction.h"
+#include "model/FolderWalk.h"
+#include "platform/FileAttributes.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Paths.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+namespace tessaly {
+
+namespace {
+
+using Ref = std::shared_ptr<DupFileInfo>;
+using LeftLookup = std::function<std::optional<std::string>(const std::string&)>;
+
+constexpr const char* kKeptAnyway = "the last copy of a group is always kept";
+constexpr const char* kChanged = "changed since the scan";
+constexpr const char* kKeptCopyGone = "the copy that was to be kept is gone or changed";
+constexpr const char* kStopped = "the clean was stopped before it was handled";
+
+// Whether the copy on disk is still the one the scan compared.
+bool unchanged(const DupFileInfo& f) {
+    const auto info = fileattr::entryInfo(f.path);
+    if (!info.exists || info.isSymlink)
+        return false;
+    if (f.isPackage)
+        return info.isDirectory && tessaly::directorySize(f.path) == f.fileSize;
+    return info.isRegular && info.size == f.fileSize && info.modified == f.modified;
+}
+
+// Every name of a copy: its path and its other names met by the scan.
+std::vector<std::string> namesOf(const DupFileInfo& m) {
+    std::vector<std::string> names{m.path};
+    names.insert(names.end(), m.otherNames.begin(), m.otherNames.end());
+    return names;
+}
+
+void leave(DupFileInfo& m, const std::string& reason, bool untick) {
+    m.cannotRemoved = true;
+    m.notRemovedReason = reason;
+    if (untick)
+        m.isCheck = false;
+}
+
+// Books a copy whose names were removed by someone: true when every name is gone,
+// otherwise the copy is marked with the first reason and every name left is listed.
+bool bookCopy(DupFileInfo& m, const LeftLookup& leftReason, CleanOutcome& outcome) {
+    std::string first;
+    for (const std::string& name : namesOf(m))
+        if (auto reason = leftReason(name)) {
+            outcome.left.push_back({name, *reason});
+            if (first.empty())
+                first = *reason;
+        }
+    if (!first.empty()) {
+        leave(m, first, false);
+        return false;
+    }
+    m.cannotRemoved = false;
+    m.notRemovedReason.clear();
+    outcome.removed += 1;
+    // The bytes are free only once the file's last name is gone.
+    outcome.bytes += m.freesSpace() ? m.fileSize : 0;
+    return true;
+}
+
+// The groups of every copy.
+std::map<const DupFileInfo*, DupGroupRef> groupsOf(const std::vector<DuplicateInfoRef>& data) {
+    std::map<const DupFileInfo*, DupGroupRef> out;
+    for (const auto& info : data)
+        for (const auto& g : info->dupFiles)
+            for (const auto& m : g->array)
+                out[m.get()] = g;
+    return out;
+}
+
+void dropGone(const std::vector<DuplicateInfoRef>& data, const std::set<const DupFileInfo*>& gone) {
+    for (const auto& info : data) {
+        for (const auto& g : info->dupFiles) {
+            std::vector<Ref> members;
+            for (const Ref& m : g->array)
+                if (gone.count(m.get()))
+                    members.push_back(m);
+            g->removeObjectsInArray(members);
+        }
+        auto& groups = info->dupFiles;
+        groups.erase(std::remove_if(groups.begin(), groups.end(),
+                                    [](const DupGroupRef& g) { return g->count() < 2; }),
+                     groups.end());
+    }
+}
+
+bool allTicked(const DupGroup& g) {
+    return g.count() > 0 && g.checkCount() == static_cast<std::int64_t>(g.count());
+}
+
+} // namespace
+
+Plan DuplicateFile::plan() const {
+    Plan plan;
+    for (int kind = 0; kind < dupkind::kCount; ++kind)
+        for (const auto& info : data) {
+            if (info->module != kind)
+                continue;
+            for (const auto& g : info->dupFiles) {
+                const bool keepLast = allTicked(*g);
+                for (const Ref& m : g->array) {
+                    if (!m->isCheck || (keepLast && m == g->array.back()))
+                        continue;
+                    PlanItem p;
+                    p.category = dupkind::moduleStr(kind);
+                    p.categoryOrder = kind;
+                    p.path = m->path;
+                    p.name = paths::lastComponent(m->path);
+                    p.size = m->freesSpace() ? m->fileSize : 0;
+                    p.record = m;
+                    if (!m->freesSpace())
+                        p.note = "other names of this file lie outside the scanned folders: "
+                                 "removing it frees no space";
+                    plan.items.push_back(p);
+                    for (const std::string& name : m->otherNames) {
+                        p.path = name;
+                        p.name = paths::lastComponent(name);
+                        p.size = 0;
+                        p.note = "another name of the same file as " + m->path;
+                        plan.items.push_back(p);
+                    }
+                }
+            }
+        }
+    return plan;
+}
+
+CleanOutcome DuplicateFile::clean(const Plan& plan, std::stop_token stop,
+                                  const ProgressSink& progress) {
+    return runClean(plan, std::move(stop), progress, nullptr);
+}
+
+DupCleanResult DuplicateFile::clear() {
+    DupCleanResult result;
+    CleanOutcome outcome = runClean(plan(), {}, {}, &result);
+    result.fileCount = outcome.removed;
+    result.totleSize = outcome.bytes;
+    return result;
+}
+
+CleanOutcome DuplicateFile::runClean(const Plan& plan, std::stop_token stop,
+                                     const ProgressSink& progress, DupCleanResult* result) {
+    std::stop_token token = clearStop_.begin(std::move(stop));
+    CleanOutcome outcome;
+    auto groups = groupsOf(data);
+    auto noteLeft = [result](const Ref& m) {
+        if (result)
+            result->cannotRemovePaths.push_back(m);
+    };
+
+    // The copies the plan takes, in its order, each once.
+    std::vector<Ref> copies;
+    std::set<const DupFileInfo*> planned;
+    for (const PlanItem& p : plan.items) {
+        auto m = std::static_pointer_cast<DupFileInfo>(p.record);
+        if (m && groups.count(m.get()) && planned.insert(m.get()).second)
+            copies.push_back(m);
+    }
+    // A group whose every copy is ticked keeps its last one all the same.
+    std::set<const DupGroup*> seen;
+    for (const Ref& m : copies) {
+        const DupGroupRef& g = groups[m.get()];
+        if (seen.insert(g.get()).second && allTicked(*g) && !planned.count(g->array.back().get())) {
+            leave(*g->array.back(), kKeptAnyway, true);
+            outcome.left.push_back({g->array.back()->path, kKeptAnyway});
+            noteLeft(g->array.back());
+        }
+    }
+
+    HelperPass pass(privileged_);
+    std::vector<std::string> why(copies.size());
+    std::size_t handled = 0;
+    for (; handled < copies.size(); ++handled) {
+        if (token.stop_requested())
+            break;
+        const Ref& m = copies[handled];
+        report(progress, {"Removing", m->path,
+                          static_cast<double>(handled) / static_cast<double>(copies.size())});
+        const DupGroup& g = *groups[m.get()];
+        if (!unchanged(*m))
+            why[handled] = kChanged;
+        else if (std::none_of(g.array.begin(), g.array.end(),
+                              [](const Ref& o) { return !o->isCheck && unchanged(*o); }))
+            why[handled] = kKeptCopyGone;
+        if (!why[handled].empty())
+            continue;
+        for (const std::string& name : namesOf(*m))
+            pass.remove(name, token);
+    }
+    pass.handOver(token);
+
+    std::set<const DupFileInfo*> gone;
+    for (std::size_t i = 0; i < copies.size(); ++i) {
+        const Ref& m = copies[i];
+        if (i >= handled) {
+            outcome.left.push_back({m->path, kStopped});
+            continue;
+        }
+        if (!why[i].empty()) {
+            leave(*m, why[i], true);
+            outcome.left.push_back({m->path, why[i]});
+            noteLeft(m);
+            continue;
+        }
+        if (bookCopy(
+                *m, [&pass](const std::string& p) { return pass.leftReason(p); }, outcome))
+            gone.insert(m.get());
+        else
+            noteLeft(m);
+    }
+    dropGone(data, gone);
+    for (const auto& info : data)
+        info->orgSize = info->allSizeNoCheck();
+    sortUsing(data,
+              [](const DuplicateInfoRef& a, const DuplicateInfoRef& b) { return a->compare(*b); });
+    outcome.stopped = token.stop_requested();
+    report(progress, {"Removal finished", "", 1.0});
+    NotificationCenter::defaultCenter().postOnMainQueue(duplicateCleanModuleFinsh);
+    return outcome;
+}
+
+void DuplicateFile::reomoveSystemObject(DupCleanResult& result,
+                                        const std::vector<std::string>& notRemoved) {
+    const std::set<std::string> left(notRemoved.begin(), notRemoved.end());
+    LeftLookup lookup = [&left](const std::string& path) -> std::optional<std::string> {
+        if (left.count(path) || !definitelyGone(path))
+            return std::string("the helper did not remove it");
+        return std::nullopt;
+    };
+    CleanOutcome outcome;
+    std::set<const DupFileInfo*> gone;
+    for (const auto& info : data)
+        for (const auto& g : info->dupFiles)
+            for (const Ref& m : g->array)
+                if (m->isCheck && bookCopy(*m, lookup, outcome))
+                    gone.insert(m.get());
+    result.fileCount += outcome.removed;
+    result.totleSize += outcome.bytes;
+    auto& failed = result.cannotRemovePaths;
+    failed.erase(std::remove_if(failed.begin(), failed.end(),
+                                [&gone](const Ref& f) { return gone.count(f.get()) > 0; }),
+                 failed.end());
+    dropGone(data, gone);
+}
+
+} // namespace tessaly

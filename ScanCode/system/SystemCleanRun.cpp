@@ -1,0 +1,279 @@
+#include "ScanCode/system/SystemCleanRun.h"
+
+#include "ScanCode/system/LoginItemManager.h"
+#include "ScanCode/system/QSVCleanManager.h"
+#include "ScanCode/system/SystemModules.h"
+#include "platform/Dispatch.h"
+#include "platform/FileAttributes.h"
+#include "platform/NotificationCenter.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <set>
+
+namespace tessaly {
+
+namespace {
+
+constexpr const char* kChanged = "changed since the scan";
+constexpr const char* kStopped = "the clean was stopped before it was handled";
+
+enum class StepState { Pending, Done, Vanished, Failed };
+
+struct StepRun {
+    const PlanItem* step;
+    StepState state = StepState::Pending;
+    std::string reason;
+};
+
+// One result item and the steps the plan takes for it.
+struct RecordRun {
+    ScanItem item;
+    std::vector<StepRun> steps;
+    bool attempted = false;
+};
+
+using ModuleRuns = std::map<int, std::vector<RecordRun>>;
+
+ModuleRuns groupPlan(const Plan& plan) {
+    ModuleRuns runs;
+    std::map<const void*, std::pair<int, std::size_t>> where;
+    for (const PlanItem& p : plan.items) {
+        auto item = std::static_pointer_cast<ScaneOuputObject>(p.record);
+        if (!item)
+            continue;
+        auto [it, added] = where.emplace(item.get(), std::make_pair(p.categoryOrder, 0));
+        auto& records = runs[p.categoryOrder];
+        if (added) {
+            it->second.second = records.size();
+            records.push_back({item, {}, false});
+        }
+        records[it->second.second].steps.push_back(StepRun{&p, StepState::Pending, {}});
+    }
+    return runs;
+}
+
+// Puts the replacement in the item's place with one rename, so that the item is
+// never gone without its replacement; nothing is touched when that cannot be done.
+std::optional<std::string> replaceWith(const PlanItem& p, const ScaneOuputObject& item) {
+    auto replacement = fileattr::entryInfo(p.replacement);
+    if (!replacement.exists || !replacement.isRegular)
+        return "its replacement " + p.replacement + " is missing or not a file";
+    if (!fileattr::stillTheSame(p.path, item.stamp))
+        return std::string(kChanged);
+    if (std::rename(p.replacement.c_str(), p.path.c_str()) != 0)
+        return "it could not be replaced: " + reasonForError(errno);
+    return std::nullopt;
+}
+
+void runStep(StepRun& s, const ScaneOuputObject& item, HelperPass& pass,
+             const SystemCleanContext& context) {
+    const PlanItem& p = *s.step;
+    std::optional<std::string> failure;
+    switch (p.action) {
+    case PlanAction::Remove:
+        if (definitelyGone(p.path)) {
+            s.state = StepState::Vanished;
+            return;
+        }
+        // The scan's stamp belongs to the one path an item removes.
+        if (item.removePaths.empty() && !fileattr::stillTheSame(p.path, item.stamp)) {
+            pass.keep(p.path, kChanged);
+            failure = kChanged;
+            break;
+        }
+        s.state = pass.remove(p.path, context.stop) ? StepState::Done : StepState::Pending;
+        return;
+    case PlanAction::Replace:
+        failure = replaceWith(p, item);
+        break;
+    case PlanAction::Thin:
+        failure = context.thin ? context.thin(p.path)
+                               : std::optional<std::string>("it could not be thinned");
+        break;
+    case PlanAction::RewriteList:
+        break; // the module's login items leave their list together, below
+    }
+    s.state = failure ? StepState::Failed : StepState::Done;
+    s.reason = failure.value_or("");
+}
+
+// One module's direct steps, on a worker.
+void runModule(std::vector<RecordRun>& records, HelperPass& pass,
+               const SystemCleanContext& context) {
+    ScanItemList logins;
+    for (RecordRun& r : records) {
+        if (context.stop.stop_requested())
+            break;
+        r.attempted = true;
+        for (StepRun& s : r.steps) {
+            runStep(s, *r.item, pass, context);
+            if (s.step->action == PlanAction::RewriteList)
+                logins.push_back(r.item);
+        }
+    }
+    if (!logins.empty() && context.loginItems)
+        context.loginItems->removeBreakLoginItemFromOuputObjs(logins);
+}
+
+using LeftLookup = std::function<std::optional<std::string>(const std::string&)>;
+
+// Books one record by what became of its steps (those still pending are looked
+// up); true when it leaves its list.
+bool book(int module, RecordRun& r, const LeftLookup& leftReason, CleanOutcome& outcome) {
+    ScaneOuputObject& item = *r.item;
+    if (!r.attempted) {
+        outcome.left.push_back({r.steps.front().step->path, kStopped});
+        return false;
+    }
+    std::int64_t freed = 0;
+    bool anyDone = false;
+    std::vector<std::size_t> failed;
+    for (std::size_t i = 0; i < r.steps.size(); ++i) {
+        StepRun& s = r.steps[i];
+        if (s.state == StepState::Pending) {
+            auto reason = leftReason(s.step->path);
+            s.state = reason ? StepState::Failed : StepState::Done;
+            s.reason = reason.value_or("");
+        }
+        if (s.state == StepState::Failed) {
+            failed.push_back(i);
+            outcome.left.push_back({s.step->path, s.reason});
+        } else if (s.state == StepState::Done) {
+            anyDone = true;
+            freed += std::max<std::int64_t>(s.step->size, 0);
+        }
+    }
+    // An item standing for folders of unknown sizes frees its size only once all are gone.
+    if (!item.removePaths.empty() && item.removeSizes.size() != item.removePaths.size())
+        freed = failed.empty() ? item.fileSize : 0;
+    const PlanAction action = r.steps.front().step->action;
+    if (anyDone && action != PlanAction::Thin) {
+        outcome.removed += 1;
+        outcome.bytes += freed;
+        if (module == sysmodule::BrokenLoginItems)
+            outcome.issues += 1;
+    }
+    if (failed.empty()) {
+        item.canotRemove = false;
+        return true;
+    }
+    item.canotRemove = true;
+    if (!item.removePaths.empty() && failed.size() < r.steps.size()) {
+        // What is left of an item that stands for several folders.
+        std::vector<std::string> paths;
+        std::vector<std::int64_t> sizes;
+        for (std::size_t i : failed) {
+            paths.push_back(r.steps[i].step->path);
+            sizes.push_back(std::max<std::int64_t>(r.steps[i].step->size, 0));
+        }
+        item.removePaths = std::move(paths);
+        item.removeSizes = sizes;
+        item.fileSize = 0;
+        for (std::int64_t s : sizes)
+            item.fileSize += s;
+    }
+    return false;
+}
+
+void prune(ScanItemList& list, const std::set<const ScaneOuputObject*>& done) {
+    auto isDone = [&done](const ScanItem& i) { return done.count(i.get()) > 0; };
+    for (const ScanItem& item : list)
+        if (item->subObjects && !item->subObjects->empty()) {
+            auto& children = *item->subObjects;
+            children.erase(std::remove_if(children.begin(), children.end(), isDone),
+                           children.end());
+            item->fileSize = totalSize(children);
+            if (children.empty())
+                item->subObjects = std::make_shared<ScanItemList>(); // an emptied group
+        }
+    list.erase(std::remove_if(list.begin(), list.end(),
+                              [&](const ScanItem& i) {
+                                  return isDone(i) || (i->subObjects && i->subObjects->empty());
+                              }),
+               list.end());
+}
+
+CleanOutcome bookRuns(ModuleRuns& runs, const std::map<int, ScanItemListRef>& store,
+                      const LeftLookup& leftReason);
+
+} // namespace
+
+CleanOutcome runSystemClean(const Plan& plan, const std::map<int, ScanItemListRef>& store,
+                            HelperPass& pass, const SystemCleanContext& context, bool handOver,
+                            std::vector<std::string>* firstAttempt) {
+    ModuleRuns runs = groupPlan(plan);
+    for (const auto& entry : store)
+        runs[entry.first]; // every module of the store reports its end
+    DispatchGroup group;
+    std::atomic<std::size_t> finished{0};
+    const std::size_t total = runs.size();
+    for (auto& [module, records] : runs) {
+        group.async([&, m = module, list = &records] {
+            runModule(*list, pass, context);
+            NotificationCenter::defaultCenter().postOnMainQueue(cleanModuleNotification,
+                                                                static_cast<std::int64_t>(m));
+            report(context.progress,
+                   {"Cleaned " + moduleName(m), "",
+                    static_cast<double>(++finished) / static_cast<double>(total)});
+        });
+    }
+    group.wait();
+    if (firstAttempt)
+        for (const auto& [module, records] : runs)
+            for (const RecordRun& r : records)
+                for (const StepRun& step : r.steps)
+                    if (step.state == StepState::Pending || step.state == StepState::Failed)
+                        firstAttempt->push_back(step.step->path);
+
+    if (handOver && !context.stop.stop_requested() && !pass.pending().empty()) {
+        report(context.progress, {"Handing what is left to the helper", "", 1.0});
+        pass.handOver(context.stop);
+    }
+    CleanOutcome outcome =
+        bookRuns(runs, store, [&pass](const std::string& path) { return pass.leftReason(path); });
+    outcome.stopped = context.stop.stop_requested();
+    return outcome;
+}
+
+CleanOutcome bookAfterHelper(const Plan& plan, const std::map<int, ScanItemListRef>& store,
+                             const std::vector<std::string>& notRemoved) {
+    ModuleRuns runs = groupPlan(plan);
+    for (auto& [module, records] : runs)
+        for (RecordRun& r : records)
+            r.attempted = true;
+    std::set<std::string> left(notRemoved.begin(), notRemoved.end());
+    return bookRuns(runs, store, [&left](const std::string& path) -> std::optional<std::string> {
+        if (left.count(path) || !definitelyGone(path))
+            return std::string("the helper did not remove it");
+        return std::nullopt;
+    });
+}
+
+namespace {
+
+CleanOutcome bookRuns(ModuleRuns& runs, const std::map<int, ScanItemListRef>& store,
+                      const LeftLookup& leftReason) {
+    CleanOutcome outcome;
+    for (auto& [module, records] : runs) {
+        std::set<const ScaneOuputObject*> done;
+        for (RecordRun& r : records)
+            if (book(module, r, leftReason, outcome))
+                done.insert(r.item.get());
+        auto it = store.find(module);
+        if (it == store.end() || !it->second)
+            continue;
+        if (module == sysmodule::Binary) // its unticked items leave the list as well
+            for (const ScanItem& item : *it->second)
+                if (!item->isCheck)
+                    done.insert(item.get());
+        prune(*it->second, done);
+    }
+    return outcome;
+}
+
+} // namespace
+
+} // namespace tessaly

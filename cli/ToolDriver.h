@@ -1,0 +1,51 @@
+#pragma once
+
+#include "ScanCode/ToolEngine.h"
+
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <ostream>
+#include <stop_token>
+#include <string>
+
+namespace tessaly::cli {
+
+// What every tool command shares: the progress runner, the scan, and the clean
+// whose dry run prints the very plan that --yes carries out.
+
+// Runs work on a worker thread while this thread keeps the main queue going and
+// draws the latest progress on standard error (on a terminal only). An interrupt
+// (Ctrl-C) asks the work to stop and lets it end cleanly; a second one ends the
+// program at once.
+void runWithProgress(const std::string& first,
+                     const std::function<void(std::stop_token, const ProgressSink&)>& work);
+
+// Ends the command with an error when the home folder does not exist, so that a
+// mistyped TESSALY_HOME never passes for a clean home.
+void requireHomeFolder();
+
+// Scans with progress; a scan stopped by an interrupt ends the command (exit 1).
+ScanSummary scanTool(ToolEngine& engine);
+
+// Problems as JSON ([{path, reason}]) and as text lines ("  PATH: reason").
+nlohmann::json problemsJson(const ProblemList& problems);
+void printProblems(const std::string& heading, const ProblemList& problems, std::ostream& out);
+
+struct CleanOptions {
+    bool yes = false;
+    bool json = false;
+};
+
+// The destructive half of every clean command: takes the engine's plan; without
+// --yes prints it; with --yes records the clean's start, carries out exactly that
+// plan, records its end (last clean date, cleaned total) and prints the outcome.
+// Ends with exit code 3 when something was left in place. The scan's problems are
+// printed with the result.
+void cleanTool(ToolEngine& engine, const CleanOptions& options, const ProblemList& scanProblems);
+
+// The JSON of a plan and of an outcome (one shape for a dry run and a real one).
+nlohmann::json planJson(const Plan& plan);
+nlohmann::json outcomeJson(const ToolEngine& engine, const Plan& plan, const CleanOutcome* outcome,
+                           const ProblemList& scanProblems);
+
+} // namespace tessaly::cli

@@ -1,0 +1,39 @@
+#include "model/CleanRecord.h"
+
+#include "model/SettingKeys.h"
+#include "model/StartupSteps.h"
+#include "model/ToolIndex.h"
+#include "platform/UserDefaults.h"
+
+namespace tessaly {
+
+const char* lastCleanDateKey(std::int64_t index) {
+    switch (index) {
+    case tool::SystemCleanup:
+        return keys::systemLastCleanDateKey;
+    case tool::BrowserCleanup:
+        return keys::browserLastCleanDateKey;
+    case tool::DuplicatesFinder:
+    case tool::SystemSecurity:
+        return keys::duplicateLastCleanDateKey;
+    case tool::OldFilesFinder:
+        return keys::oldLastCleanDateKey;
+    case tool::AliasFinder:
+        return keys::aliasLastCleanDateKey;
+    default:
+        return nullptr;
+    }
+}
+
+void recordCleanStart(UserDefaults& defaults, std::int64_t tool, Date when) {
+    if (const char* key = lastCleanDateKey(tool))
+        defaults.setDate(key, when);
+}
+
+std::int64_t recordCleanEnd(UserDefaults& defaults, std::int64_t bytes, Date when) {
+    defaults.reload(); // another process may have added to the total since
+    defaults.setDate(keys::lastCleanDate, when);
+    return startup::addCleanTotal(defaults, startup::loadCleanTotal(defaults), bytes);
+}
+
+} // namespace tessaly

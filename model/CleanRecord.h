@@ -1,0 +1,25 @@
+#pragma once
+
+#include "platform/Date.h"
+
+#include <cstdint>
+
+namespace tessaly {
+
+class UserDefaults;
+
+// Where a clean is recorded, for the screens and tessaly-cli alike.
+
+// The settings key of a tool's last clean date; null for a tool that keeps none.
+// System Security shares the Duplicates Finder's key.
+const char* lastCleanDateKey(std::int64_t tool);
+
+// A clean starts: the tool's last clean date is stored (when it keeps one).
+void recordCleanStart(UserDefaults& defaults, std::int64_t tool, Date when);
+
+// A clean has ended: its bytes are added to the stored total ("totleCleanKey",
+// re-read first so that the application and tessaly-cli add to each other's
+// totals) and "lastCleanDate" is set. Returns the new total.
+std::int64_t recordCleanEnd(UserDefaults& defaults, std::int64_t bytes, Date when);
+
+} // namespace tessaly

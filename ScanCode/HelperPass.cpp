@@ -1,6 +1,7 @@
 #include "ScanCode/HelperPass.h"
 
 #include "helper/FileManagerAddation.h"
+#include "platform/Dispatch.h"
 #include "platform/FileRemoval.h"
 
 #include <atomic>
@@ -54,7 +55,17 @@ std::string removalReason(const std::string& error) {
     return reason.empty() ? "it could not be removed" : reason;
 }
 
-HelperPass::HelperPass(PrivilegedRemoval helper) : helper_(std::move(helper)) {}
+std::function<void()> systemPrivilegedStop() {
+    return [] { FileManagerAddation::stopRemoveSystemFile(); };
+}
+
+HelperPass::HelperPass(PrivilegedRemoval helper, std::function<void()> stopHelper,
+                       std::stop_token run)
+    : helper_(std::move(helper)) {
+    if (stopHelper && run.stop_possible())
+        stopLink_ = std::make_unique<StopLink>(
+            std::move(run), [stop = std::move(stopHelper)] { GlobalQueue::async(stop); });
+}
 
 bool HelperPass::remove(const std::string& path, std::stop_token stop) {
     std::string error;

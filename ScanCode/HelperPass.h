@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <stop_token>
@@ -15,8 +16,9 @@ namespace tessaly {
 using PrivilegedRemoval =
     std::function<bool(const std::vector<std::string>&, std::vector<std::string>*)>;
 
-// The real helper client's removal.
+// The real helper client's removal, and its stop.
 PrivilegedRemoval systemPrivilegedRemoval();
+std::function<void()> systemPrivilegedStop();
 
 // Whether the privileged helper may be asked at all (tessaly-cli --no-helper
 // switches it off: nothing asks for administrator rights, and what the user may
@@ -30,7 +32,11 @@ bool privilegedHelperEnabled();
 // disk again. Only what is really gone counts; everything else keeps its reason.
 class HelperPass {
 public:
-    explicit HelperPass(PrivilegedRemoval helper);
+    // stopHelper tells the helper to stop removing; the pass calls it, from a
+    // worker, when the run's token is stopped while the pass lives, so that the
+    // one who stops (a screen) never waits for the helper.
+    explicit HelperPass(PrivilegedRemoval helper, std::function<void()> stopHelper = {},
+                        std::stop_token run = {});
 
     // Removes one path directly; true when nothing is there any more. Safe to call
     // from several threads at once.
@@ -51,7 +57,9 @@ public:
     std::vector<std::string> pending() const;
 
 private:
+    using StopLink = std::stop_callback<std::function<void()>>;
     PrivilegedRemoval helper_;
+    std::unique_ptr<StopLink> stopLink_;
     mutable std::mutex mutex_;
     std::map<std::string, std::string> stayed_; // removal failed: path, reason
     std::map<std::string, std::string> kept_;   // never to be handed over

@@ -9,6 +9,7 @@
 #include "app/ScreenFactory.h"
 #include "app/Sidebar.h"
 #include "app/ToolBaseViewController.h"
+#include "model/CleanRecord.h"
 #include "model/CommonFunction.h"
 #include "model/Function.h"
 #include "model/SettingModel.h"
@@ -314,7 +315,8 @@ void AppDelegate::onMemory() {
 }
 
 void AppDelegate::addCleanTotle(std::int64_t bytes) {
-    cleanTotle_ = startup::addCleanTotal(UserDefaults::standardUserDefaults(), cleanTotle_, bytes);
+    // The stored total, so that cleans from tessaly-cli are counted too.
+    cleanTotle_ = recordCleanEnd(UserDefaults::standardUserDefaults(), bytes, now());
     showCleanTotal();
 }
 

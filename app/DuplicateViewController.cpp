@@ -5,11 +5,12 @@
 #include "app/AppDelegate.h"
 #include "app/common/DetailList.h"
 #include "app/common/FolderListPicker.h"
+#include "app/common/ProblemsNote.h"
 #include "app/common/ProgressList.h"
 #include "app/common/ReportPanel.h"
 #include "app/common/ToolStagePanel.h"
-#include "helper/FileManagerAddation.h"
 #include "model/CleanFinish.h"
+#include "model/CleanRecord.h"
 #include "model/CommonFunction.h"
 #include "model/SettingKeys.h"
 #include "model/ToolIndex.h"
@@ -188,11 +189,12 @@ void DuplicateViewController::startScan() {
     QPointer<DuplicateViewController> self(this);
     DuplicateFile* engine = &engine_;
     engine->prepareScan();
-    GlobalQueue::async([engine, folders, self] {
-        engine->listDupFile(folders);
-        MainQueue::async([self] {
+    engine->setScanFolders(folders);
+    GlobalQueue::async([engine, self] {
+        ScanSummary summary = engine->scan({}, {});
+        MainQueue::async([self, problems = std::move(summary.problems)] {
             if (self)
-                self->scanFinished();
+                self->scanFinished(problems);
         });
     });
 }
@@ -202,16 +204,17 @@ void DuplicateViewController::stopClicked() {
         interrupted_ = true;
         engine_.stopList();
     } else if (stage_ == Stage::Removing) {
-        // Copies not yet handled stay in their groups, ticked.
+        // Copies not yet handled stay in their groups, ticked; the helper hears the
+        // stop from a worker.
         engine_.stopClear();
-        FileManagerAddation::stopRemoveSystemFile();
     } else {
         return;
     }
     stop_->setEnabled(false);
 }
 
-void DuplicateViewController::scanFinished() {
+void DuplicateViewController::scanFinished(ProblemList problems) {
+    scanProblems_ = std::move(problems);
     isDoing = false;
     source_.setData(engine_.data, interrupted_);
     if (delegate)
@@ -246,6 +249,7 @@ void DuplicateViewController::showReport() {
         report_->setTotal(sizeText(engine_.allFileSizeWithoutCheck()));
         report_->setRows(lines, 5);
     }
+    report_->problemsNote()->setProblems(scanProblemsSummary(scanProblems_), scanProblems_);
     detailsButton_->setEnabled(anyGroup);
     showStage(Stage::Report);
 }
@@ -271,7 +275,7 @@ void DuplicateViewController::startOver() {
 void DuplicateViewController::startRemoval() {
     if (stage_ == Stage::Scanning || stage_ == Stage::Removing || !mayStartWork())
         return;
-    UserDefaults::standardUserDefaults().setDate(keys::duplicateLastCleanDateKey, now());
+    recordCleanStart(UserDefaults::standardUserDefaults(), tool::DuplicatesFinder, now());
     isDoing = true;
     if (delegate)
         delegate->startRotateAnimi(index);
@@ -322,6 +326,7 @@ void DuplicateViewController::removalFinished(const DupCleanResult& result) {
         left = QString("%1 of the ticked copies were left in place; Detailed Results shows why.")
                    .arg(result.cannotRemovePaths.size());
     report_->setHeadlines({}, {}, left);
+    report_->problemsNote()->clear();
     report_->setTotal("Cleaned:  " + cleaned);
     report_->showMessage(
         QString("%1 of unneeded items were removed from your system and applications.")

@@ -53,7 +53,7 @@ signals:
 
 private:
     void showStage(Stage stage);
-    void scanFinished();
+    void scanFinished(ProblemList problems);
     void showReport();
     void removalFinished(const DupCleanResult& result);
     void updateDetailButtons();
@@ -64,6 +64,7 @@ private:
     bool interrupted_ = false;
     double fillExtra_ = 0.1;
     DupCleanResult lastResult_;
+    ProblemList scanProblems_;
 
     QWidget* top_;
     QWidget* bottom_;

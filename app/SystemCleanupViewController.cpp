@@ -5,10 +5,12 @@
 #include "app/AppDelegate.h"
 #include "app/AppSeams.h"
 #include "app/common/DetailList.h"
+#include "app/common/ProblemsNote.h"
 #include "app/common/ProgressList.h"
 #include "app/common/ReportPanel.h"
 #include "app/common/ToolStagePanel.h"
 #include "model/CleanFinish.h"
+#include "model/CleanRecord.h"
 #include "model/CommonFunction.h"
 #include "model/SettingKeys.h"
 #include "model/SettingModel.h"
@@ -251,9 +253,14 @@ void SystemCleanupViewController::scanClicked() {
     show(Stage::Scanning);
 
     QSVCleanManager* e = &engine_;
+    e->prepareScan(); // a Stop from now on reaches the scan, even before it has begun
     GlobalQueue::async([e, this, alive = alive_, stop = stopRequested_] {
-        bool ran = e->waitDiscPath([stop] { return stop->load(); }) && e->scanDiskFile();
-        onMain(alive, [this, ran] { scanFinished(ran); });
+        ScanSummary summary;
+        bool ran = e->waitDiscPath([stop] { return stop->load(); }) &&
+                   !(summary = e->scan({}, {})).stopped;
+        onMain(alive, [this, ran, problems = std::move(summary.problems)] {
+            scanFinished(ran, problems);
+        });
     });
 }
 
@@ -278,7 +285,8 @@ void SystemCleanupViewController::stopClicked() {
     }
 }
 
-void SystemCleanupViewController::scanFinished(bool ran) {
+void SystemCleanupViewController::scanFinished(bool ran, ProblemList problems) {
+    scanProblems_ = std::move(problems);
     if (!ran || *stopRequested_) {
         // Stopped: back to the start, nothing to report.
         isDoing = false;
@@ -322,6 +330,7 @@ void SystemCleanupViewController::showReport() {
         report_->setTotal(QString());
         report_->showMessage("No selected file can be remove");
     }
+    report_->problemsNote()->setProblems(scanProblemsSummary(scanProblems_), scanProblems_);
     show(Stage::Report);
 }
 
@@ -367,7 +376,7 @@ QString SystemCleanupViewController::summary() const {
 void SystemCleanupViewController::cleanClicked() {
     if (isDoing || !mayStartWork())
         return;
-    UserDefaults::standardUserDefaults().setDate(keys::systemLastCleanDateKey, now());
+    recordCleanStart(UserDefaults::standardUserDefaults(), tool::SystemCleanup, now());
     isDoing = true;
     if (delegate)
         delegate->startRotateAnimi(tool::SystemCleanup);
@@ -389,14 +398,19 @@ void SystemCleanupViewController::cleanClicked() {
     show(Stage::Cleaning);
 
     QSVCleanManager* e = &engine_;
+    e->prepareClean(); // a Stop from now on reaches the clean, even before it has begun
     GlobalQueue::async([e, this, alive = alive_] {
-        CleanReport report = e->clearDiskFile();
-        onMain(alive, [this, report] { cleanFinished(report); });
+        CleanOutcome outcome = e->clean(e->plan(), {}, {});
+        onMain(alive, [this, outcome] { cleanFinished(outcome); });
     });
 }
 
-void SystemCleanupViewController::cleanFinished(CleanReport report) {
-    lastReport_ = std::move(report);
+void SystemCleanupViewController::cleanFinished(CleanOutcome outcome) {
+    left_ = outcome.left;
+    std::vector<std::string> paths;
+    for (const LeftItem& l : left_)
+        paths.push_back(l.path);
+    lastReport_ = QSVCleanManager::reportOf(outcome, std::move(paths));
     progress_->setAllRowStates(ProgressList::State::Done);
     stop_->setEnabled(false);
     connect(progress_, &ProgressList::filled, this, &SystemCleanupViewController::finishClean,
@@ -422,6 +436,14 @@ void SystemCleanupViewController::finishClean() {
         summary_->clear();
     postCleanFinish(cleanFinishInfo(tool::SystemCleanup, report));
     updateTotals();
+    ProblemList left;
+    for (const LeftItem& l : left_)
+        left.push_back({l.path, l.reason});
+    const QString leftText = left.empty() ? QString()
+                             : left.size() == 1
+                                 ? QString("1 item was left in place.")
+                                 : QString("%1 items were left in place.").arg(left.size());
+    completion_->problemsNote()->setProblems(leftText, left);
     if (engine_.totleIssueAllModule() == 0) {
         completion_->setHeadlines("Cleanup Completed", QString(), QString());
         completion_->setTotal(QString());

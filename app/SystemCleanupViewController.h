@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ScanCode/ToolEngine.h"
 #include "app/SystemDetailSource.h"
 #include "app/ToolBaseViewController.h"
 #include "model/CleanResult.h"
@@ -75,11 +76,11 @@ public:
 private:
     void show(Stage stage);
     void showIdleTexts();
-    void scanFinished(bool ran);
+    void scanFinished(bool ran, ProblemList problems);
     void finishScan();
     void showReport();
     void showDetails();
-    void cleanFinished(CleanReport report);
+    void cleanFinished(CleanOutcome outcome);
     void finishClean();
     void onModuleDone(std::int64_t module);
     void updateTotals();
@@ -95,6 +96,8 @@ private:
     std::function<QString()> chooser_;
     std::map<std::int64_t, int> rowOfModule_;
     CleanReport lastReport_;
+    ProblemList scanProblems_;
+    std::vector<LeftItem> left_;
 
     QWidget* top_;
     QStackedWidget* stack_;

@@ -102,6 +102,7 @@ FileStamp stampOf(const EntryInfo& info, bool contents) {
     stamp.isDirectory = info.isDirectory;
     stamp.device = info.device;
     stamp.inode = info.inode;
+    stamp.created = info.created;
     stamp.contents = contents;
     if (contents && info.isRegular) {
         stamp.size = info.size;
@@ -115,7 +116,8 @@ bool stillTheSame(const std::string& path, const FileStamp& stamp) {
         return true;
     FileStamp now = stampOf(entryInfo(path), stamp.contents);
     return now.known && now.isDirectory == stamp.isDirectory && now.device == stamp.device &&
-           now.inode == stamp.inode && now.size == stamp.size && now.modified == stamp.modified;
+           now.inode == stamp.inode && now.created == stamp.created && now.size == stamp.size &&
+           now.modified == stamp.modified;
 }
 
 } // namespace tessaly::fileattr

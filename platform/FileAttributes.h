@@ -36,9 +36,10 @@ struct FileStamp {
     bool isDirectory = false;
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
-    bool contents = true;  // whether a file's size and modification time count too
-    std::int64_t size = 0; // files only
-    Date modified{};       // files only
+    std::optional<Date> created; // tells a reused inode number from the one stamped
+    bool contents = true;        // whether a file's size and modification time count too
+    std::int64_t size = 0;       // files only
+    Date modified{};             // files only
 };
 
 // contents: false when only the entry's identity matters (a log may grow, a cache

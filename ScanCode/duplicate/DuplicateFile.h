@@ -37,8 +37,9 @@ public:
     static DuplicateFile& shareDuplicateFile();
 
     DuplicateFile() = default;
-    // privileged: what takes the copies the user may not remove.
-    explicit DuplicateFile(PrivilegedRemoval privileged) : privileged_(std::move(privileged)) {}
+    // privileged: what takes the copies the user may not remove; stop stops it.
+    explicit DuplicateFile(PrivilegedRemoval privileged, std::function<void()> stop = {})
+        : privileged_(std::move(privileged)), stopPrivileged_(std::move(stop)) {}
 
     // Files of this size or less take no part.
     static constexpr std::int64_t kMinimumSize = 10240;
@@ -104,6 +105,7 @@ private:
     }
 
     PrivilegedRemoval privileged_ = systemPrivilegedRemoval();
+    std::function<void()> stopPrivileged_ = systemPrivilegedStop();
     std::vector<std::string> folders_;
     RunStop scanStop_, clearStop_;
     std::stop_token scanToken_; // the running scan's

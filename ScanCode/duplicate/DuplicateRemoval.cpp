@@ -178,7 +178,7 @@ CleanOutcome DuplicateFile::runClean(const Plan& plan, std::stop_token stop,
         }
     }
 
-    HelperPass pass(privileged_);
+    HelperPass pass(privileged_, stopPrivileged_, token);
     std::vector<std::string> why(copies.size());
     std::size_t handled = 0;
     for (; handled < copies.size(); ++handled) {

@@ -54,7 +54,7 @@ CleanManagerEnvironment CleanManagerEnvironment::system() {
     env.defaults = []() -> UserDefaults& { return UserDefaults::standardUserDefaults(); };
     env.isRetina = [] { return SettingModel::shareSettingModel().isRetina.load(); };
     env.removeSystemFile = systemPrivilegedRemoval();
-    env.stopRemoveSystemFile = [] { FileManagerAddation::stopRemoveSystemFile(); };
+    env.stopRemoveSystemFile = systemPrivilegedStop();
     env.lipoSystemApp = [](const std::string& path) {
         FileManagerAddation::lipoSystemApp(path);
         return macho::holdsOneArchitecture(path);
@@ -433,12 +433,7 @@ CleanOutcome QSVCleanManager::runClean(const Plan& plan, std::stop_token stop,
                                        std::vector<std::string>* firstAttempt) {
     hasClean = true;
     std::stop_token token = clearStop_.begin(std::move(stop));
-    // The helper hears a stop from a worker: the caller (a screen) never waits for it.
-    std::stop_callback stopHelper(token, [stopHelper = env_.stopRemoveSystemFile] {
-        if (stopHelper)
-            GlobalQueue::async(stopHelper);
-    });
-    HelperPass pass(env_.removeSystemFile);
+    HelperPass pass(env_.removeSystemFile, env_.stopRemoveSystemFile, token);
     SystemCleanContext context;
     context.stop = token;
     context.loginItems = &env_.loginItems();

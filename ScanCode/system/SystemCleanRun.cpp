@@ -101,12 +101,14 @@ void runStep(StepRun& s, const ScaneOuputObject& item, HelperPass& pass,
 }
 
 // One module's direct steps, on a worker.
-void runModule(std::vector<RecordRun>& records, HelperPass& pass,
+void runModule(int module, std::vector<RecordRun>& records, HelperPass& pass,
                const SystemCleanContext& context) {
     ScanItemList logins;
+    const std::string phase = "Cleaning " + moduleName(module);
     for (RecordRun& r : records) {
         if (context.stop.stop_requested())
             break;
+        report(context.progress, {phase, r.steps.front().step->path, -1});
         r.attempted = true;
         for (StepRun& s : r.steps) {
             runStep(s, *r.item, pass, context);
@@ -212,7 +214,7 @@ CleanOutcome runSystemClean(const Plan& plan, const std::map<int, ScanItemListRe
     const std::size_t total = runs.size();
     for (auto& [module, records] : runs) {
         group.async([&, m = module, list = &records] {
-            runModule(*list, pass, context);
+            runModule(m, *list, pass, context);
             NotificationCenter::defaultCenter().postOnMainQueue(cleanModuleNotification,
                                                                 static_cast<std::int64_t>(m));
             report(context.progress,

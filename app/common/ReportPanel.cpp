@@ -1,5 +1,6 @@
 #include "app/common/ReportPanel.h"
 
+#include "app/common/ProblemsNote.h"
 #include "app/common/ShareChart.h"
 #include "model/CommonFunction.h"
 
@@ -50,6 +51,7 @@ ReportPanel::ReportPanel(QWidget* parent) : QWidget(parent) {
     message_->setObjectName("Summary");
     message_->setWordWrap(true);
     message_->hide();
+    problems_ = new ProblemsNote(this);
     chart_ = new ShareChart(this);
     chart_->setFixedSize(190, 190);
     rowsBox_ = new QWidget(this);
@@ -64,6 +66,7 @@ ReportPanel::ReportPanel(QWidget* parent) : QWidget(parent) {
     texts->addWidget(headline_[1]);
     texts->addWidget(headline_[2]);
     texts->addWidget(message_);
+    texts->addWidget(problems_);
     texts->addWidget(rowsBox_);
     texts->addStretch(1);
 

@@ -14,6 +14,7 @@ class QVBoxLayout;
 
 namespace tessaly {
 
+class ProblemsNote;
 class ShareChart;
 
 // The report every tool shows after a scan or a clean: a ring of shares, three
@@ -46,6 +47,9 @@ public:
 
     QPushButton* addButton(const QString& text, bool primary = false);
 
+    // The note under the report: what could not be read or what was left in place.
+    ProblemsNote* problemsNote() const { return problems_; }
+
     QString title() const;
     QStringList headlines() const;
     QString total() const;
@@ -62,6 +66,7 @@ private:
     QLabel* headline_[3];
     QLabel* total_;
     QLabel* message_;
+    ProblemsNote* problems_;
     ShareChart* chart_;
     QWidget* rowsBox_;
     QVBoxLayout* rowsLayout_;

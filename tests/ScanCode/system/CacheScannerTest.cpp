@@ -209,12 +209,23 @@ TEST(CacheScanner, AStopWhileWaitingForTheCatalogueRunsNoTask) {
     CacheScanner scanner(m.catalogue, [] { return false; });
     std::atomic<bool> ran{false};
     scanner.addTask(std::make_shared<BlockOperation>([&](const Operation&) { ran = true; }));
+    // Prepared on this thread, the stop reaches the start whether or not it has
+    // begun to wait by then.
+    scanner.prepareStart();
     auto started = std::async(std::launch::async, [&] { return scanner.start(); });
-    EXPECT_EQ(started.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
     scanner.stop();
     EXPECT_FALSE(started.get());
     EXPECT_FALSE(ran);
     EXPECT_EQ(scanner.pendingTasks(), 0u);
+
+    // A caller's token stops it the same way, before or while it waits.
+    std::stop_source caller;
+    scanner.addTask(std::make_shared<BlockOperation>([&](const Operation&) { ran = true; }));
+    auto waiting =
+        std::async(std::launch::async, [&] { return scanner.start(caller.get_token()); });
+    caller.request_stop();
+    EXPECT_FALSE(waiting.get());
+    EXPECT_FALSE(ran);
 
     // The stop does not outlive the scan: the next start runs its tasks.
     m.buildCatalogue();

@@ -273,7 +273,7 @@ void Server::readFrom(Connection& c) {
 
 void Server::serveFrames(Connection& c) {
     std::size_t used = 0;
-    while (!c.busy && !c.closeWhenWritten && pending(c) < kMaxPendingOutput &&
+    while (!c.busy && !c.gone && !c.closeWhenWritten && pending(c) < kMaxPendingOutput &&
            c.input.size() - used >= protocol::kLengthPrefixBytes) {
         std::uint32_t n = protocol::getLength(c.input.data() + used);
         if (n == 0 || n > protocol::kMaxMessageBytes) {

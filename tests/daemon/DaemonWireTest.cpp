@@ -5,6 +5,7 @@
 #include "tests/daemon/DaemonProcess.h"
 #include "tests/support/TempTree.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -27,9 +28,10 @@ using test::TempTree;
 namespace proto = dorn::protocol;
 
 std::vector<std::uint8_t> framed(const std::vector<std::uint8_t>& body, std::uint32_t length) {
-    std::vector<std::uint8_t> out(4);
+    // Sized once: the prefix, then the body copied in behind it.
+    std::vector<std::uint8_t> out(4 + body.size());
     proto::putLength(out.data(), length);
-    out.insert(out.end(), body.begin(), body.end());
+    std::copy(body.begin(), body.end(), out.begin() + 4);
     return out;
 }
 

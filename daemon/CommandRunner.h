@@ -1,18 +1,27 @@
 #pragma once
 
-// The service's one command object. Every public command is reachable by name
-// over the connection (see HelperProtocol.h); perform() checks the arguments of
-// a request and calls the command. Requests are served one at a time; removeFile:
-// and lipoApp: hand their work to a new background thread each.
+// The service's one command object. Every command of the set is reachable by
+// name over the connection (see HelperProtocol.h); perform() checks a request's
+// arguments and runs the command for its caller. Each path is judged by the
+// table of AllowedRoots for the kind of action the command takes, and reached
+// beneath its allowed place through descriptors (Beneath.h); a refusal is
+// logged with its reason and answered as a failure.
+//
+// perform() may run on several threads at once. The stop commands only set a
+// flag, so the server answers them at once, ahead of any work (isImmediate);
+// arrived() is told of every request in the order of arrival, so that a stop
+// sent after a removal or an overwrite stops it even while it waits for a thread.
 
-#include "daemon/PathSafety.h"
+#include "daemon/AllowedRoots.h"
+#include "daemon/Caller.h"
+#include "daemon/Eraser.h"
+#include "daemon/WorkerPool.h"
 #include "platform/PlistValue.h"
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,7 +30,8 @@ namespace dorn {
 
 struct RunnerOptions {
     std::string launchctlTool;
-    std::string lipoTool;
+    AllowedRoots roots;
+    Eraser::Sync sync; // default fdatasync
 };
 
 // The outcome of one request: a reply value, no value, or an error text.
@@ -32,55 +42,41 @@ struct Reply {
 
 class CommandRunner {
 public:
-    explicit CommandRunner(RunnerOptions options, std::unique_ptr<PathSafety> safety = nullptr);
+    explicit CommandRunner(RunnerOptions options);
 
-    // Serves one request (arguments: an array).
-    Reply perform(const std::string& command, const tessaly::PlistValue::Array& arguments);
+    Reply perform(const Caller& caller, const std::string& command,
+                  const tessaly::PlistValue::Array& arguments);
     bool respondsToSelector(const std::string& command) const;
-
-    // Removal.
-    void removeFile(std::vector<std::string> paths);
-    void reallyRemove(const std::vector<std::string>& paths);
-    void stopRemove() { stop_ = true; }
-    bool removeSystemFile(const std::string& path);
-
-    // Overwriting.
-    void shredderFiles(const std::vector<std::string>& paths);
-    bool shredderFile(const std::string& path, bool one);
-    void shredderStop() { stopShredder_ = true; }
-
-    // Thinning.
-    void lipoSystemApp(const std::string& path);
-    void lipoApp(std::vector<std::string> paths);
-    void lipo(const std::vector<std::string>& paths);
-    std::string getPCArchitecture() const;
-
-    // Service jobs.
-    void launchUnload(const std::string& path);
-    void launchLoad(const std::string& path);
-    void stopSystemServer(const std::vector<std::string>& paths);
-    void startSystemServer(const std::vector<std::string>& paths);
-    void startSpolight();
-    bool setServerDisable(const std::string& path, bool disable);
-
-    // Files and folders.
-    bool createSystemDir(const std::string& path);
-    bool copySystemFile(const std::string& from, const std::string& to);
-    bool writeDataToSystemFile(const std::vector<std::uint8_t>& data, const std::string& path);
-    bool writeDicToSystemFile(const tessaly::PlistValue::Dict& dictionary, const std::string& path);
-
-    // The stop flags.
-    bool stop() const { return stop_; }
-    void setStop(bool v) { stop_ = v; }
-    bool stopShredder() const { return stopShredder_; }
-    void setStopShredder(bool v) { stopShredder_ = v; }
+    // Commands that only read or set a flag: served at once by the server.
+    static bool isImmediate(const std::string& command);
+    // Called for every request when it arrives, in order.
+    void arrived(const std::string& command);
 
 private:
-    using Handler = std::function<Reply(const tessaly::PlistValue::Array&)>;
+    using Args = tessaly::PlistValue::Array;
+    using Handler = std::function<Reply(const Caller&, const Args&)>;
     void addCommands();
 
+    // Removal.
+    void removeFile(const Caller& caller, std::vector<std::string> paths, Reply* reply);
+    void reallyRemove(const Caller& caller, const std::vector<std::string>& paths);
+    bool removeSystemFile(const Caller& caller, const std::string& path);
+    // Overwriting.
+    void shredderFiles(const Caller& caller, const std::vector<std::string>& paths);
+    bool shredderFile(const Caller& caller, const std::string& path, bool one);
+    // Thinning.
+    void lipoSystemApp(const Caller& caller, const std::string& path);
+    void lipo(const Caller& caller, const std::vector<std::string>& paths);
+    // Service jobs.
+    void runJobTool(const Caller& caller, const std::string& path, bool load);
+    bool setServerDisable(const Caller& caller, const std::string& path, bool disable);
+    // Files and folders.
+    bool createSystemDir(const Caller& caller, const std::string& path);
+    bool copySystemFile(const Caller& caller, const std::string& from, const std::string& to);
+    bool writeToSystemFile(const Caller& caller, const std::string& path, const void* bytes,
+                           std::size_t length);
+
     RunnerOptions options_;
-    std::unique_ptr<PathSafety> safety_;
     const std::int64_t bufferSize = 1000000;
     // The overwrite pattern, prepared once: two blocks of bufferSize bytes of 0x01.
     std::vector<std::uint8_t> buffer;
@@ -88,6 +84,8 @@ private:
     std::atomic<bool> stop_{false};
     std::atomic<bool> stopShredder_{false};
     std::map<std::string, Handler> commands_;
+    // removeFile: and lipoApp: work here, after their reply.
+    WorkerPool background_{2, 32};
 };
 
 } // namespace dorn

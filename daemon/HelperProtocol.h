@@ -18,11 +18,12 @@
 //   { }                    for a command without one,
 //   { "error": <short text> } when the request could not be served.
 // Several requests may follow one another on a connection; each gets one reply,
-// in order. A message longer than the limit is answered with an error and the
-// connection is closed; a malformed property list, an unknown command or
-// arguments of the wrong kind get an error reply and the connection stays open.
-// "respondsToSelector:" with one argument (a command name) replies whether the
-// service serves that command.
+// in order, and a connection's requests are served one after the other (so a
+// stop is sent on a connection of its own: it is then served on arrival, ahead
+// of any work under way or waiting). A message longer than the limit is answered with an error and
+// the connection is closed; a malformed property list, an unknown command or arguments of the wrong
+// kind get an error reply and the connection stays open. "respondsToSelector:" with one argument (a
+// command name) replies whether the service serves that command.
 //
 // Callers: the service accepts connections only from root and the user ids it
 // was started with (--allow-uid), checked from the socket's peer credentials;

@@ -1,27 +1,35 @@
 // DornDaemon: the privileged service. Serves the command set of CommandRunner on
 // a Unix-domain socket (see HelperProtocol.h for the wire format).
 //
-//   DornDaemon [--socket PATH] [--allow-uid UID]... [--launchctl PATH] [--lipo PATH]
+//   DornDaemon [--socket PATH] [--allow-uid UID]... [--allow-root PATH]...
+//              [--roots-file PATH] [--launchctl PATH]
+//              [--idle-timeout SECONDS] [--message-timeout SECONDS]
 //   DornDaemon --probe [--socket PATH]     exit status 0 when the service answers
 //   DornDaemon --version
 #include "daemon/CommandRunner.h"
 #include "daemon/HelperProtocol.h"
 #include "daemon/Launchctl.h"
+#include "daemon/LogText.h"
 #include "daemon/Probe.h"
 #include "daemon/Server.h"
-#include "platform/Log.h"
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace {
 
+constexpr const char* kDefaultRootsFile = "/etc/tessaly/helper-roots";
+
 int usage() {
-    std::fputs("usage: DornDaemon [--socket PATH] [--allow-uid UID]... [--launchctl PATH] "
-               "[--lipo PATH] | --probe [--socket PATH] | --version\n",
+    std::fputs("usage: DornDaemon [--socket PATH] [--allow-uid UID]... [--allow-root PATH]...\n"
+               "                  [--roots-file PATH] [--launchctl PATH]\n"
+               "                  [--idle-timeout SECONDS] [--message-timeout SECONDS]\n"
+               "       DornDaemon --probe [--socket PATH] | --version\n",
                stderr);
     return 2;
 }
@@ -37,12 +45,24 @@ bool parseUid(const std::string& text, uid_t& out) {
     return true;
 }
 
+// A positive number of seconds (fractions allowed) of at most a day.
+bool parseSeconds(const std::string& text, std::chrono::milliseconds& out) {
+    char* end = nullptr;
+    double v = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || !(v > 0) || v > 86400)
+        return false;
+    out = std::chrono::milliseconds(static_cast<long long>(v * 1000 + 0.5));
+    return out.count() > 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     std::string socketPath = dorn::protocol::kDefaultSocketPath;
-    std::set<uid_t> allowed;
-    dorn::RunnerOptions options{dorn::kDefaultLaunchctl, "/usr/bin/lipo"};
+    std::string rootsFile = kDefaultRootsFile;
+    std::vector<std::string> extraRoots;
+    dorn::ServerOptions serverOptions;
+    std::string launchctl = dorn::kDefaultLaunchctl;
     bool probe = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -58,11 +78,19 @@ int main(int argc, char** argv) {
             uid_t uid = 0;
             if (!parseUid(argv[++i], uid))
                 return usage();
-            allowed.insert(uid);
+            serverOptions.allowedUids.insert(uid);
+        } else if (a == "--allow-root" && hasValue) {
+            extraRoots.emplace_back(argv[++i]);
+        } else if (a == "--roots-file" && hasValue) {
+            rootsFile = argv[++i];
         } else if (a == "--launchctl" && hasValue) {
-            options.launchctlTool = argv[++i];
-        } else if (a == "--lipo" && hasValue) {
-            options.lipoTool = argv[++i];
+            launchctl = argv[++i];
+        } else if (a == "--idle-timeout" && hasValue) {
+            if (!parseSeconds(argv[++i], serverOptions.idleLimit))
+                return usage();
+        } else if (a == "--message-timeout" && hasValue) {
+            if (!parseSeconds(argv[++i], serverOptions.messageLimit))
+                return usage();
         } else {
             return usage();
         }
@@ -71,11 +99,13 @@ int main(int argc, char** argv) {
         return dorn::probeService(socketPath) ? 0 : 1;
 
     std::signal(SIGPIPE, SIG_IGN);
-    dorn::CommandRunner runner(options);
-    dorn::Server server(runner, socketPath, allowed);
+    for (auto& root : dorn::AllowedRoots::readRootsFile(rootsFile))
+        extraRoots.push_back(std::move(root));
+    dorn::CommandRunner runner({launchctl, dorn::AllowedRoots(extraRoots), {}});
+    dorn::Server server(runner, socketPath, serverOptions);
     std::string error;
     if (!server.listen(&error)) {
-        tessaly::log::line(error);
+        dorn::logLine(error);
         return 1;
     }
     server.run();

@@ -23,20 +23,10 @@ constexpr const char* kUserCanceled = "User canceled.";
 // pkexec's exit status when the user dismissed the authentication dialog.
 constexpr int kPkexecDismissed = 126;
 
-constexpr const char* kJobName = "com.zqk.DornDaemon.plist";
-constexpr const char* kUnitName = "com.zqk.DornDaemon.service";
 constexpr const char* kAgentPlist = "com.zqk.DronHelper.plist";
 constexpr const char* kAgentUnit = "com.zqk.DronHelper.service";
 
 std::atomic<DeamonInstaller*> standIn{nullptr};
-
-// Copies a file over whatever is at the destination; false on failure.
-bool copyReplacing(const std::string& from, const std::string& to) {
-    fileops::removeItem(to);
-    std::error_code ec;
-    std::filesystem::copy_file(from, to, ec);
-    return !ec;
-}
 
 std::string dataFolder() {
     return paths::join(paths::homePath(), "Library/Application Support/Tessaly");
@@ -111,41 +101,29 @@ bool DeamonInstaller::installDeamon() {
     UserDefaults::standardUserDefaults().setBool(keys::installDeamon, true);
     setLastError({});
     std::string script = paths::resourcePath("installDeamon", "sh");
-    std::string daemon = paths::resourcePath("DornDaemon", "");
-    std::string job = paths::resourcePath("com.zqk.DornDaemon", "plist");
-    std::string unit = paths::resourcePath("com.zqk.DornDaemon", "service");
-    if (script.empty() || daemon.empty() || job.empty() || unit.empty()) {
+    if (script.empty() || paths::resourcePath("DornDaemon", "").empty() ||
+        paths::resourcePath("com.zqk.DornDaemon", "plist").empty() ||
+        paths::resourcePath("com.zqk.DornDaemon", "service").empty()) {
         setLastError("the helper's installation files are missing from " + paths::resourcesDir());
         log::line(lastError());
         return false;
     }
 
-    // Staged where the script can read them; the unit goes beside the job description.
-    std::string caches = paths::join(paths::homePath(), "Library/Caches");
-    paths::makeDirectories(caches);
-    std::string stagedDaemon = paths::join(caches, "DornDaemon");
-    std::string stagedJob = paths::join(caches, kJobName);
-    std::string stagedUnit = paths::join(caches, kUnitName);
-    copyReplacing(daemon, stagedDaemon);
-    copyReplacing(job, stagedJob);
-    copyReplacing(unit, stagedUnit);
-
+    // The script installs from its own folder, which only root may change;
+    // nothing is staged where the user could swap it. pkexec is given the
+    // script itself, so that it shows the helper's own polkit action.
     std::vector<std::string> command;
     {
         std::lock_guard<std::mutex> guard(mutex_);
         command = elevation_;
     }
     bool elevated = !command.empty();
-    // Every path is one element of the argument vector: no shell ever splits it.
-    command.insert(command.end(),
-                   {"/bin/sh", script, stagedDaemon, stagedJob, std::to_string(::getuid())});
+    if (!elevated)
+        command.push_back("/bin/sh");
+    command.insert(command.end(), {script, std::to_string(::getuid())});
     std::string program = command.front();
     command.erase(command.begin());
     int status = runProcess(program, command);
-
-    fileops::removeItem(stagedDaemon);
-    fileops::removeItem(stagedJob);
-    fileops::removeItem(stagedUnit);
 
     if (status == 0)
         return true;

@@ -24,12 +24,14 @@ public:
     // The "installDeamon" default: whether an installation was ever started.
     bool installDeamonWithUser() const;
 
-    // Sets "installDeamon", stages DornDaemon, its job description and its
-    // systemd unit under the home folder's "Library/Caches" and runs the
-    // installation script "installDeamon.sh" as root: directly when we are root,
-    // otherwise through pkexec. True only when the script reports the service
-    // installed and answering; false when the administrator prompt was dismissed
-    // (lastError() is then "User canceled.") or anything else failed.
+    // Sets "installDeamon" and runs the installation script "installDeamon.sh"
+    // of the resources folder as root, with our user id: through pkexec (given
+    // the script itself, which its polkit action names), or with /bin/sh when
+    // we are root. The script installs DornDaemon and its unit from its own
+    // folder, and only when that folder is root's alone. True only when the
+    // script reports the service installed and answering; false when the
+    // administrator prompt was dismissed (lastError() is then "User canceled.")
+    // or anything else failed.
     virtual bool installDeamon();
 
     // Installs and starts DronHelper for this user (after removing an earlier one).
@@ -40,8 +42,9 @@ public:
     std::string lastError() const;
 
     // What obtains administrator rights: the command put in front of
-    // "/bin/sh installDeamon.sh ..." (default: none when we are root, else
-    // "/usr/bin/pkexec"). Its exit status 126 means the prompt was dismissed.
+    // "installDeamon.sh UID" (default: none when we are root, and the script
+    // is then run with /bin/sh; else "/usr/bin/pkexec"). Its exit status 126
+    // means the prompt was dismissed.
     void setElevationCommand(std::vector<std::string> command);
     // The tool that drives the user's service manager (default "/usr/bin/systemctl").
     void setUserServiceTool(std::string tool);

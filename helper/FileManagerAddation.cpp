@@ -7,12 +7,9 @@
 #include "platform/Log.h"
 
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <functional>
-#include <memory>
 #include <optional>
-#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -60,8 +57,7 @@ bool withInstallation(Operation op, const Attempt& attempt) {
 
 // True when nothing is at the path; a path we cannot look at counts as present.
 bool definitelyGone(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR);
+    return !fileops::itemExists(path);
 }
 
 // Removes each path with the synchronous "removeSystemFile:", so that the
@@ -182,10 +178,12 @@ bool FileManagerAddation::removeFileWithPrivileges(const std::string& path) {
         program = "/usr/bin/pkexec";
     else
         args.erase(args.begin());
-    auto child = std::make_shared<ChildProcess>();
-    if (child->launch(program, args))
-        std::thread([child] { child->waitUntilExit(); }).detach(); // not waited for by the caller
-    return true;
+    // Waited for: only a finished removal that left nothing behind counts.
+    int status = runProcess(program, args, ChildOutput::Discard);
+    if (status != 0)
+        log::line("the removal of " + path + " as administrator failed (exit status " +
+                  std::to_string(status) + ")");
+    return status == 0 && !fileops::itemExists(path);
 }
 
 void FileManagerAddation::resetRunStateForTesting() {

@@ -45,7 +45,8 @@ public:
     // Whether the service is reachable; installs nothing.
     static bool installDeamon();
     // Removes a path as root without the service: pkexec /bin/rm -rf (directly
-    // when we are root), not waited for. Always true.
+    // when we are root), waited for. True only when the removal succeeded and
+    // nothing is left at the path.
     static bool removeFileWithPrivileges(const std::string& path);
 
     // Clears the once-per-run installation flags and the stop request (tests).

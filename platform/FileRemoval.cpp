@@ -45,11 +45,24 @@ DIR* openChildDir(int parentFd, const char* name) {
     return d;
 }
 
+// Whether a failed lookup proves that nothing is there.
+bool absentError(int error) {
+    return error == ENOENT || error == ENOTDIR;
+}
+
+bool absentAt(int parentFd, const char* name) {
+    struct stat st {};
+    return ::fstatat(parentFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 && absentError(errno);
+}
+
+bool removeEntry(int parentFd, const std::string& name, const std::string& shown,
+                 std::string* error, const std::function<bool()>& cancelled);
+
 } // namespace
 
 bool itemExists(const std::string& path) {
     struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
+    return ::lstat(path.c_str(), &st) == 0 || !absentError(errno);
 }
 
 bool removeItem(const std::string& path, std::string* error,
@@ -68,37 +81,54 @@ bool removeItem(const std::string& path, std::string* error,
         note(error, "refusing to remove " + path);
         return false;
     }
-
     int parentFd = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (parentFd < 0) {
-        if (errno == ENOENT)
+        if (absentError(errno))
             return true; // nothing there
         note(error, "cannot open " + parent);
         return !itemExists(clean);
     }
+    bool gone = removeEntry(parentFd, name, clean, error, cancelled);
+    ::close(parentFd);
+    return gone;
+}
 
+bool removeItemAt(int parentFd, const std::string& name, std::string* error,
+                  const std::function<bool()>& cancelled) {
+    if (error)
+        error->clear();
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) {
+        errno = EINVAL;
+        note(error, "refusing to remove " + name);
+        return false;
+    }
+    return removeEntry(parentFd, name, name, error, cancelled);
+}
+
+namespace {
+
+// shown: how the item is named in *error.
+bool removeEntry(int parentFd, const std::string& name, const std::string& shown,
+                 std::string* error, const std::function<bool()>& cancelled) {
     struct stat st {};
     if (::fstatat(parentFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-        bool gone = errno == ENOENT;
+        bool gone = absentError(errno);
         if (!gone)
-            note(error, "cannot read " + clean);
-        ::close(parentFd);
+            note(error, "cannot read " + shown);
         return gone;
     }
 
     if (!S_ISDIR(st.st_mode)) {
         if (::unlinkat(parentFd, name.c_str(), 0) != 0 && errno != ENOENT)
-            note(error, "cannot remove " + clean);
-        ::close(parentFd);
-        return !itemExists(clean);
+            note(error, "cannot remove " + shown);
+        return absentAt(parentFd, name.c_str());
     }
 
     std::vector<Frame> stack;
     DIR* rootDir = openChildDir(parentFd, name.c_str());
     if (!rootDir) {
-        note(error, "cannot open " + clean);
-        ::close(parentFd);
-        return !itemExists(clean);
+        note(error, "cannot open " + shown);
+        return absentAt(parentFd, name.c_str());
     }
     stack.push_back({rootDir, name});
     bool stopped = false;
@@ -141,10 +171,11 @@ bool removeItem(const std::string& path, std::string* error,
     }
     for (auto& f : stack)
         ::closedir(f.dir);
-    ::close(parentFd);
     if (stopped && error && error->empty())
         *error = "stopped";
-    return !itemExists(clean);
+    return absentAt(parentFd, name.c_str());
 }
+
+} // namespace
 
 } // namespace tessaly::fileops

@@ -15,7 +15,16 @@ namespace tessaly::fileops {
 bool removeItem(const std::string& path, std::string* error = nullptr,
                 const std::function<bool()>& cancelled = {});
 
-// Whether anything (a file, folder or link) exists at the path, without following a final link.
+// The same for the entry `name` of the folder open as parentFd (a name without
+// slashes): true only when looking the name up in that folder afterwards
+// answers that nothing is there.
+bool removeItemAt(int parentFd, const std::string& name, std::string* error = nullptr,
+                  const std::function<bool()>& cancelled = {});
+
+// Whether something (a file, folder or link) may be at the path, without
+// following a final link: false only when looking it up answers that there is
+// no such file (ENOENT, or ENOTDIR for a path through a file). Any other answer,
+// such as a folder on the way that may not be searched, means it may still be there.
 bool itemExists(const std::string& path);
 
 } // namespace tessaly::fileops

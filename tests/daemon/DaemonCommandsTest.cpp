@@ -1,4 +1,5 @@
-// The real DornDaemon on a temporary socket, driven command by command.
+// The real DornDaemon on a temporary socket, driven command by command, with
+// the fixture tree as its one allowed place.
 #include "helper/HelperConnection.h"
 #include "platform/PropertyList.h"
 #include "tests/daemon/DaemonProcess.h"
@@ -8,8 +9,10 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sstream>
 #include <sys/stat.h>
 #include <thread>
+#include <tuple>
 
 namespace tessaly {
 namespace {
@@ -31,14 +34,16 @@ class DaemonCommands : public ::testing::Test {
 protected:
     void SetUp() override {
         launchctlLog_ = tree_.path("launchctl.log");
+        // The stand-in records its arguments and the contents of the job it is given.
         std::string tool = tree_.file(
             "bin/launchctl", "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> '" +
-                                 launchctlLog_ + "'; done\necho -- >> '" + launchctlLog_ + "'\n");
+                                 launchctlLog_ + "'; done\n[ -f \"$2\" ] && cat \"$2\" >> '" +
+                                 launchctlLog_ + "'\necho -- >> '" + launchctlLog_ + "'\n");
         ::chmod(tool.c_str(), 0755);
         tree_.dir("run");
         daemon_ = std::make_unique<DaemonProcess>(
             tree_.path("run/DornDamonObject"),
-            std::vector<std::string>{"--launchctl", tool, "--lipo", tree_.path("bin/no-lipo")});
+            std::vector<std::string>{"--launchctl", tool, "--allow-root", tree_.root()});
         ASSERT_TRUE(daemon_->waitUntilReady()) << daemon_->log();
         ASSERT_TRUE(connection_.lookup("removeFile:", daemon_->socketPath()));
     }
@@ -172,15 +177,14 @@ TEST_F(DaemonCommands, RemovalStopsBeforeTheNextPathAndFinishesTheCurrentOne) {
 }
 
 TEST_F(DaemonCommands, RemoveSystemFileRepliesWhetherTheItemIsGone) {
-    std::string dir = tree_.dir("victim/inner");
+    TempTree outside;
     tree_.file("victim/inner/a", "1");
-    tree_.symlink("victim/link-out", tree_.dir("outside"));
-    tree_.file("outside/keep", "k");
+    tree_.symlink("victim/link-out", outside.dir("kept"));
+    outside.file("kept/keep", "k");
     EXPECT_TRUE(call("removeSystemFile:", {PlistValue(tree_.path("victim"))}).toBool());
     EXPECT_FALSE(tree_.exists("victim"));
-    EXPECT_TRUE(tree_.exists("outside/keep")) << "the removal followed a link";
+    EXPECT_TRUE(outside.exists("kept/keep")) << "the removal followed a link";
     EXPECT_FALSE(call("removeSystemFile:", {PlistValue(tree_.path("victim"))}).toBool(true));
-    (void)dir;
 }
 
 TEST_F(DaemonCommands, DisablesAndEnablesAJobByItsProgramPath) {
@@ -260,16 +264,43 @@ TEST_F(DaemonCommands, WritesCopiesAndCreatesFolders) {
     EXPECT_TRUE(std::filesystem::is_directory(tree_.path("made/a/b")));
 }
 
-TEST_F(DaemonCommands, RunsTheServiceManagerToolWithEachPathAsOneArgument) {
-    std::string job = tree_.path("dir with spaces/it's \"a\" job.plist");
+TEST_F(DaemonCommands, TheServiceManagerToolGetsACopyOfTheCheckedJobAsOneArgument) {
+    std::string name = "it's \"a\" job.plist";
+    std::string job = tree_.file("dir with spaces/" + name, "<plist>job</plist>\n");
+    std::string other = tree_.file("b.plist", "<plist>b</plist>\n");
     call("launchUnload:", {PlistValue(job)});
+    // Loading runs what a job names: never a job outside the system's job folders.
     call("launchLoad:", {PlistValue(job)});
-    call("stopSystemServer:", {list({"/a.plist", "/b.plist"})});
+    call("stopSystemServer:", {list({"/a.plist", other})});
     call("startSpolight");
-    EXPECT_EQ(test::readText(launchctlLog_),
-              "unload\n" + job + "\n--\nload\n" + job +
-                  "\n--\nunload\n/a.plist\n--\nunload\n/b.plist\n--\n"
-                  "load\n-w\n/System/Library/LaunchDaemons/com.apple.metadata.mds.plist\n--\n");
+    // One record a run: the arguments, one a line, then what the job file held.
+    std::vector<std::vector<std::string>> runs(1);
+    std::istringstream log(test::readText(launchctlLog_));
+    for (std::string line; std::getline(log, line);) {
+        if (line == "--")
+            runs.emplace_back();
+        else
+            runs.back().push_back(line);
+    }
+    runs.pop_back();
+    ASSERT_EQ(runs.size(), 3u) << test::readText(launchctlLog_);
+    for (auto [run, fileName, contents] : {std::tuple{runs[0], name, "<plist>job</plist>"},
+                                           {runs[1], "b.plist", "<plist>b</plist>"}}) {
+        ASSERT_EQ(run.size(), 3u);
+        EXPECT_EQ(run[0], "unload");
+        EXPECT_TRUE(run[1].ends_with("/" + fileName)) << run[1];
+        EXPECT_NE(run[1], job) << "the tool read the caller's path again";
+        EXPECT_EQ(run[2], contents);
+        EXPECT_FALSE(std::filesystem::exists(run[1])) << "the private copy was left behind";
+    }
+    EXPECT_EQ(runs[2],
+              (std::vector<std::string>{
+                  "load", "-w", "/System/Library/LaunchDaemons/com.apple.metadata.mds.plist"}));
+    std::string daemonLog = daemon_->log();
+    EXPECT_NE(daemonLog.find("refused job load of \"" + tree_.path("dir with spaces/it's \\\"a")),
+              std::string::npos)
+        << daemonLog;
+    EXPECT_NE(daemonLog.find("refused job unload of \"/a.plist\""), std::string::npos);
 }
 
 // A universal file of two slices (CPU types ownCpu and otherCpu).

@@ -9,6 +9,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 extern char** environ;
 
@@ -22,7 +23,11 @@ DaemonProcess::DaemonProcess(std::string socketPath, std::vector<std::string> ex
                              std::string logPath)
     : socket_(std::move(socketPath)),
       log_(logPath.empty() ? socket_ + ".log" : std::move(logPath)) {
-    std::vector<std::string> args{binaryPath(), "--socket", socket_};
+    // The running user may call (as the application would), and no roots file of
+    // the machine is read; the arguments given come after and may say otherwise.
+    std::vector<std::string> args{
+        binaryPath(),   "--socket",           socket_, "--allow-uid", std::to_string(::getuid()),
+        "--roots-file", socket_ + ".no-roots"};
     args.insert(args.end(), extraArguments.begin(), extraArguments.end());
     std::vector<char*> argv;
     for (auto& a : args)

@@ -7,7 +7,9 @@
 namespace tessaly::test {
 
 // The real DornDaemon binary serving on a socket in a temporary folder, its
-// log (standard error) kept in a file. Stopped (SIGTERM) when the object goes away.
+// log (standard error) kept in a file. It accepts the running user as a caller
+// and reads no roots file but the one the arguments may name; the places it may
+// act in are given with --allow-root. Stopped (SIGTERM) when the object goes away.
 class DaemonProcess {
 public:
     // socketPath: where to serve; extraArguments are added to the command line.

@@ -1,17 +1,19 @@
 // The service's socket under hostile or unexpected input, and its callers.
 #include "daemon/HelperProtocol.h"
-#include "daemon/PathSafety.h"
 #include "helper/HelperConnection.h"
 #include "platform/PropertyList.h"
 #include "tests/daemon/DaemonProcess.h"
 #include "tests/support/TempTree.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <optional>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -26,9 +28,10 @@ using test::TempTree;
 namespace proto = dorn::protocol;
 
 std::vector<std::uint8_t> framed(const std::vector<std::uint8_t>& body, std::uint32_t length) {
-    std::vector<std::uint8_t> out(4);
+    // Sized once: the prefix, then the body copied in behind it.
+    std::vector<std::uint8_t> out(4 + body.size());
     proto::putLength(out.data(), length);
-    out.insert(out.end(), body.begin(), body.end());
+    std::copy(body.begin(), body.end(), out.begin() + 4);
     return out;
 }
 
@@ -74,6 +77,19 @@ public:
         if (!readAll(body.data(), body.size()))
             return std::nullopt;
         return plist::parse(body);
+    }
+
+    // What the service takes of the bytes within a short wait for room; 0 once
+    // it takes nothing more.
+    std::size_t sendSome(const std::uint8_t* p, std::size_t n) {
+        ssize_t w = ::send(fd_, p, n, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (w > 0)
+            return static_cast<std::size_t>(w);
+        pollfd room{fd_, POLLOUT, 0};
+        if (::poll(&room, 1, 300) <= 0)
+            return 0;
+        w = ::send(fd_, p, n, MSG_NOSIGNAL | MSG_DONTWAIT);
+        return w > 0 ? static_cast<std::size_t>(w) : 0;
     }
 
     bool closedByPeer() {
@@ -128,9 +144,9 @@ protected:
         // Reachable by any user, so that a caller with another id can try.
         ::chmod(tree_.root().c_str(), 0755);
         ::chmod(tree_.dir("run").c_str(), 0755);
-        daemon_ =
-            std::make_unique<DaemonProcess>(tree_.path("run/DornDamonObject"),
-                                            std::vector<std::string>{}, tree_.path("daemon.log"));
+        daemon_ = std::make_unique<DaemonProcess>(
+            tree_.path("run/DornDamonObject"),
+            std::vector<std::string>{"--allow-root", tree_.dir("place")}, tree_.path("daemon.log"));
         ASSERT_TRUE(daemon_->waitUntilReady()) << daemon_->log();
     }
 
@@ -205,7 +221,7 @@ TEST_F(DaemonWire, OversizedOrEmptyMessagesCloseTheConnectionAndTheServiceStays)
         ASSERT_TRUE(c.send(bytes));
     }
     // A message at the limit's scale is served (a write of several MiB).
-    std::string target = tree_.path("big.bin");
+    std::string target = tree_.path("place/big.bin");
     HelperConnection h;
     ASSERT_TRUE(h.lookup("writeDataToSystemFile:path:", daemon_->socketPath()));
     EXPECT_TRUE(h.call("writeDataToSystemFile:path:",
@@ -248,64 +264,63 @@ TEST_F(DaemonWire, RefusesACallerWhoseUserIdWasNotRecorded) {
     EXPECT_TRUE(stillServing());
 }
 
-TEST_F(DaemonWire, ProtectedPlacesAreRefusedAndLogged) {
-    // Only places that do not exist: a broken rule must not cost the machine.
-    HelperConnection h;
-    ASSERT_TRUE(h.lookup("removeSystemFile:", daemon_->socketPath()));
-    EXPECT_FALSE(
-        h.call("removeSystemFile:", {PlistValue("/tessaly-no-such-top-folder")}).toBool(true));
-    EXPECT_FALSE(h.call("writeDataToSystemFile:path:",
-                        {PlistValue(Data{1}), PlistValue("/tessaly-no-such-top-file")})
-                     .toBool(true));
-    EXPECT_FALSE(h.call("removeSystemFile:", {PlistValue("relative/path")}).toBool(true));
-    std::string log = daemon_->log();
-    EXPECT_NE(log.find("refused removal of \"/tessaly-no-such-top-folder\""), std::string::npos)
-        << log;
-    EXPECT_NE(log.find("refused write of \"/tessaly-no-such-top-file\""), std::string::npos);
-    EXPECT_FALSE(std::filesystem::exists("/tessaly-no-such-top-file"));
+TEST_F(DaemonWire, ACallerThatNeverReadsHoldsUpNoOneElse) {
+    // Requests sent without ever reading a reply, until the service stops taking them.
+    RawClient greedy(daemon_->socketPath());
+    ASSERT_TRUE(greedy.connected());
+    std::vector<std::uint8_t> one = command("getPCArchitecture", {});
+    std::vector<std::uint8_t> many;
+    for (int i = 0; i < 40000; ++i)
+        many.insert(many.end(), one.begin(), one.end());
+    std::size_t sent = 0;
+    while (sent < many.size()) {
+        std::size_t n = greedy.sendSome(many.data() + sent, many.size() - sent);
+        if (n == 0)
+            break; // the service stopped reading from it
+        sent += n;
+    }
+    ASSERT_LT(sent, many.size()) << "the replies never filled the connection";
+    // Another caller is served at once all the same.
+    auto started = std::chrono::steady_clock::now();
+    HelperConnection other;
+    ASSERT_TRUE(other.lookup("removeFile:", daemon_->socketPath()));
+    EXPECT_FALSE(other.call("getPCArchitecture").toString().empty());
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+    // And the greedy caller still gets its replies, in order, once it reads.
+    auto first = greedy.reply();
+    ASSERT_TRUE(first && first->find("reply")) << errorOf(first);
 }
 
-TEST(PathSafety, RefusesTheRootTopFoldersSystemFoldersAndHomeFolders) {
+TEST(DaemonLimits, SlowAndIdleConnectionsAreClosedAndNeverLockTheApplicationOut) {
     TempTree tree;
-    std::string toUsr = tree.symlink("to-usr", "/usr");
-    dorn::PathSafety safety({"/srv/homes/carol"});
-    for (const std::string& p : std::vector<std::string>{"/",
-                                                         "/usr",
-                                                         "/usr/",
-                                                         "//usr",
-                                                         "/etc",
-                                                         "/bin",
-                                                         "/boot",
-                                                         "/home",
-                                                         "/root",
-                                                         "/var",
-                                                         "/System",
-                                                         "/Library",
-                                                         "/Applications",
-                                                         "/Users",
-                                                         "/anything-at-the-top",
-                                                         "/usr/bin",
-                                                         "/usr/local",
-                                                         "/var/lib",
-                                                         "/System/Library",
-                                                         "/home/alice",
-                                                         "/Users/bob/",
-                                                         "/srv/homes/carol",
-                                                         "relative/path",
-                                                         "",
-                                                         "/tmp/a/../../usr",
-                                                         "/usr/./bin",
-                                                         toUsr + "/bin"})
-        EXPECT_FALSE(safety.refusal(p, false).empty()) << p;
-    for (const std::string& p : std::vector<std::string>{
-             "/usr/bin/tool", "/home/alice/Library/Caches/x", "/Library/Caches/com.example",
-             "/Users/bob/Library/Logs/x.log", "/srv/homes/carol/file", "/var/lib/app/cache",
-             toUsr + "/bin/tool", tree.path("file")})
-        EXPECT_TRUE(safety.refusal(p, false).empty()) << p;
-    // Where a final link leads counts for operations that open the path.
-    std::string linkToEtc = tree.symlink("to-etc", "/etc");
-    EXPECT_TRUE(safety.refusal(linkToEtc, false).empty());
-    EXPECT_FALSE(safety.refusal(linkToEtc, true).empty());
+    DaemonProcess daemon(tree.path("DornDamonObject"),
+                         {"--idle-timeout", "1", "--message-timeout", "1"});
+    ASSERT_TRUE(daemon.waitUntilReady()) << daemon.log();
+    // More idle connections than the service takes, held open...
+    std::vector<std::unique_ptr<RawClient>> idle;
+    for (int i = 0; i < 70; ++i)
+        idle.push_back(std::make_unique<RawClient>(daemon.socketPath()));
+    // ...and half of a large message, then nothing more.
+    RawClient slow(daemon.socketPath());
+    auto big = framed(std::vector<std::uint8_t>(1u << 20, 'x'));
+    ASSERT_TRUE(slow.send(std::vector<std::uint8_t>(big.begin(), big.begin() + (256 << 10))));
+    HelperConnection app;
+    EXPECT_TRUE(app.lookup("removeFile:", daemon.socketPath())) << daemon.log();
+    EXPECT_TRUE(slow.closedByPeer()) << "a message that never ends kept its connection";
+    EXPECT_TRUE(idle.back()->closedByPeer()) << "an idle connection was kept";
+    std::string log = daemon.log();
+    EXPECT_NE(log.find("a message took too long to arrive"), std::string::npos) << log;
+}
+
+TEST_F(DaemonWire, CallersTextCannotForgeALogLine) {
+    HelperConnection h;
+    ASSERT_TRUE(h.lookup("removeSystemFile:", daemon_->socketPath()));
+    EXPECT_FALSE(h.call("removeSystemFile:", {PlistValue("/nowhere\nremoved /etc/shadow\x1b[2J")})
+                     .toBool(true));
+    std::string log = daemon_->log();
+    EXPECT_NE(log.find("\"/nowhere\\nremoved /etc/shadow\\x1B[2J\""), std::string::npos) << log;
+    EXPECT_EQ(log.find("\nremoved"), std::string::npos) << log;
+    EXPECT_EQ(log.find('\x1b'), std::string::npos);
 }
 
 } // namespace

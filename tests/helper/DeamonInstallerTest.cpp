@@ -1,11 +1,14 @@
 // The installer with stand-in resources, administrator step and service tool.
 #include "helper/DeamonInstaller.h"
 #include "model/SettingKeys.h"
+#include "platform/ChildProcess.h"
+#include "platform/Paths.h"
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
 #include "tests/support/TempTree.h"
 
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -25,12 +28,10 @@ class Installer : public ::testing::Test {
 protected:
     void SetUp() override {
         UserDefaults::standardUserDefaults().removeObjectForKey(keys::installDeamon);
-        // The script records each argument on a line and what the staged files hold.
-        executable(
-            tree_, "res/installDeamon.sh",
-            "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" + record_ +
-                "'\ncat \"$1\" \"$2\" \"$(dirname \"$2\")/com.zqk.DornDaemon.service\" >> '" +
-                record_ + "'\nexit \"$(cat '" + status_ + "')\"\n");
+        // The script records how it was run, one argument a line.
+        executable(tree_, "res/installDeamon.sh",
+                   "for a in \"$0\" \"$@\"; do printf '%s\\n' \"$a\"; done > '" + record_ +
+                       "'\nexit \"$(cat '" + status_ + "')\"\n");
         tree_.file("res/DornDaemon", "daemon-bytes\n");
         tree_.file("res/com.zqk.DornDaemon.plist", "job-bytes\n");
         tree_.file("res/com.zqk.DornDaemon.service", "unit-bytes\n");
@@ -50,17 +51,24 @@ protected:
     ScopedEnv resourcesEnv_{"TESSALY_RESOURCES", tree_.path("res")};
 };
 
-TEST_F(Installer, RunsTheScriptOnStagedCopiesWithEachPathAsOneArgument) {
-    DeamonInstaller installer;
-    installer.setElevationCommand({});
-    EXPECT_FALSE(installer.installDeamonWithUser());
-    EXPECT_TRUE(installer.installDeamon());
-    EXPECT_TRUE(installer.installDeamonWithUser());
-    EXPECT_EQ(test::readText(record_),
-              caches() + "/DornDaemon\n" + caches() + "/com.zqk.DornDaemon.plist\n" +
-                  std::to_string(::getuid()) + "\ndaemon-bytes\njob-bytes\nunit-bytes\n");
-    // The staged copies are gone again.
-    EXPECT_TRUE(std::filesystem::is_empty(caches()));
+TEST_F(Installer, RunsTheResourcesOwnScriptAndStagesNothingTheUserCouldSwap) {
+    std::string elevationLog = tree_.path("elevation.log");
+    std::string consent = executable(
+        tree_, "bin/consent", "printf '%s\\n' \"$@\" > '" + elevationLog + "'\nexec \"$@\"\n");
+    std::string uid = std::to_string(::getuid());
+    for (bool elevated : {false, true}) {
+        DeamonInstaller installer;
+        installer.setElevationCommand(elevated ? std::vector<std::string>{consent}
+                                               : std::vector<std::string>{});
+        UserDefaults::standardUserDefaults().removeObjectForKey(keys::installDeamon);
+        EXPECT_FALSE(installer.installDeamonWithUser());
+        EXPECT_TRUE(installer.installDeamon());
+        EXPECT_TRUE(installer.installDeamonWithUser());
+        EXPECT_EQ(test::readText(record_), tree_.path("res/installDeamon.sh") + "\n" + uid + "\n");
+    }
+    // pkexec is given the script itself, which the helper's polkit action names.
+    EXPECT_EQ(test::readText(elevationLog), tree_.path("res/installDeamon.sh") + "\n" + uid + "\n");
+    EXPECT_FALSE(std::filesystem::exists(caches()));
 }
 
 TEST_F(Installer, ADismissedPromptIsUserCanceledAndOtherFailuresAreFailures) {
@@ -87,7 +95,6 @@ TEST_F(Installer, ADismissedPromptIsUserCanceledAndOtherFailuresAreFailures) {
         EXPECT_EQ(installer.installDeamon(), c.error.empty()) << c.what;
         EXPECT_EQ(installer.lastError(), c.error) << c.what;
         EXPECT_TRUE(installer.installDeamonWithUser()) << c.what; // set whatever the outcome
-        EXPECT_TRUE(std::filesystem::is_empty(caches())) << c.what;
     }
 }
 
@@ -121,6 +128,48 @@ TEST_F(Installer, InstallsAndRemovesTheMenuHelperAgent) {
     EXPECT_FALSE(std::filesystem::exists(home_ + "/Library/LaunchAgents/com.zqk.DronHelper.plist"));
     EXPECT_NE(test::readText(toolLog).find("--user disable --now com.zqk.DronHelper.service"),
               std::string::npos);
+}
+
+TEST(InstallScript, InstallsOnlyFromFilesThatRootAloneMayChange) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "the script's own checks want root-owned files, which only root can make";
+    std::string script = paths::resourcePath("installDeamon", "sh");
+    ASSERT_FALSE(script.empty());
+    TempTree tree;
+    std::string source = tree.dir("share/tessaly");
+    std::filesystem::copy_file(script, source + "/installDeamon.sh");
+    std::filesystem::copy_file(paths::resourcePath("com.zqk.DornDaemon", "service"),
+                               source + "/com.zqk.DornDaemon.service");
+    tree.file("share/tessaly/DornDaemon", "service-bytes");
+    tree.file("share/tessaly/com.zqk.DornDaemon.plist", "job-bytes");
+    std::string dest = tree.dir("dest");
+    tree.file("dest/etc/tessaly/helper-roots", "# extra\n/srv/cleanable\n");
+    ScopedEnv installRoot("TESSALY_INSTALL_ROOT", dest);
+    auto run = [&] { return runProcess("/bin/sh", {source + "/installDeamon.sh", "1234"}); };
+
+    ASSERT_EQ(run(), 0);
+    EXPECT_EQ(test::readText(dest + "/usr/local/libexec/DornDaemon"), "service-bytes");
+    std::string unit = test::readText(dest + "/etc/systemd/system/com.zqk.DornDaemon.service");
+    EXPECT_NE(unit.find("ExecStart=/usr/local/libexec/DornDaemon --allow-uid 1234\n"),
+              std::string::npos)
+        << unit;
+    EXPECT_NE(unit.find("NoNewPrivileges=yes"), std::string::npos);
+    EXPECT_NE(test::readText(dest + "/etc/systemd/system/com.zqk.DornDaemon.service.d/roots.conf")
+                  .find("ReadWritePaths=\"-/srv/cleanable\""),
+              std::string::npos);
+
+    // A source that someone else may change is not installed.
+    tree.file("share/tessaly/DornDaemon", "swapped-bytes");
+    for (auto change : std::vector<std::function<void()>>{
+             [&] { ASSERT_EQ(::chown((source + "/DornDaemon").c_str(), 65534, 65534), 0); },
+             [&] {
+                 ASSERT_EQ(::chown((source + "/DornDaemon").c_str(), 0, 0), 0);
+                 ::chmod(source.c_str(), 0775);
+             }}) {
+        change();
+        EXPECT_EQ(run(), 3);
+        EXPECT_EQ(test::readText(dest + "/usr/local/libexec/DornDaemon"), "service-bytes");
+    }
 }
 
 } // namespace

@@ -92,3 +92,39 @@ TEST(FileRemoval, WhatCannotBeRemovedIsReportedAndTheRestGoes) {
     EXPECT_FALSE(t.exists("mixed/free.txt"));
     EXPECT_TRUE(t.exists("mixed/locked/held.txt"));
 }
+
+TEST(FileRemoval, AFileInAFolderThatCannotBeSearchedIsNeverReportedGone) {
+    test::TempTree t;
+    std::string file = t.file("closed/held.txt", "y");
+    ::chmod(t.path("closed").c_str(), 0600); // readable, not searchable
+    auto check = [&]() -> int {
+        // 0: told the truth; 1: called it gone while it is there.
+        std::string error;
+        if (fileops::removeItem(file, &error) || !fileops::itemExists(file))
+            return 1;
+        return error.empty() ? 2 : 0;
+    };
+    if (::geteuid() != 0) {
+        EXPECT_EQ(check(), 0);
+    } else {
+        // Root searches any folder: look as an unprivileged user in a child.
+        ::chmod(t.root().c_str(), 0755);
+        pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                ::_exit(3);
+            ::_exit(check());
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0)
+            << "1: reported gone, 2: no reason, 3: could not drop root";
+    }
+    ::chmod(t.path("closed").c_str(), 0755);
+    EXPECT_TRUE(t.exists("closed/held.txt"));
+    // A missing path and a path through a file are gone.
+    EXPECT_FALSE(fileops::itemExists(t.path("never-was")));
+    EXPECT_FALSE(fileops::itemExists(t.path("closed/held.txt/below")));
+}

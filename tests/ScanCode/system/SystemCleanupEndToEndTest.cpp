@@ -292,7 +292,8 @@ TEST(SystemCleanupAsUser, AFileTheUserMayNotDeleteIsCountedOnlyWhenTheHelperRemo
         m.t.sizedFile("root/Library/Caches/free", 500);
         ::chmod(m.t.path("root/Library/Caches/locked").c_str(), 0555);
         std::string socket = m.t.dir("run") + "/DornDamonObject";
-        test::DaemonProcess daemon(socket, {"--allow-uid", std::to_string(::getuid())});
+        test::DaemonProcess daemon(
+            socket, {"--allow-uid", std::to_string(::getuid()), "--allow-root", m.t.root()});
         ASSERT_TRUE(daemon.waitUntilReady()) << daemon.log();
         test::ScopedEnv helperSocket("TESSALY_HELPER_SOCKET", socket);
         UserDefaults::standardUserDefaults().setBool(keys::installDeamon, true);
@@ -326,7 +327,8 @@ TEST(SystemCleanupAsUser, AFileTheUserMayNotDeleteIsCountedOnlyWhenTheHelperRemo
     ASSERT_EQ(::lchown(t.path("root/Library/Caches/locked").c_str(), 0, 0), 0);
     ASSERT_EQ(::lchown(t.path("root/Library/Caches/locked/held.db").c_str(), 0, 0), 0);
     std::string socket = t.path("run/DornDamonObject");
-    test::DaemonProcess daemon(socket, {"--allow-uid", std::to_string(kNobody)});
+    test::DaemonProcess daemon(socket,
+                               {"--allow-uid", std::to_string(kNobody), "--allow-root", t.root()});
     ASSERT_TRUE(daemon.waitUntilReady()) << daemon.log();
 
     pid_t child = ::fork();

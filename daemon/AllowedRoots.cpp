@@ -1,0 +1,204 @@
+#include "daemon/AllowedRoots.h"
+
+#include "daemon/LogText.h"
+#include "daemon/UniqueFd.h"
+
+#include <algorithm>
+#include <fcntl.h>
+#include <pwd.h>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace dorn {
+
+namespace {
+
+constexpr unsigned kAllButLoad = Remove | Overwrite | Thin | Unload | Write | Disable | Read;
+
+// Folders that are never a root of their own, whatever a configuration says.
+const std::set<std::string>& systemTops() {
+    static const std::set<std::string> tops{
+        "/",      "/bin", "/boot", "/dev",    "/etc",     "/home",  "/lib",    "/lib32",
+        "/lib64", "/opt", "/proc", "/root",   "/run",     "/sbin",  "/srv",    "/sys",
+        "/tmp",   "/usr", "/var",  "/System", "/Library", "/Users", "/private"};
+    return tops;
+}
+
+std::string joined(const std::vector<std::string>& parts) {
+    std::string out;
+    for (const auto& p : parts)
+        out += "/" + p;
+    return out.empty() ? "/" : out;
+}
+
+// Whether path lies strictly beneath folder (both in canonical form); the
+// remainder goes to *relative.
+bool beneath(const std::string& path, const std::string& folder, std::string* relative) {
+    if (path.size() <= folder.size() + 1 || path.compare(0, folder.size(), folder) != 0 ||
+        path[folder.size()] != '/')
+        return false;
+    *relative = path.substr(folder.size() + 1);
+    return true;
+}
+
+std::optional<std::string> canonical(const std::string& path) {
+    auto parts = AllowedRoots::components(path);
+    if (!parts)
+        return std::nullopt;
+    return joined(*parts);
+}
+
+// Whether the file behind fd belongs to the service's own user and cannot be
+// changed by anyone else.
+bool ownedAndClosed(int fd) {
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 && st.st_uid == ::geteuid() && (st.st_mode & 022) == 0;
+}
+
+} // namespace
+
+const char* actionName(Action action) {
+    switch (action) {
+    case Remove:
+        return "removal";
+    case Overwrite:
+        return "overwrite";
+    case Thin:
+        return "thinning";
+    case Unload:
+        return "job unload";
+    case Load:
+        return "job load";
+    case Write:
+        return "write";
+    case Disable:
+        return "job rewrite";
+    case Read:
+        return "reading";
+    }
+    return "action";
+}
+
+std::optional<std::vector<std::string>> AllowedRoots::components(const std::string& path) {
+    if (path.empty() || path[0] != '/')
+        return std::nullopt;
+    std::vector<std::string> parts;
+    std::size_t i = 1;
+    while (i <= path.size()) {
+        std::size_t j = path.find('/', i);
+        if (j == std::string::npos)
+            j = path.size();
+        std::string part = path.substr(i, j - i);
+        if (part == "." || part == "..")
+            return std::nullopt;
+        if (!part.empty())
+            parts.push_back(std::move(part));
+        i = j + 1;
+    }
+    return parts;
+}
+
+AllowedRoots::AllowedRoots(const std::vector<std::string>& extraRoots) {
+    for (const char* p : {"/Library/Caches", "/Library/Logs", "/Library/Application Support",
+                          "/Library/Preferences"})
+        fixed_.push_back({p, Remove | Overwrite | Read, std::nullopt});
+    for (const char* p : {"/Applications", "/Developer/Applications"})
+        fixed_.push_back({p, Remove | Overwrite | Thin | Read, std::nullopt});
+    for (const char* p : {"/Library/LaunchAgents", "/Library/LaunchDaemons"})
+        fixed_.push_back({p, Remove | Unload | Load | Disable | Read, std::nullopt});
+    fixed_.push_back({"/Volumes", kAllButLoad, std::nullopt});
+    for (const auto& root : extraRoots) {
+        auto c = canonical(root);
+        if (!c || systemTops().count(*c)) {
+            logLine("ignored the allowed root " + quoted(root) +
+                    ": not an absolute path free of . and .., or a system folder");
+            continue;
+        }
+        fixed_.push_back({*c, kAllButLoad, std::nullopt});
+    }
+}
+
+std::vector<std::string> AllowedRoots::readRootsFile(const std::string& path) {
+    std::vector<std::string> roots;
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd)
+        return roots;
+    std::string folder = path.substr(0, path.find_last_of('/'));
+    UniqueFd dir(::open(folder.empty() ? "/" : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    struct stat st {};
+    if (!dir || !ownedAndClosed(fd.get()) || !ownedAndClosed(dir.get()) ||
+        ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        logLine("ignored the roots file " + quoted(path) +
+                ": it or its folder is not the service user's alone");
+        return roots;
+    }
+    std::string text;
+    char buf[4096];
+    for (ssize_t n; (n = ::read(fd.get(), buf, sizeof buf)) > 0 && text.size() < (1u << 20);)
+        text.append(buf, static_cast<std::size_t>(n));
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        auto first = line.find_first_not_of(" \t\r");
+        if (first == std::string::npos || line[first] == '#')
+            continue;
+        auto last = line.find_last_not_of(" \t\r");
+        roots.push_back(line.substr(first, last - first + 1));
+    }
+    return roots;
+}
+
+std::vector<Place> AllowedRoots::placesFor(const Caller& caller) const {
+    std::vector<Place> places = fixed_;
+    if (caller.uid != 0) {
+        struct passwd pw {};
+        struct passwd* found = nullptr;
+        std::vector<char> buf(16384);
+        if (::getpwuid_r(caller.uid, &pw, buf.data(), buf.size(), &found) == 0 && found) {
+            if (auto home = canonical(pw.pw_dir ? pw.pw_dir : ""); home && *home != "/")
+                places.push_back({*home, kAllButLoad, caller.uid});
+            std::string name = pw.pw_name ? pw.pw_name : "";
+            if (!name.empty() && name.find('/') == std::string::npos && name != "." &&
+                name != "..") {
+                places.push_back({"/media/" + name, kAllButLoad, std::nullopt});
+                places.push_back({"/run/media/" + name, kAllButLoad, std::nullopt});
+            }
+        }
+    }
+    // Most specific first: the deepest place holding a path decides for it.
+    std::stable_sort(places.begin(), places.end(),
+                     [](const Place& a, const Place& b) { return a.path.size() > b.path.size(); });
+    return places;
+}
+
+std::optional<Located> AllowedRoots::locate(const std::string& path, const Caller& caller,
+                                            Action action, std::string* why) const {
+    auto fail = [&](std::string reason) -> std::optional<Located> {
+        if (why)
+            *why = std::move(reason);
+        return std::nullopt;
+    };
+    auto c = canonical(path);
+    if (!c)
+        return fail(path.empty() || path[0] != '/' ? "not an absolute path"
+                                                   : "a path with . or .. components");
+    for (const Place& place : placesFor(caller)) {
+        if (*c == place.path)
+            return fail("an allowed place itself");
+        std::string relative;
+        if (!beneath(*c, place.path, &relative))
+            continue;
+        if (!(place.actions & action))
+            return fail(std::string(actionName(action)) + " is not allowed in " +
+                        quoted(place.path));
+        return Located{place, relative};
+    }
+    return fail("outside the allowed places");
+}
+
+} // namespace dorn

@@ -1,0 +1,84 @@
+#pragma once
+
+// Where the service may act, decided by the service for every command: a path
+// must be absolute, free of "." and ".." components, and lie strictly beneath a
+// place of the table below whose row allows the kind of action asked for.
+//
+//   the caller's own home folder (from the password database, for a caller other
+//     than root, and only while it is a folder that the caller owns)   all but Load
+//   the caller's removable media: /media/NAME, /run/media/NAME          all but Load
+//   /Volumes                                                            all but Load
+//   /Library/Caches, /Library/Logs, /Library/Application Support,
+//   /Library/Preferences                                                Remove, Overwrite
+//   /Applications, /Developer/Applications                      Remove, Overwrite, Thin
+//   /Library/LaunchAgents, /Library/LaunchDaemons        Remove, Unload, Load, Disable
+//   each extra root (--allow-root PATH, the roots file)                 all but Load
+//
+// Every place may be read from (Read: the source of a copy). Nothing is written into the system
+// places on a caller's request, so a job description there that root owns cannot have been planted
+// through the service; Load asks that in addition (see CommandRunner). Everything else (another
+// user's home, /etc, /usr, /boot, /root, ...) is refused with the reason.
+
+#include "daemon/Caller.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace dorn {
+
+enum Action : unsigned {
+    Remove = 1u << 0,
+    Overwrite = 1u << 1,
+    Thin = 1u << 2,
+    Unload = 1u << 3,
+    Load = 1u << 4,
+    Write = 1u << 5,   // create folders, copy, write files
+    Disable = 1u << 6, // rewrite a job description's program path
+    Read = 1u << 7,    // the source of a copy: every place
+};
+
+const char* actionName(Action action);
+
+struct Place {
+    std::string path;           // absolute, without "." or ".." or empty components
+    unsigned actions = 0;       // Action bits
+    std::optional<uid_t> owner; // the folder must belong to this user (a home folder)
+};
+
+struct Located {
+    Place place;
+    std::string relative; // beneath place.path, never empty
+};
+
+class AllowedRoots {
+public:
+    // The table above with the extra roots; a root that is "/" or a top system
+    // folder (/etc, /usr, /var, /home, ...), relative or holding "." or ".." is
+    // left out and logged.
+    explicit AllowedRoots(const std::vector<std::string>& extraRoots = {});
+
+    // Extra roots from a file, one absolute path a line ("#" starts a comment).
+    // The file is used only when it and its folder belong to the service's own
+    // user (root when installed) and neither is writable by group or others;
+    // otherwise none, logged. A missing file gives none, silently.
+    static std::vector<std::string> readRootsFile(const std::string& path);
+
+    // The places of one caller, most specific first.
+    std::vector<Place> placesFor(const Caller& caller) const;
+
+    // Where the path lies for this caller and action; none with the reason.
+    std::optional<Located> locate(const std::string& path, const Caller& caller, Action action,
+                                  std::string* why) const;
+
+    // The path's components when it is absolute and free of "." and "..";
+    // none otherwise (empty components are dropped).
+    static std::optional<std::vector<std::string>> components(const std::string& path);
+
+    const std::vector<Place>& fixedPlaces() const { return fixed_; }
+
+private:
+    std::vector<Place> fixed_;
+};
+
+} // namespace dorn

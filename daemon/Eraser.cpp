@@ -1,0 +1,92 @@
+#include "daemon/Eraser.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace dorn {
+
+namespace {
+
+std::string failed(const char* step) {
+    return std::string(step) + ": " + std::strerror(errno);
+}
+
+} // namespace
+
+Eraser::Eraser(const std::uint8_t* pattern, std::size_t blockSize, const std::atomic<bool>& stop,
+               Sync sync)
+    : pattern_(pattern), blockSize_(blockSize), stop_(stop), sync_(std::move(sync)) {
+    if (!sync_)
+        sync_ = [](int fd) { return ::fdatasync(fd); };
+}
+
+bool Eraser::overwrite(int fd, std::string* why) const {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        *why = failed("cannot read its attributes");
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        *why = "not a regular file";
+        return false;
+    }
+    if (st.st_nlink > 1) {
+        *why = "it has several hard links";
+        return false;
+    }
+    const std::int64_t size = st.st_size;
+    std::int64_t at = 0;
+    while (at < size && !stop_) {
+        // The next extent holding data, [data, hole).
+        off_t data = ::lseek(fd, at, SEEK_DATA);
+        if (data < 0 && errno == ENXIO)
+            break; // only a hole up to the end
+        off_t hole = data < 0 ? size : ::lseek(fd, data, SEEK_HOLE);
+        if (data < 0) {
+            if (errno != EINVAL) {
+                *why = failed("cannot find its data");
+                return false;
+            }
+            data = at; // a file system without extent queries: all of it
+        }
+        if (hole < 0) {
+            *why = failed("cannot find its data");
+            return false;
+        }
+        std::int64_t end = std::min<std::int64_t>(hole, size);
+        if (!writeRange(fd, data, end, why))
+            return false;
+        at = end;
+    }
+    if (sync_(fd) != 0) {
+        *why = failed("cannot sync it to the disk");
+        return false;
+    }
+    return true;
+}
+
+bool Eraser::writeRange(int fd, std::int64_t from, std::int64_t to, std::string* why) const {
+    const auto block = static_cast<std::int64_t>(blockSize_);
+    for (std::int64_t at = from; at < to;) {
+        if (stop_)
+            return true;
+        auto chunk = static_cast<std::size_t>(std::min(block, to - at));
+        for (std::size_t done = 0; done < chunk;) {
+            ssize_t w = ::pwrite(fd, pattern_ + done, chunk - done, at + static_cast<off_t>(done));
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w <= 0) {
+                *why = failed("cannot write");
+                return false;
+            }
+            done += static_cast<std::size_t>(w);
+        }
+        at += static_cast<std::int64_t>(chunk);
+    }
+    return true;
+}
+
+} // namespace dorn

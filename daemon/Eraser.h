@@ -1,0 +1,42 @@
+#pragma once
+
+// Overwriting one opened file in place with a fixed pattern, block by block:
+// only the extents that hold data (a sparse file's holes stay holes), with the
+// stop flag read before every block, and the result synced to the disk before
+// it counts as done.
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace dorn {
+
+class Eraser {
+public:
+    // Forces a file's data to the disk (fdatasync); 0 on success.
+    using Sync = std::function<int(int fd)>;
+
+    // pattern: blockSize bytes, kept by the caller; stop ends the overwrite
+    // before the next block.
+    Eraser(const std::uint8_t* pattern, std::size_t blockSize, const std::atomic<bool>& stop,
+           Sync sync = {});
+
+    // Overwrites the regular file open for writing as fd. False, with the
+    // reason in *why, when its attributes cannot be read, it is not a regular
+    // file, it has several hard links (its other names would change as well),
+    // or a write or the sync fails. A stop ends it early with true (what was
+    // written is synced).
+    bool overwrite(int fd, std::string* why) const;
+
+private:
+    bool writeRange(int fd, std::int64_t from, std::int64_t to, std::string* why) const;
+
+    const std::uint8_t* pattern_;
+    std::size_t blockSize_;
+    const std::atomic<bool>& stop_;
+    Sync sync_;
+};
+
+} // namespace dorn

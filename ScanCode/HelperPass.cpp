@@ -6,8 +6,6 @@
 
 #include <atomic>
 #include <cctype>
-#include <cerrno>
-#include <sys/stat.h>
 
 namespace tessaly {
 
@@ -40,11 +38,6 @@ PrivilegedRemoval systemPrivilegedRemoval() {
     };
 }
 
-bool definitelyGone(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR);
-}
-
 std::string removalReason(const std::string& error) {
     std::size_t colon = error.rfind(": ");
     std::string reason = colon == std::string::npos ? error : error.substr(colon + 2);
@@ -70,7 +63,7 @@ HelperPass::HelperPass(PrivilegedRemoval helper, std::function<void()> stopHelpe
 bool HelperPass::remove(const std::string& path, std::stop_token stop) {
     std::string error;
     bool removed = fileops::removeItem(path, &error, [&stop] { return stop.stop_requested(); });
-    if (removed || definitelyGone(path))
+    if (removed || !fileops::itemExists(path))
         return true;
     std::lock_guard<std::mutex> guard(mutex_);
     stayed_[path] =
@@ -109,7 +102,7 @@ bool HelperPass::handOver(std::stop_token stop) {
     std::lock_guard<std::mutex> guard(mutex_);
     for (auto it = stayed_.begin(); it != stayed_.end();) {
         // The disk decides, whatever the helper answered.
-        if (definitelyGone(it->first)) {
+        if (!fileops::itemExists(it->first)) {
             it = stayed_.erase(it);
             continue;
         }
@@ -125,7 +118,7 @@ std::optional<std::string> HelperPass::leftReason(const std::string& path) const
         return it->second;
     if (auto it = stayed_.find(path); it != stayed_.end())
         return it->second;
-    if (!definitelyGone(path))
+    if (fileops::itemExists(path))
         return std::string("it is still there");
     return std::nullopt;
 }

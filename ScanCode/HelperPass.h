@@ -65,10 +65,6 @@ private:
     std::map<std::string, std::string> kept_;   // never to be handed over
 };
 
-// True only when looking the path up answers that nothing is there (a path that
-// cannot be looked at may still exist).
-bool definitelyGone(const std::string& path);
-
 // The plain reason of a removal error ("cannot remove x: Permission denied" gives
 // "permission denied").
 std::string removalReason(const std::string& error);

@@ -55,11 +55,6 @@ bool withInstallation(Operation op, const Attempt& attempt) {
     }
 }
 
-// True when nothing is at the path; a path we cannot look at counts as present.
-bool definitelyGone(const std::string& path) {
-    return !fileops::itemExists(path);
-}
-
 // Removes each path with the synchronous "removeSystemFile:", so that the
 // reply tells for each path whether it is gone.
 std::optional<bool> removeEach(bool gated, const std::vector<std::string>& paths,
@@ -72,7 +67,7 @@ std::optional<bool> removeEach(bool gated, const std::vector<std::string>& paths
     for (const auto& path : paths) {
         bool removed =
             !removalStopped && c.call("removeSystemFile:", {PlistValue(path)}).toBool(false);
-        if (!removed && !definitelyGone(path))
+        if (!removed && fileops::itemExists(path))
             left->push_back(path);
     }
     return true;
@@ -89,7 +84,7 @@ bool removeThroughHelper(Operation op, bool gated, const std::vector<std::string
         // Not reached, or the connection broke part-way: whatever is still there.
         left.clear();
         for (const auto& path : paths)
-            if (!definitelyGone(path))
+            if (fileops::itemExists(path))
                 left.push_back(path);
     }
     if (notRemoved)

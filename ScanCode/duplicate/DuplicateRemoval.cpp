@@ -4,6 +4,7 @@
 #include "model/CommonFunction.h"
 #include "model/FolderWalk.h"
 #include "platform/FileAttributes.h"
+#include "platform/FileRemoval.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Paths.h"
 
@@ -234,7 +235,7 @@ void DuplicateFile::reomoveSystemObject(DupCleanResult& result,
                                         const std::vector<std::string>& notRemoved) {
     const std::set<std::string> left(notRemoved.begin(), notRemoved.end());
     LeftLookup lookup = [&left](const std::string& path) -> std::optional<std::string> {
-        if (left.count(path) || !definitelyGone(path))
+        if (left.count(path) || fileops::itemExists(path))
             return std::string("the helper did not remove it");
         return std::nullopt;
     };

@@ -5,6 +5,7 @@
 #include "ScanCode/system/SystemModules.h"
 #include "platform/Dispatch.h"
 #include "platform/FileAttributes.h"
+#include "platform/FileRemoval.h"
 #include "platform/NotificationCenter.h"
 
 #include <algorithm>
@@ -74,7 +75,7 @@ void runStep(StepRun& s, const ScaneOuputObject& item, HelperPass& pass,
     std::optional<std::string> failure;
     switch (p.action) {
     case PlanAction::Remove:
-        if (definitelyGone(p.path)) {
+        if (!fileops::itemExists(p.path)) {
             s.state = StepState::Vanished;
             return;
         }
@@ -248,7 +249,7 @@ CleanOutcome bookAfterHelper(const Plan& plan, const std::map<int, ScanItemListR
             r.attempted = true;
     std::set<std::string> left(notRemoved.begin(), notRemoved.end());
     return bookRuns(runs, store, [&left](const std::string& path) -> std::optional<std::string> {
-        if (left.count(path) || !definitelyGone(path))
+        if (left.count(path) || fileops::itemExists(path))
             return std::string("the helper did not remove it");
         return std::nullopt;
     });

@@ -1,5 +1,6 @@
 #include "ScanCode/HelperPass.h"
 
+#include "helper/DeamonInstaller.h"
 #include "helper/FileManagerAddation.h"
 #include "platform/Dispatch.h"
 #include "platform/FileRemoval.h"
@@ -99,6 +100,10 @@ bool HelperPass::handOver(std::stop_token stop) {
     }
     std::vector<std::string> notRemoved;
     bool reached = helper_(paths, &notRemoved);
+    // Why the helper could not be reached, when its installation said so.
+    const std::string installer = DeamonInstaller::shareInstaller().lastError();
+    const std::string unreached =
+        installer.empty() ? kNotInstalled : "the helper could not be installed: " + installer;
     std::lock_guard<std::mutex> guard(mutex_);
     for (auto it = stayed_.begin(); it != stayed_.end();) {
         // The disk decides, whatever the helper answered.
@@ -106,7 +111,7 @@ bool HelperPass::handOver(std::stop_token stop) {
             it = stayed_.erase(it);
             continue;
         }
-        it->second = joined(it->second, reached ? kHelperDidNotRemove : kNotInstalled);
+        it->second = joined(it->second, reached ? kHelperDidNotRemove : unreached.c_str());
         ++it;
     }
     return true;

@@ -57,6 +57,18 @@ std::string systemdQuoted(const std::string& path) {
 
 } // namespace
 
+std::string installerFailure(const std::string& said, int status) {
+    if (said.find("Error getting authority") != std::string::npos)
+        return "administrator rights cannot be asked for: the system's authorization service "
+               "(polkit) is not running";
+    if (said.find("No authentication agent") != std::string::npos)
+        return "administrator rights cannot be asked for: no authentication agent runs in this "
+               "session";
+    if (said.find("Not authorized") != std::string::npos)
+        return "administrator rights were not granted";
+    return "the helper's installation failed (exit status " + std::to_string(status) + ")";
+}
+
 DeamonInstaller& DeamonInstaller::shareInstaller() {
     if (DeamonInstaller* s = standIn.load())
         return *s;
@@ -123,7 +135,10 @@ bool DeamonInstaller::installDeamon() {
     command.insert(command.end(), {script, std::to_string(::getuid())});
     std::string program = command.front();
     command.erase(command.begin());
-    int status = runProcess(program, command);
+    std::string said;
+    int status = runProcessCapturing(program, command, &said);
+    if (!said.empty())
+        log::line(program + ": " + said); // their own words go to the log only
 
     if (status == 0)
         return true;
@@ -132,8 +147,7 @@ bool DeamonInstaller::installDeamon() {
     else if (status < 0)
         setLastError("cannot start " + program);
     else
-        setLastError("the helper's installation failed (exit status " + std::to_string(status) +
-                     ")");
+        setLastError(installerFailure(said, status));
     log::line(lastError());
     return false;
 }

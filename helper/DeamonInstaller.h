@@ -59,4 +59,8 @@ private:
     std::string lastError_;
 };
 
+// One clear line of our own for a failed installation, from what the programs it
+// ran said and their exit status (pkexec's "Error getting authority..." and the like).
+std::string installerFailure(const std::string& said, int status);
+
 } // namespace tessaly

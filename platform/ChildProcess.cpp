@@ -1,5 +1,6 @@
 #include "platform/ChildProcess.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -86,6 +87,58 @@ int runProcess(const std::string& executable, const std::vector<std::string>& ar
     if (!p.launch(executable, arguments, output))
         return -1;
     return p.waitUntilExit();
+}
+
+int runProcessCapturing(const std::string& executable, const std::vector<std::string>& arguments,
+                        std::string* output) {
+    constexpr std::size_t kMaxOutput = 64 * 1024;
+    output->clear();
+    if (::access(executable.c_str(), X_OK) != 0)
+        return -1;
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
+        return -1;
+    std::vector<std::string> args{executable};
+    args.insert(args.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
+    pid_t pid = -1;
+    int rc = ::posix_spawn(&pid, executable.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pipeFds[1]);
+    if (rc != 0) {
+        ::close(pipeFds[0]);
+        return -1;
+    }
+    char buffer[4096];
+    for (;;) {
+        ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        std::size_t room = kMaxOutput - std::min(kMaxOutput, output->size());
+        output->append(buffer, std::min(room, static_cast<std::size_t>(n)));
+    }
+    ::close(pipeFds[0]);
+    int status = 0;
+    pid_t reaped;
+    do {
+        reaped = ::waitpid(pid, &status, 0);
+    } while (reaped < 0 && errno == EINTR);
+    if (reaped < 0)
+        return -1;
+    if (WIFEXITED(status))
+        return WEXITSTATUS(status);
+    if (WIFSIGNALED(status))
+        return 128 + WTERMSIG(status);
+    return -1;
 }
 
 } // namespace tessaly

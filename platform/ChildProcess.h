@@ -40,4 +40,9 @@ private:
 int runProcess(const std::string& executable, const std::vector<std::string>& arguments,
                ChildOutput output = ChildOutput::Inherit);
 
+// The same, with what the program writes (standard output and error together, at
+// most 64 KiB) kept in *output instead of reaching ours.
+int runProcessCapturing(const std::string& executable, const std::vector<std::string>& arguments,
+                        std::string* output);
+
 } // namespace tessaly

@@ -80,8 +80,16 @@ TEST_F(Installer, ADismissedPromptIsUserCanceledAndOtherFailuresAreFailures) {
     };
     std::string dismiss = executable(tree_, "bin/dismiss", "exit 126\n");
     std::string consent = executable(tree_, "bin/consent", "exec \"$@\"\n");
+    // pkexec without a running polkit: its own words never reach the user.
+    std::string noAuthority = executable(
+        tree_, "bin/no-authority",
+        "echo 'Error getting authority: Error initializing authority: Could not connect' >&2\n"
+        "exit 127\n");
     const Case cases[] = {
         {"dismissed", dismiss, "0", "User canceled."},
+        {"no polkit", noAuthority, "0",
+         "administrator rights cannot be asked for: the system's authorization service (polkit) "
+         "is not running"},
         {"script failed", consent, "1", "the helper's installation failed (exit status 1)"},
         {"failed as root", "", "3", "the helper's installation failed (exit status 3)"},
         {"consented", consent, "0", ""},

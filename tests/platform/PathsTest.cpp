@@ -23,3 +23,21 @@ TEST(Paths, HomeAndRootFollowTheFixtureVariables) {
     EXPECT_EQ(paths::systemPath("/Library/Logs"), "/tmp/fixture-root/Library/Logs");
     EXPECT_EQ(paths::configDir(), "/tmp/fixture-home/.config/Tessaly");
 }
+
+// The test clean-up removes nothing outside a sandbox, whatever the home lookup says.
+TEST(TestSandbox, RemovalIsRefusedOutsideIt) {
+    struct Case {
+        const char* path;
+        bool inside;
+    } cases[] = {
+        {"/tmp/tessaly-test-Ab12Cd/home", true},
+        {"/tmp/tessaly-test-Ab12Cd", true},
+        {"/home/someone", false},
+        {"/", false},
+        {"/tmp/tessaly-test-Ab12Cd/../../home/someone", false},
+        {"/tmp/tessaly-test-Ab12Cd/..", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(tessaly::test::insideTestSandbox(c.path), c.inside) << c.path;
+    EXPECT_THROW(tessaly::test::removeTree("/home/someone"), std::logic_error);
+}

@@ -99,9 +99,18 @@ std::string readText(const std::string& path) {
     return s.str();
 }
 
+bool insideTestSandbox(const std::string& path) {
+    // Every sandbox is a folder named "tessaly-test-XXXXXX" made by TempTree; the
+    // path must lie in one (or be one), without ".." to climb out of it.
+    if (path.find("/../") != std::string::npos || path.size() < 3 ||
+        path.compare(path.size() - 3, 3, "/..") == 0)
+        return false;
+    return path.find("/tessaly-test-") != std::string::npos;
+}
+
 void removeTree(const std::string& path) {
-    if (path.size() < 6)
-        return;
+    if (!insideTestSandbox(path))
+        throw std::logic_error("refusing to remove " + path + ": it is outside the test sandbox");
     ::nftw(
         path.c_str(),
         [](const char* p, const struct stat*, int, struct FTW*) { return ::remove(p), 0; }, 32,

@@ -39,8 +39,11 @@ private:
 // Reads a whole file as text ("" when missing).
 std::string readText(const std::string& path);
 
-// Removes a tree without following links (test clean-up only).
+// Removes a tree without following links (test clean-up only). Throws, removing
+// nothing, for a path that does not lie inside a TempTree sandbox, so that a fault
+// in the home lookup can never make a test remove a real home folder.
 void removeTree(const std::string& path);
+bool insideTestSandbox(const std::string& path);
 
 } // namespace tessaly::test
 

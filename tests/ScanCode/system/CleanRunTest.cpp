@@ -273,6 +273,10 @@ TEST(CleanRun, AStopLeavesTheRestAndDoesNotStopTheNextRun) {
     EXPECT_EQ(static_cast<std::int64_t>(left->size()), 200 - report.removeCount);
     for (const auto& i : *left)
         EXPECT_EQ(::access(i->path.c_str(), F_OK), 0) << i->path;
+    int onDisk = 0; // every item counted is gone from the disk
+    for (int i = 0; i < 200; ++i)
+        onDisk += m.t.exists("home/.Trash/f" + std::to_string(i));
+    EXPECT_EQ(onDisk, 200 - report.removeCount);
     EXPECT_TRUE(m.handedToHelper.empty());
 
     CleanReport next = manager->clearDiskFile();

@@ -23,18 +23,38 @@ bool ChildProcess::launch(const std::string& executable, const std::vector<std::
     for (auto& a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
+    int pipeFds[2] = {-1, -1};
+    if (output == ChildOutput::Capture && ::pipe2(pipeFds, O_CLOEXEC) != 0)
+        return false;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (output == ChildOutput::Discard)
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    if (output == ChildOutput::Capture) {
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
+    }
     pid_t pid = -1;
     int rc = ::posix_spawn(&pid, executable.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0)
+    if (pipeFds[1] >= 0)
+        ::close(pipeFds[1]);
+    if (rc != 0) {
+        if (pipeFds[0] >= 0)
+            ::close(pipeFds[0]);
         return false;
+    }
     std::lock_guard<std::mutex> guard(mutex_);
     pid_ = pid;
+    outputFd_ = pipeFds[0];
     return true;
+}
+
+int ChildProcess::takeOutputFd() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    int fd = outputFd_;
+    outputFd_ = -1;
+    return fd;
 }
 
 int ChildProcess::waitUntilExit() {
@@ -93,32 +113,13 @@ int runProcessCapturing(const std::string& executable, const std::vector<std::st
                         std::string* output) {
     constexpr std::size_t kMaxOutput = 64 * 1024;
     output->clear();
-    if (::access(executable.c_str(), X_OK) != 0)
+    ChildProcess p;
+    if (!p.launch(executable, arguments, ChildOutput::Capture))
         return -1;
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
-        return -1;
-    std::vector<std::string> args{executable};
-    args.insert(args.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
-    pid_t pid = -1;
-    int rc = ::posix_spawn(&pid, executable.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(pipeFds[1]);
-    if (rc != 0) {
-        ::close(pipeFds[0]);
-        return -1;
-    }
+    int fd = p.takeOutputFd();
     char buffer[4096];
     for (;;) {
-        ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -126,19 +127,8 @@ int runProcessCapturing(const std::string& executable, const std::vector<std::st
         std::size_t room = kMaxOutput - std::min(kMaxOutput, output->size());
         output->append(buffer, std::min(room, static_cast<std::size_t>(n)));
     }
-    ::close(pipeFds[0]);
-    int status = 0;
-    pid_t reaped;
-    do {
-        reaped = ::waitpid(pid, &status, 0);
-    } while (reaped < 0 && errno == EINTR);
-    if (reaped < 0)
-        return -1;
-    if (WIFEXITED(status))
-        return WEXITSTATUS(status);
-    if (WIFSIGNALED(status))
-        return 128 + WTERMSIG(status);
-    return -1;
+    ::close(fd);
+    return p.waitUntilExit();
 }
 
 } // namespace tessaly

@@ -11,6 +11,7 @@ namespace tessaly {
 enum class ChildOutput {
     Inherit, // shares ours
     Discard, // goes to /dev/null
+    Capture, // standard output and error go to a pipe read through takeOutputFd()
 };
 
 // A child process started from an executable path with arguments (no shell), so
@@ -31,9 +32,14 @@ public:
     bool isRunning() const;
     pid_t pid() const;
 
+    // With ChildOutput::Capture: the pipe's reading end, which the caller reads
+    // to its end and closes; -1 otherwise (or once taken).
+    int takeOutputFd();
+
 private:
     mutable std::mutex mutex_;
     pid_t pid_ = -1;
+    int outputFd_ = -1;
 };
 
 // Runs a program to its end and returns its exit status, or -1 when it cannot start.

@@ -4,6 +4,7 @@
 #include "app/common/FolderListPicker.h"
 #include "app/common/ItemIcon.h"
 #include "app/common/ItemInfoDialog.h"
+#include "app/common/ProblemsNote.h"
 #include "app/common/ProgressList.h"
 #include "app/common/ReportPanel.h"
 #include "app/common/ShareChart.h"
@@ -360,6 +361,19 @@ TEST_F(GuiTest, ReportPanelRowsAndCompletionVariant) {
     EXPECT_TRUE(report.showsMessage());
     EXPECT_EQ(report.message(), "No selected file can be remove");
     EXPECT_TRUE(report.chart()->lines().empty());
+
+    // What a scan could not read is said under the report, with every path and reason.
+    ProblemsNote* note = report.problemsNote();
+    EXPECT_TRUE(note->isHidden());
+    ProblemList problems{{"/home/me/Library/Caches/x", "could not be read: permission denied"},
+                         {"Language", "the scan of this module failed: damaged"}};
+    note->setProblems(scanProblemsSummary(problems), problems);
+    EXPECT_FALSE(note->isHidden());
+    EXPECT_EQ(note->summary(), "2 places could not be read completely.");
+    EXPECT_EQ(note->listText(), "/home/me/Library/Caches/x: could not be read: permission denied\n"
+                                "Language: the scan of this module failed: damaged");
+    note->clear();
+    EXPECT_TRUE(note->isHidden());
 }
 
 TEST_F(GuiTest, StagePanelTextsAndAccessory) {

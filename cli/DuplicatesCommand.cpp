@@ -2,14 +2,12 @@
 
 #include "ScanCode/duplicate/DuplicateFile.h"
 #include "ScanCode/duplicate/DuplicateKinds.h"
-#include "ScanCode/duplicate/FolderList.h"
 #include "cli/Destructive.h"
 #include "cli/ExitCodes.h"
 #include "cli/Output.h"
 #include "cli/ToolDriver.h"
 #include "model/CommonFunction.h"
 
-#include <filesystem>
 #include <iostream>
 #include <memory>
 
@@ -23,24 +21,8 @@ struct DuplicatesOptions {
     bool yes = false;
 };
 
-// The folders as real paths (a folder given through a link is walked as the
-// folder itself), each once and none inside another.
-std::vector<std::string> checkedFolders(const std::vector<std::string>& given) {
-    std::vector<std::string> absolute;
-    for (const auto& f : given) {
-        std::error_code ec;
-        auto status = std::filesystem::status(f, ec);
-        if (!std::filesystem::exists(status))
-            throw CommandExit(exitcode::Usage, "no such folder: " + shown(f));
-        if (!std::filesystem::is_directory(status))
-            throw CommandExit(exitcode::Usage, "not a folder: " + shown(f));
-        absolute.push_back(std::filesystem::canonical(f, ec).string());
-    }
-    return cleanFolderList(absolute);
-}
-
 ProblemList scan(DuplicateFile& engine, const DuplicatesOptions& options) {
-    engine.setScanFolders(checkedFolders(options.folders));
+    engine.setScanFolders(folderArguments(options.folders));
     return scanTool(engine).problems;
 }
 

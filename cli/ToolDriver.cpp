@@ -1,5 +1,6 @@
 #include "cli/ToolDriver.h"
 
+#include "ScanCode/duplicate/FolderList.h"
 #include "cli/ExitCodes.h"
 #include "cli/Output.h"
 #include "cli/Progress.h"
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <atomic>
 #include <csignal>
+#include <filesystem>
 #include <iostream>
 #include <mutex>
 #include <thread>
@@ -158,6 +160,20 @@ void requireHomeFolder() {
         throw CommandExit(exitcode::Failure, "the home folder " + shown(home) + " does not exist");
     if (!info.isDirectory)
         throw CommandExit(exitcode::Failure, "the home folder " + shown(home) + " is not a folder");
+}
+
+std::vector<std::string> folderArguments(const std::vector<std::string>& given) {
+    std::vector<std::string> absolute;
+    for (const auto& f : given) {
+        std::error_code ec;
+        auto status = std::filesystem::status(f, ec);
+        if (!std::filesystem::exists(status))
+            throw CommandExit(exitcode::Usage, "no such folder: " + shown(f));
+        if (!std::filesystem::is_directory(status))
+            throw CommandExit(exitcode::Usage, "not a folder: " + shown(f));
+        absolute.push_back(std::filesystem::canonical(f, ec).string());
+    }
+    return cleanFolderList(absolute);
 }
 
 ScanSummary scanTool(ToolEngine& engine) {

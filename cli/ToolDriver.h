@@ -7,6 +7,7 @@
 #include <ostream>
 #include <stop_token>
 #include <string>
+#include <vector>
 
 namespace tessaly::cli {
 
@@ -23,6 +24,11 @@ void runWithProgress(const std::string& first,
 // Ends the command with an error when the home folder does not exist, so that a
 // mistyped TESSALY_HOME never passes for a clean home.
 void requireHomeFolder();
+
+// The folders a command was given, as real paths (a folder named through a link
+// is walked as the folder itself), each once and none inside another; "no such
+// folder" and "not a folder" end the command with a usage error.
+std::vector<std::string> folderArguments(const std::vector<std::string>& given);
 
 // Scans with progress; a scan stopped by an interrupt ends the command (exit 1).
 ScanSummary scanTool(ToolEngine& engine);

@@ -3,6 +3,7 @@
 #include "cli/AppsCommand.h"
 #include "cli/DuplicatesCommand.h"
 #include "cli/ExitCodes.h"
+#include "cli/OldCommand.h"
 #include "cli/StatusCommand.h"
 #include "cli/SystemCommand.h"
 #include "model/SettingModel.h"
@@ -71,6 +72,7 @@ int main(int argc, char** argv) {
     addAppsCommand(app);
     addSystemCommand(app);
     addDuplicatesCommand(app);
+    addOldCommand(app);
 
     try {
         checkCommandNames(app, argc, argv);

@@ -3,6 +3,7 @@
 #include "model/Comparison.h"
 #include "model/DataSource.h"
 #include "platform/Date.h"
+#include "platform/FileAttributes.h"
 
 #include <cstdint>
 #include <string>
@@ -17,6 +18,8 @@ struct CustomFileInfo {
     bool isPackage = false; // a bundle shown as one file
     Date lastDate{};        // date of last use
     bool cannotRemoved = false;
+    fileattr::FileStamp stamp;    // what the scan saw, so a removal can tell it is the same file
+    std::string notRemovedReason; // why a removal left it (empty when it did not)
 
     // Larger size first.
     ComparisonResult sortBySize(const CustomFileInfo& other) const;

@@ -1,5 +1,6 @@
 #include "ScanCode/duplicate/DuplicateFile.h"
 
+#include "ScanCode/PathPoster.h"
 #include "ScanCode/duplicate/ContentCompare.h"
 #include "ScanCode/duplicate/DuplicateKinds.h"
 #include "ScanCode/duplicate/FileDigest.h"
@@ -23,43 +24,6 @@ namespace {
 
 using Ref = std::shared_ptr<DupFileInfo>;
 
-// Hands the path being examined to the main queue: the newest path, at most
-// every 40 ms and never while an earlier one still waits there, so that a walk
-// of many small entries does not spend its time waking the main thread.
-class PathPoster : public std::enable_shared_from_this<PathPoster> {
-public:
-    explicit PathPoster(ProgressSink progress) : progress_(std::move(progress)) {}
-
-    void post(const std::string& path) {
-        const auto now = std::chrono::steady_clock::now();
-        if (now - last_ < std::chrono::milliseconds(40) || pending_.load())
-            return;
-        last_ = now;
-        report(progress_, {"Scanning folders", path, -1});
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            latest_ = path;
-        }
-        pending_ = true;
-        MainQueue::async([self = shared_from_this()] {
-            std::string p;
-            {
-                std::lock_guard<std::mutex> lock(self->mutex_);
-                p = self->latest_;
-            }
-            self->pending_ = false;
-            NotificationCenter::defaultCenter().post(duplicatePathScanModuleFinsh, p);
-        });
-    }
-
-private:
-    ProgressSink progress_;
-    std::chrono::steady_clock::time_point last_{}; // walking thread only
-    std::mutex mutex_;
-    std::string latest_;
-    std::atomic<bool> pending_{false};
-};
-
 void postScanFinished() {
     PlistValue::Dict done;
     for (int k = 0; k < dupkind::kCount; ++k)
@@ -73,7 +37,8 @@ void postScanFinished() {
 class DuplicateFile::Scan {
 public:
     Scan(DuplicateFile& owner, const ProgressSink& progress)
-        : owner_(owner), poster_(std::make_shared<PathPoster>(progress)) {}
+        : owner_(owner),
+          poster_(PathPoster::make(duplicatePathScanModuleFinsh, "Scanning folders", progress)) {}
 
     void walk(const std::string& folder) {
         walkFolder(

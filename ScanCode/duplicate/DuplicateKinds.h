@@ -14,12 +14,9 @@ std::string moduleStr(std::int64_t kind);
 std::string imageWithModule(std::int64_t kind);
 std::string image140WithModule(std::int64_t kind);
 
-// The type identifier of a file, from its name's extension: "public.jpeg",
-// "public.mp3", "com.adobe.pdf", ... and "public.data" for anything unknown.
+// The type identifier of a file and type conformance, from the shared type table
+// (model/FileTypes.h).
 std::string fileUTI(const std::string& path);
-
-// Whether the type identifier is, or descends from, the given one in the type
-// table ("public.jpeg" conforms to "public.image" and to "public.content").
 bool conformsTo(const std::string& type, const std::string& parent);
 
 // The category of a type identifier: image 1, audiovisual content 0, other

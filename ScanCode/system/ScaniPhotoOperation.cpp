@@ -1,8 +1,8 @@
 #include "ScanCode/system/ScaniPhotoOperation.h"
 
-#include "ScanCode/duplicate/DuplicateKinds.h"
 #include "ScanCode/system/ScanFileOperation.h"
 #include "ScanCode/system/SystemModules.h"
+#include "model/FileTypes.h"
 #include "model/FolderWalk.h"
 #include "model/ThumbnailReference.h"
 #include "platform/FileAttributes.h"
@@ -35,8 +35,8 @@ ScaniPhotoOperation::ScaniPhotoOperation(std::optional<std::string> library, Sca
 bool ScaniPhotoOperation::isImageFile(const std::string& path) {
     if (imagekind::fileTypeBySignature(path))
         return true;
-    const std::string type = dupkind::fileUTI(path);
-    return dupkind::conformsTo(type, "public.image") && !imagekind::hasKnownSignature(type);
+    const std::string type = filetype::typeOf(path);
+    return filetype::conformsTo(type, "public.image") && !imagekind::hasKnownSignature(type);
 }
 
 void ScaniPhotoOperation::main() {

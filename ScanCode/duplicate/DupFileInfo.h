@@ -3,6 +3,7 @@
 #include "model/Comparison.h"
 #include "model/DataSource.h"
 #include "platform/Date.h"
+#include "platform/FileAttributes.h"
 
 #include <cstdint>
 #include <optional>
@@ -29,6 +30,7 @@ struct DupFileInfo {
     Date modified{};
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
+    fileattr::FileStamp stamp; // the identity the removal checks (contents: size and time)
     // Why the copy was left in place by a removal (empty when it was not).
     std::string notRemovedReason;
     // Other names (hard links) of the same file met in the scanned folders, and

@@ -129,6 +129,7 @@ private:
         f->device = info.device;
         f->inode = info.inode;
         f->linkCount = info.linkCount;
+        f->stamp = fileattr::stampOf(info, !package);
         f->accessDate = fileattr::lastUsedDate(info); // the last-opened date
         return f;
     }

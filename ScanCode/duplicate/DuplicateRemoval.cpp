@@ -1,4 +1,5 @@
 // The Duplicates Finder's plan and removal.
+#include "ScanCode/RecordRemoval.h"
 #include "ScanCode/duplicate/DuplicateFile.h"
 #include "ScanCode/duplicate/DuplicateKinds.h"
 #include "model/CommonFunction.h"
@@ -20,9 +21,7 @@ using Ref = std::shared_ptr<DupFileInfo>;
 using LeftLookup = std::function<std::optional<std::string>(const std::string&)>;
 
 constexpr const char* kKeptAnyway = "the last copy of a group is always kept";
-constexpr const char* kChanged = "changed since the scan";
 constexpr const char* kKeptCopyGone = "the copy that was to be kept is gone or changed";
-constexpr const char* kStopped = "the clean was stopped before it was handled";
 
 // Whether the copy on disk is still the one the scan compared.
 bool unchanged(const DupFileInfo& f) {
@@ -179,46 +178,50 @@ CleanOutcome DuplicateFile::runClean(const Plan& plan, std::stop_token stop,
         }
     }
 
+    std::vector<RemovalTarget> targets;
+    for (const Ref& m : copies)
+        targets.push_back({namesOf(*m), m->stamp});
+    RemovalHooks hooks;
+    hooks.before = [&](std::size_t i) {
+        report(progress, {"Removing", copies[i]->path,
+                          static_cast<double>(i) / static_cast<double>(copies.size())});
+    };
+    hooks.refuse = [&](std::size_t i) -> std::string {
+        const DupFileInfo& m = *copies[i];
+        if (!unchanged(m))
+            return kChangedSinceScan;
+        const DupGroup& g = *groups[&m];
+        if (std::none_of(g.array.begin(), g.array.end(),
+                         [](const Ref& o) { return !o->isCheck && unchanged(*o); }))
+            return kKeptCopyGone;
+        return {};
+    };
     HelperPass pass(privileged_, stopPrivileged_, token);
-    std::vector<std::string> why(copies.size());
-    std::size_t handled = 0;
-    for (; handled < copies.size(); ++handled) {
-        if (token.stop_requested())
-            break;
-        const Ref& m = copies[handled];
-        report(progress, {"Removing", m->path,
-                          static_cast<double>(handled) / static_cast<double>(copies.size())});
-        const DupGroup& g = *groups[m.get()];
-        if (!unchanged(*m))
-            why[handled] = kChanged;
-        else if (std::none_of(g.array.begin(), g.array.end(),
-                              [](const Ref& o) { return !o->isCheck && unchanged(*o); }))
-            why[handled] = kKeptCopyGone;
-        if (!why[handled].empty())
-            continue;
-        for (const std::string& name : namesOf(*m))
-            pass.remove(name, token);
-    }
-    pass.handOver(token);
+    auto results = removeTargets(targets, pass, token, hooks, true);
 
     std::set<const DupFileInfo*> gone;
     for (std::size_t i = 0; i < copies.size(); ++i) {
-        const Ref& m = copies[i];
-        if (i >= handled) {
-            outcome.left.push_back({m->path, kStopped});
-            continue;
+        DupFileInfo& m = *copies[i];
+        const RemovalResult& r = results[i];
+        outcome.left.insert(outcome.left.end(), r.left.begin(), r.left.end());
+        switch (r.state) {
+        case RemovalState::Removed:
+            outcome.removed += 1;
+            // The bytes are free only once the file's last name is gone.
+            outcome.bytes += m.freesSpace() ? m.fileSize : 0;
+            [[fallthrough]];
+        case RemovalState::Vanished:
+            m.cannotRemoved = false;
+            m.notRemovedReason.clear();
+            gone.insert(&m);
+            break;
+        case RemovalState::Left:
+            leave(m, r.left.front().reason, r.refused);
+            noteLeft(copies[i]);
+            break;
+        case RemovalState::NotHandled:
+            break;
         }
-        if (!why[i].empty()) {
-            leave(*m, why[i], true);
-            outcome.left.push_back({m->path, why[i]});
-            noteLeft(m);
-            continue;
-        }
-        if (bookCopy(
-                *m, [&pass](const std::string& p) { return pass.leftReason(p); }, outcome))
-            gone.insert(m.get());
-        else
-            noteLeft(m);
     }
     dropGone(data, gone);
     for (const auto& info : data)

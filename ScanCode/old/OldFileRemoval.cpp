@@ -1,8 +1,7 @@
 // The Old Files Finder's plan and removal.
 #include "ScanCode/HelperPass.h"
+#include "ScanCode/RecordRemoval.h"
 #include "ScanCode/old/OldFileScan.h"
-#include "platform/FileAttributes.h"
-#include "platform/FileRemoval.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Paths.h"
 
@@ -10,13 +9,6 @@
 #include <set>
 
 namespace tessaly {
-
-namespace {
-
-constexpr const char* kChanged = "changed since the scan";
-constexpr const char* kStopped = "the clean was stopped before it was handled";
-
-} // namespace
 
 Plan OldFileScan::plan() const {
     Plan plan;
@@ -54,52 +46,50 @@ OldCleanResult OldFileScan::clean() {
 CleanOutcome OldFileScan::runClean(const Plan& plan, std::stop_token stop,
                                    const ProgressSink& progress, OldCleanResult* result) {
     std::stop_token token = cleanStop_.begin(std::move(stop));
-    CleanOutcome outcome;
+    std::vector<OldFileRef> files;
+    std::vector<RemovalTarget> targets;
+    for (const PlanItem& p : plan.items)
+        if (auto f = std::static_pointer_cast<CustomFileInfo>(p.record)) {
+            files.push_back(f);
+            targets.push_back({{f->path}, f->stamp});
+        }
+    RemovalHooks hooks;
+    hooks.before = [&](std::size_t i) {
+        report(progress, {"Removing", files[i]->path,
+                          static_cast<double>(i) / static_cast<double>(files.size())});
+        NotificationCenter::defaultCenter().postOnMainQueue(oldCleanModuleFinsh, files[i]->path);
+    };
     HelperPass pass({}); // this tool has no privileged step
+    auto results = removeTargets(targets, pass, token, hooks, false);
+
+    CleanOutcome outcome;
     std::set<const CustomFileInfo*> gone;
-    std::size_t handled = 0;
-    for (; handled < plan.items.size() && !token.stop_requested(); ++handled) {
-        const PlanItem& p = plan.items[handled];
-        auto f = std::static_pointer_cast<CustomFileInfo>(p.record);
-        if (!f)
-            continue;
-        report(progress, {"Removing", f->path,
-                          static_cast<double>(handled) / static_cast<double>(plan.items.size())});
-        NotificationCenter::defaultCenter().postOnMainQueue(oldCleanModuleFinsh, f->path);
-        std::string why;
-        if (!fileops::itemExists(f->path)) {
-            gone.insert(f.get()); // gone before the clean: it leaves the list, freeing nothing
-            continue;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        CustomFileInfo& f = *files[i];
+        const RemovalResult& r = results[i];
+        outcome.left.insert(outcome.left.end(), r.left.begin(), r.left.end());
+        if (r.state == RemovalState::Removed || r.state == RemovalState::Vanished) {
+            // A file gone before its turn leaves the list, freeing nothing.
+            if (r.state == RemovalState::Removed) {
+                outcome.removed += 1;
+                outcome.bytes += f.size;
+            }
+            f.cannotRemoved = false;
+            f.notRemovedReason.clear();
+            gone.insert(&f);
+        } else if (r.state == RemovalState::Left) {
+            f.cannotRemoved = true;
+            f.notRemovedReason = r.left.front().reason;
+            if (result)
+                result->cannotRemovePaths.push_back(files[i]);
         }
-        if (!fileattr::stillTheSame(f->path, f->stamp))
-            why = kChanged;
-        else if (pass.remove(f->path, token))
-            why.clear();
-        else
-            why = pass.leftReason(f->path).value_or("it could not be removed");
-        if (why.empty()) {
-            f->cannotRemoved = false;
-            f->notRemovedReason.clear();
-            outcome.removed += 1;
-            outcome.bytes += f->size;
-            gone.insert(f.get());
-            continue;
-        }
-        f->cannotRemoved = true;
-        f->notRemovedReason = why;
-        outcome.left.push_back({f->path, why});
-        if (result)
-            result->cannotRemovePaths.push_back(f);
     }
-    for (std::size_t i = handled; i < plan.items.size(); ++i)
-        outcome.left.push_back({plan.items[i].path, kStopped});
     for (const auto& type : data) {
         for (const auto& sizeClass : type->data) {
-            auto& files = sizeClass->data;
-            files.erase(
-                std::remove_if(files.begin(), files.end(),
-                               [&gone](const OldFileRef& f) { return gone.count(f.get()); }),
-                files.end());
+            auto& list = sizeClass->data;
+            list.erase(std::remove_if(list.begin(), list.end(),
+                                      [&gone](const OldFileRef& f) { return gone.count(f.get()); }),
+                       list.end());
         }
         auto& classes = type->data;
         classes.erase(std::remove_if(classes.begin(), classes.end(),

@@ -1,5 +1,6 @@
 // tessaly-cli: the command-line twin of the application.
 #include "ScanCode/HelperPass.h"
+#include "cli/AliasCommand.h"
 #include "cli/AppsCommand.h"
 #include "cli/DuplicatesCommand.h"
 #include "cli/ExitCodes.h"
@@ -73,6 +74,7 @@ int main(int argc, char** argv) {
     addSystemCommand(app);
     addDuplicatesCommand(app);
     addOldCommand(app);
+    addAliasCommand(app);
 
     try {
         checkCommandNames(app, argc, argv);

@@ -60,11 +60,6 @@ PlistValue::Array arrayOf(const std::vector<LoginItemRecord>& records) {
     return out;
 }
 
-bool isInside(const std::string& path, const std::string& folder) {
-    return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
-           path[folder.size()] == '/';
-}
-
 } // namespace
 
 std::string LoginItemsStore::defaultPath() {
@@ -160,11 +155,7 @@ std::optional<std::string> LoginItemsStore::resolve(const std::string& location)
         path = path.substr(7);
     if (path.empty() || path[0] != '/')
         return std::nullopt;
-    std::string home = paths::homePath();
-    std::string root = paths::systemRoot();
-    bool asIs = path == home || isInside(path, home) ||
-                (root != "/" && (path == root || isInside(path, root)));
-    std::string resolved = asIs ? path : paths::systemPath(path);
+    std::string resolved = paths::recordedPath(path);
     if (!fileops::itemExists(resolved))
         return std::nullopt;
     return resolved;

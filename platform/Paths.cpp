@@ -168,4 +168,17 @@ bool makeDirectories(const std::string& path, unsigned mode) {
     return false;
 }
 
+bool isInside(const std::string& path, const std::string& folder) {
+    return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+           path[folder.size()] == '/';
+}
+
+std::string recordedPath(const std::string& absolute) {
+    const std::string home = homePath();
+    const std::string root = systemRoot();
+    const bool asIs = absolute == home || isInside(absolute, home) ||
+                      (root != "/" && (absolute == root || isInside(absolute, root)));
+    return asIs ? absolute : systemPath(absolute);
+}
+
 } // namespace tessaly::paths

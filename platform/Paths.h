@@ -21,6 +21,14 @@ std::string systemRoot();
 // An absolute system place resolved under systemRoot().
 std::string systemPath(const std::string& absolute);
 
+// A path recorded on the machine (in a login-items list, an alias file): as it
+// is when it lies in the home folder or already under the system root, otherwise
+// resolved under systemRoot().
+std::string recordedPath(const std::string& absolute);
+
+// Whether the path lies inside the folder (not the folder itself).
+bool isInside(const std::string& path, const std::string& folder);
+
 // The folder of our own settings: home + "/.config/Tessaly".
 std::string configDir();
 

@@ -3,10 +3,13 @@
 // hand-over counting only what is gone, an item changed since the scan, and a
 // part of the scan that fails. A new engine adds a rig and a row.
 #include "ScanCode/ToolEngine.h"
+#include "ScanCode/alias/AliasHelper.h"
 #include "ScanCode/duplicate/DuplicateFile.h"
 #include "ScanCode/old/OldFileScan.h"
 #include "ScanCode/system/QSVCleanManager.h"
 #include "ScanCode/system/SystemModules.h"
+#include "platform/AtomicFile.h"
+#include "platform/BookmarkData.h"
 #include "platform/Dispatch.h"
 #include "platform/FileRemoval.h"
 #include "tests/ScanCode/system/SystemFixture.h"
@@ -174,6 +177,41 @@ private:
     OldFileScan engine_;
 };
 
+class AliasRig : public Rig {
+public:
+    AliasRig() : engine_(helper()) { engine_.setScanFolders({t.dir("scan")}); }
+    ToolEngine& engine() override { return engine_; }
+    // Alias files whose targets are gone: broken, so ticked by the scan.
+    std::vector<std::string> populate(int n) override {
+        std::vector<std::string> out;
+        for (int i = 0; i < n; ++i)
+            out.push_back(alias("scan/c" + std::to_string(i) + "/alias" + std::to_string(i),
+                                t.path("gone" + std::to_string(i))));
+        return out;
+    }
+    std::string lockTarget(const std::string& path) override { return path; }
+    void breakScan() override {
+        engine_.setScanFolders({t.path("scan"), t.symlink("linked", t.path("scan"))});
+    }
+    void change(const std::string& path) override {
+        alias(path.substr(t.root().size() + 1), t.path("elsewhere/a much longer name"));
+    }
+
+private:
+    std::string alias(const std::string& relative, const std::string& target) {
+        auto data = bookmark::makeBookmark(target);
+        t.dir(relative.substr(0, relative.rfind('/')));
+        std::string path = t.path(relative);
+        ::unlink(path.c_str());
+        EXPECT_TRUE(writeFileAtomically(path, data.data(), data.size()));
+        return path;
+    }
+
+    test::TempTree t;
+    test::ScopedEnv home{"TESSALY_HOME", t.dir("home")};
+    AliasHelper engine_;
+};
+
 struct Row {
     const char* name;
     std::function<std::unique_ptr<Rig>()> make;
@@ -324,5 +362,6 @@ INSTANTIATE_TEST_SUITE_P(
     Engines, ToolContract,
     testing::Values(Row{"SystemCleanup", [] { return std::unique_ptr<Rig>(new SystemRig); }},
                     Row{"Duplicates", [] { return std::unique_ptr<Rig>(new DuplicatesRig); }},
-                    Row{"OldFiles", [] { return std::unique_ptr<Rig>(new OldFilesRig); }}),
+                    Row{"OldFiles", [] { return std::unique_ptr<Rig>(new OldFilesRig); }},
+                    Row{"Aliases", [] { return std::unique_ptr<Rig>(new AliasRig); }}),
     [](const testing::TestParamInfo<Row>& row) { return std::string(row.param.name); });

@@ -1,0 +1,84 @@
+// tessaly-cli alias: the real binary on fixture folders of links and alias files.
+#include "platform/AtomicFile.h"
+#include "platform/BookmarkData.h"
+#include "tests/support/ProcessCapture.h"
+#include "tests/support/TempTree.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <unistd.h>
+
+using namespace tessaly;
+
+namespace {
+
+test::CapturedRun cli(std::vector<std::string> arguments) {
+    return test::runCaptured(TESSALY_CLI_PATH, std::move(arguments));
+}
+
+class AliasCommand : public testing::Test {
+protected:
+    test::FixtureRoots m;
+    std::string desktop = m.t.dir("home/Desktop");
+    std::string doc = m.t.file("home/Desktop/papers/report.pdf", "r");
+    std::string working = m.t.symlink("home/Desktop/report", doc);
+    std::string broken = m.t.symlink("home/Desktop/old report", m.t.path("home/Old/report.pdf"));
+
+    std::string aliasFile(const std::string& relative, const std::string& target) {
+        auto data = bookmark::makeBookmark(target);
+        std::string path = m.t.path(relative);
+        m.t.dir(relative.substr(0, relative.rfind('/')));
+        EXPECT_TRUE(writeFileAtomically(path, data.data(), data.size()));
+        return path;
+    }
+};
+
+} // namespace
+
+TEST_F(AliasCommand, ScanCleanAndFix) {
+    std::string file = aliasFile("home/Desktop/gone alias", m.t.path("home/Old/notes.txt"));
+    auto run = cli({"alias", "scan", desktop, "--json"});
+    ASSERT_EQ(run.exitCode, 0) << run.standardError;
+    auto out = nlohmann::json::parse(run.standardOutput);
+    ASSERT_EQ(out["broken"].size(), 2u);
+    ASSERT_EQ(out["working"].size(), 1u);
+    EXPECT_EQ(out["working"][0]["path"], working);
+    EXPECT_EQ(out["working"][0]["target"], doc);
+    EXPECT_EQ(out["working"][0]["checked"], false);
+    for (const auto& a : out["broken"]) {
+        EXPECT_EQ(a["checked"], true);
+        if (a["path"] == broken) { // a file of the target's name lies under the folder
+            EXPECT_EQ(a["candidates"], std::vector<std::string>{doc});
+        }
+    }
+
+    // Repair one, then remove the other broken one; the working alias stays.
+    auto fixed = cli({"alias", "fix", broken, doc});
+    ASSERT_EQ(fixed.exitCode, 0) << fixed.standardError;
+    EXPECT_EQ(cli({"alias", "fix", doc, doc}).exitCode, 2); // not an alias
+
+    auto dry = nlohmann::json::parse(
+        cli({"alias", "clean", desktop, "--broken-only", "--json"}).standardOutput);
+    ASSERT_EQ(dry["plan"].size(), 1u);
+    EXPECT_EQ(dry["plan"][0]["path"], file);
+    auto clean = cli({"alias", "clean", desktop, "--broken-only", "--yes"});
+    ASSERT_EQ(clean.exitCode, 0) << clean.standardError;
+    EXPECT_FALSE(m.t.exists("home/Desktop/gone alias"));
+    EXPECT_TRUE(m.t.exists("home/Desktop/old report"));
+    EXPECT_TRUE(m.t.exists("home/Desktop/report"));
+    EXPECT_EQ(test::readText(doc), "r");
+}
+
+TEST_F(AliasCommand, AnAliasThatCannotBeRemovedIsLeftWithExitCode3) {
+    std::string file = aliasFile("home/Desktop/held/gone alias", m.t.path("home/Old/x"));
+    test::Unremovable lock(file);
+    if (!lock.ok())
+        GTEST_SKIP() << "this file system cannot keep a file from being removed";
+    ::unlink(broken.c_str());
+    auto run = cli({"--no-helper", "alias", "clean", desktop, "--yes", "--json"});
+    EXPECT_EQ(run.exitCode, 3) << run.standardError;
+    auto out = nlohmann::json::parse(run.standardOutput);
+    ASSERT_EQ(out["left"].size(), 1u);
+    EXPECT_EQ(out["left"][0]["path"], file);
+    EXPECT_TRUE(m.t.exists("home/Desktop/held/gone alias"));
+}

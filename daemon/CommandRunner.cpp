@@ -358,8 +358,8 @@ bool CommandRunner::shredderFile(const Caller& caller, const std::string& path, 
                          O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (!fd)
         return refuse("cannot open it: " + errnoText());
-    Eraser eraser(one ? buffer.data() : buffer0.data(), buffer.size(), stopShredder_,
-                  options_.sync);
+    tessaly::FileOverwrite eraser(one ? buffer.data() : buffer0.data(), buffer.size(),
+                                  [this] { return stopShredder_.load(); }, options_.sync);
     std::string why;
     if (eraser.overwrite(fd.get(), &why))
         return true;

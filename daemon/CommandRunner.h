@@ -14,7 +14,7 @@
 
 #include "daemon/AllowedRoots.h"
 #include "daemon/Caller.h"
-#include "daemon/Eraser.h"
+#include "platform/FileOverwrite.h"
 #include "daemon/WorkerPool.h"
 #include "platform/PlistValue.h"
 
@@ -31,7 +31,7 @@ namespace dorn {
 struct RunnerOptions {
     std::string launchctlTool;
     AllowedRoots roots;
-    Eraser::Sync sync; // default fdatasync
+    tessaly::FileOverwrite::Sync sync; // default fdatasync
 };
 
 // The outcome of one request: a reply value, no value, or an error text.

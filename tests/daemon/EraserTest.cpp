@@ -1,6 +1,6 @@
 // Overwriting: the eraser in process (extents, links, syncs), then the real
 // service (stops, and what is left on a disk image after an erase).
-#include "daemon/Eraser.h"
+#include "platform/FileOverwrite.h"
 #include "daemon/UniqueFd.h"
 #include "helper/HelperConnection.h"
 #include "platform/ChildProcess.h"
@@ -20,7 +20,7 @@
 namespace tessaly {
 namespace {
 
-using dorn::Eraser;
+using tessaly::FileOverwrite;
 using dorn::UniqueFd;
 using test::DaemonProcess;
 using test::TempTree;
@@ -58,7 +58,7 @@ TEST_F(EraserInProcess, OverwritesOnlyTheDataOfASparseFileAndSyncsItBeforeItIsDo
 
     // The sync is called once, after everything was written.
     int syncs = 0;
-    Eraser eraser(pattern_.data(), kBlock, stop_, [&](int f) {
+    FileOverwrite eraser(pattern_.data(), kBlock, [this] { return stop_.load(); }, [&](int f) {
         ++syncs;
         EXPECT_EQ(bytesAt(f, second + 5000, 10), std::string(10, '\x01')) << "synced too early";
         return ::fdatasync(f);
@@ -81,7 +81,7 @@ TEST_F(EraserInProcess, EveryFailedStepIsAFailureWithItsReason) {
     struct Case {
         const char* what;
         UniqueFd fd;
-        Eraser::Sync sync;
+        FileOverwrite::Sync sync;
         const char* reason;
     };
     auto failingSync = [](int) {
@@ -98,7 +98,7 @@ TEST_F(EraserInProcess, EveryFailedStepIsAFailureWithItsReason) {
     cases.push_back(
         {"sync fails", UniqueFd(::open(single.c_str(), O_WRONLY)), failingSync, "cannot sync"});
     for (auto& c : cases) {
-        Eraser eraser(pattern_.data(), kBlock, stop_, c.sync);
+        FileOverwrite eraser(pattern_.data(), kBlock, [this] { return stop_.load(); }, c.sync);
         std::string why;
         EXPECT_FALSE(eraser.overwrite(c.fd.get(), &why)) << c.what;
         EXPECT_NE(why.find(c.reason), std::string::npos) << c.what << ": " << why;
@@ -110,7 +110,7 @@ TEST_F(EraserInProcess, AStopEndsItBeforeTheNextBlock) {
     std::string path = tree_.sizedFile("big", 3 * kBlock, 'b');
     UniqueFd fd(::open(path.c_str(), O_WRONLY));
     int syncs = 0;
-    Eraser eraser(pattern_.data(), kBlock, stop_, [&](int f) {
+    FileOverwrite eraser(pattern_.data(), kBlock, [this] { return stop_.load(); }, [&](int f) {
         ++syncs;
         return ::fdatasync(f);
     });

@@ -1,27 +1,28 @@
 #pragma once
 
-// Overwriting one opened file in place with a fixed pattern, block by block:
+// Overwriting one opened file in place with a fixed pattern, block by block (the
+// application erasing the user's own files and the privileged service erasing
+// the rest use this one routine):
 // only the extents that hold data (a sparse file's holes stay holes), with the
 // stop flag read before every block, and the result synced to the disk before
 // it counts as done.
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
 
-namespace dorn {
+namespace tessaly {
 
-class Eraser {
+class FileOverwrite {
 public:
     // Forces a file's data to the disk (fdatasync); 0 on success.
     using Sync = std::function<int(int fd)>;
 
-    // pattern: blockSize bytes, kept by the caller; stop ends the overwrite
-    // before the next block.
-    Eraser(const std::uint8_t* pattern, std::size_t blockSize, const std::atomic<bool>& stop,
-           Sync sync = {});
+    // pattern: blockSize bytes, kept by the caller; stopped() is asked before
+    // every block and ends the overwrite there.
+    FileOverwrite(const std::uint8_t* pattern, std::size_t blockSize,
+                  std::function<bool()> stopped, Sync sync = {});
 
     // Overwrites the regular file open for writing as fd. False, with the
     // reason in *why, when its attributes cannot be read, it is not a regular
@@ -35,8 +36,8 @@ private:
 
     const std::uint8_t* pattern_;
     std::size_t blockSize_;
-    const std::atomic<bool>& stop_;
+    std::function<bool()> stopped_;
     Sync sync_;
 };
 
-} // namespace dorn
+} // namespace tessaly

@@ -1,4 +1,4 @@
-#include "daemon/Eraser.h"
+#include "platform/FileOverwrite.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace dorn {
+namespace tessaly {
 
 namespace {
 
@@ -16,14 +16,17 @@ std::string failed(const char* step) {
 
 } // namespace
 
-Eraser::Eraser(const std::uint8_t* pattern, std::size_t blockSize, const std::atomic<bool>& stop,
-               Sync sync)
-    : pattern_(pattern), blockSize_(blockSize), stop_(stop), sync_(std::move(sync)) {
+FileOverwrite::FileOverwrite(const std::uint8_t* pattern, std::size_t blockSize,
+                             std::function<bool()> stopped, Sync sync)
+    : pattern_(pattern), blockSize_(blockSize), stopped_(std::move(stopped)),
+      sync_(std::move(sync)) {
+    if (!stopped_)
+        stopped_ = [] { return false; };
     if (!sync_)
         sync_ = [](int fd) { return ::fdatasync(fd); };
 }
 
-bool Eraser::overwrite(int fd, std::string* why) const {
+bool FileOverwrite::overwrite(int fd, std::string* why) const {
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
         *why = failed("cannot read its attributes");
@@ -39,7 +42,7 @@ bool Eraser::overwrite(int fd, std::string* why) const {
     }
     const std::int64_t size = st.st_size;
     std::int64_t at = 0;
-    while (at < size && !stop_) {
+    while (at < size && !stopped_()) {
         // The next extent holding data, [data, hole).
         off_t data = ::lseek(fd, at, SEEK_DATA);
         if (data < 0 && errno == ENXIO)
@@ -68,10 +71,10 @@ bool Eraser::overwrite(int fd, std::string* why) const {
     return true;
 }
 
-bool Eraser::writeRange(int fd, std::int64_t from, std::int64_t to, std::string* why) const {
+bool FileOverwrite::writeRange(int fd, std::int64_t from, std::int64_t to, std::string* why) const {
     const auto block = static_cast<std::int64_t>(blockSize_);
     for (std::int64_t at = from; at < to;) {
-        if (stop_)
+        if (stopped_())
             return true;
         auto chunk = static_cast<std::size_t>(std::min(block, to - at));
         for (std::size_t done = 0; done < chunk;) {
@@ -89,4 +92,4 @@ bool Eraser::writeRange(int fd, std::int64_t from, std::int64_t to, std::string*
     return true;
 }
 
-} // namespace dorn
+} // namespace tessaly

@@ -12,6 +12,8 @@ const char* actionName(PlanAction action) {
         return "thin";
     case PlanAction::RewriteList:
         return "rewrite-list";
+    case PlanAction::Erase:
+        return "erase";
     }
     return "remove";
 }

@@ -43,8 +43,9 @@ enum class PlanAction {
     Replace,     // `replacement` is renamed over `path` in one step
     Thin,        // an executable is rewritten with only this machine's code
     RewriteList, // an entry leaves a list kept in a file (`path` is the list's file)
+    Erase,       // the file (every file of the folder) is overwritten, then removed
 };
-// "remove", "replace", "thin", "rewrite-list".
+// "remove", "replace", "thin", "rewrite-list", "erase".
 const char* actionName(PlanAction action);
 
 // One step of a clean.

@@ -3,6 +3,7 @@
 #include "cli/AliasCommand.h"
 #include "cli/AppsCommand.h"
 #include "cli/DuplicatesCommand.h"
+#include "cli/EraseCommand.h"
 #include "cli/ExitCodes.h"
 #include "cli/OldCommand.h"
 #include "cli/StatusCommand.h"
@@ -75,6 +76,7 @@ int main(int argc, char** argv) {
     addDuplicatesCommand(app);
     addOldCommand(app);
     addAliasCommand(app);
+    addEraseCommand(app);
 
     try {
         checkCommandNames(app, argc, argv);

@@ -115,6 +115,20 @@ bool FileManagerAddation::shredderFile(const std::vector<std::string>& paths) {
     });
 }
 
+bool FileManagerAddation::shredderFileOne(const std::string& path, bool one, bool* reached) {
+    bool overwritten = false;
+    bool answered = withInstallation(kShredder, [&]() -> std::optional<bool> {
+        HelperConnection c;
+        if (!installDeamonDefault() || !c.lookup("shredderFile:one:"))
+            return std::nullopt;
+        overwritten = c.call("shredderFile:one:", {PlistValue(path), PlistValue(one)}).toBool(false);
+        return true;
+    });
+    if (reached)
+        *reached = answered;
+    return answered && overwritten;
+}
+
 bool FileManagerAddation::unloadSerevr(const std::string& path) {
     return withInstallation(kUnload, [&]() -> std::optional<bool> {
         HelperConnection c;

@@ -33,6 +33,10 @@ public:
                                   std::vector<std::string>* notRemoved = nullptr);
     // Overwrites the files through the service; returns once they are overwritten.
     static bool shredderFile(const std::vector<std::string>& paths);
+    // Overwrites one file through the service ("shredderFile:one:"): true only
+    // when it was overwritten and synced. reached (when given) says whether the
+    // service answered at all.
+    static bool shredderFileOne(const std::string& path, bool one, bool* reached = nullptr);
     // Unloads the job and removes its property list; true only when the list is gone.
     static bool unloadSerevr(const std::string& path);
     // Thins one executable to the machine's architecture.

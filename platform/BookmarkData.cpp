@@ -146,8 +146,8 @@ std::optional<std::string> targetPath(const std::vector<std::uint8_t>& data) {
 }
 
 std::vector<std::uint8_t> makeBookmark(const std::string& target) {
-    std::vector<std::uint8_t> out;
-    out.insert(out.end(), {'b', 'o', 'o', 'k'});
+    std::vector<std::uint8_t> out{'b', 'o', 'o', 'k'};
+    out.reserve(kHeaderSize + 64 + target.size() * 2);
     putU32(out, 0);          // total size, set at the end
     putU32(out, 0x10040000); // version
     putU32(out, kHeaderSize);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -69,6 +70,20 @@ bool FileOverwrite::overwrite(int fd, std::string* why) const {
         return false;
     }
     return true;
+}
+
+bool FileOverwrite::overwritePath(const std::string& path, std::string* why) const {
+    int fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        *why = failed("cannot open it");
+        return false;
+    }
+    bool done = overwrite(fd, why);
+    if (::close(fd) != 0 && done) {
+        *why = failed("cannot close it");
+        return false;
+    }
+    return done;
 }
 
 bool FileOverwrite::writeRange(int fd, std::int64_t from, std::int64_t to, std::string* why) const {

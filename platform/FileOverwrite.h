@@ -30,6 +30,9 @@ public:
     // or a write or the sync fails. A stop ends it early with true (what was
     // written is synced).
     bool overwrite(int fd, std::string* why) const;
+    // The same for a path, opened without following a final link and without
+    // waiting on anything that is not a plain file.
+    bool overwritePath(const std::string& path, std::string* why) const;
 
 private:
     bool writeRange(int fd, std::int64_t from, std::int64_t to, std::string* why) const;

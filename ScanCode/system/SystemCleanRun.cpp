@@ -96,6 +96,9 @@ void runStep(StepRun& s, const ScaneOuputObject& item, HelperPass& pass,
         break;
     case PlanAction::RewriteList:
         break; // the module's login items leave their list together, below
+    case PlanAction::Erase:
+        failure = "System Cleanup does not erase";
+        break;
     }
     s.state = failure ? StepState::Failed : StepState::Done;
     s.reason = failure.value_or("");

@@ -1,0 +1,369 @@
+#include "ScanCode/eraser/ShredderFiles.h"
+
+#include "ScanCode/alias/AliasFiles.h"
+#include "ScanCode/duplicate/FolderList.h"
+#include "helper/FileManagerAddation.h"
+#include "model/CommonFunction.h"
+#include "model/FolderWalk.h"
+#include "model/ToolIndex.h"
+#include "platform/FileAttributes.h"
+#include "platform/FileOverwrite.h"
+#include "platform/FileRemoval.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Paths.h"
+
+#include <algorithm>
+#include <atomic>
+#include <map>
+#include <unistd.h>
+
+namespace tessaly {
+
+namespace {
+
+constexpr const char* kStopped = "the erase was stopped before it was done";
+constexpr std::size_t kParallelPaths = 1;
+
+// The user may remove an entry when its folder is writable to them.
+bool userMayDelete(const std::string& path) {
+    return ::access(paths::deletingLastComponent(path).c_str(), W_OK | X_OK) == 0;
+}
+
+std::string joined(const std::string& first, const std::string& then) {
+    return first.empty() ? then : first + "; " + then;
+}
+
+} // namespace
+
+// What one erase run gathers from its tasks.
+struct ShredderFiles::Run {
+    struct Held {
+        std::string path;
+        std::int64_t size = 0;    // what erasing it frees
+        std::string reason;       // why the user's own attempt failed
+        bool overwritten = false; // only the removal is left to do
+        std::string folder;       // the picked folder it lies in, if any
+    };
+
+    std::mutex mutex;
+    CleanOutcome outcome;
+    std::vector<Held> held;                  // for the helper
+    std::map<std::string, int> heldInFolder; // picked folder -> files held in it
+
+    void erased(std::int64_t bytes) {
+        std::lock_guard<std::mutex> guard(mutex);
+        outcome.removed += 1;
+        outcome.bytes += bytes;
+    }
+    void left(const std::string& path, const std::string& reason) {
+        std::lock_guard<std::mutex> guard(mutex);
+        outcome.left.push_back({path, reason});
+    }
+    void hold(Held h) {
+        std::lock_guard<std::mutex> guard(mutex);
+        if (!h.folder.empty())
+            ++heldInFolder[h.folder];
+        held.push_back(std::move(h));
+    }
+};
+
+ShredderEnvironment ShredderEnvironment::system() {
+    ShredderEnvironment env;
+    env.overwriteAsRoot = [](const std::string& path, bool* reached) {
+        return FileManagerAddation::shredderFileOne(path, true, reached);
+    };
+    env.removeAsRoot = systemPrivilegedRemoval();
+    env.stopHelper = [] { FileManagerAddation::stopShredder(); };
+    return env;
+}
+
+ShredderFiles& ShredderFiles::shareShredder() {
+    static auto* shared = new ShredderFiles; // lives for the whole run
+    return *shared;
+}
+
+ShredderFiles::ShredderFiles(ShredderEnvironment env)
+    : buffer(static_cast<std::size_t>(bufferSize), 0x01),
+      buffer0(static_cast<std::size_t>(bufferSize), 0x01), env_(std::move(env)) {}
+
+std::int64_t ShredderFiles::toolIndex() const {
+    return tool::Eraser;
+}
+
+std::vector<std::string> ShredderFiles::foldPicks(const std::vector<std::string>& paths) {
+    return cleanFolderList(paths);
+}
+
+bool ShredderFiles::overwrite(const std::string& path, bool one, const std::stop_token& stop,
+                              std::string* why) {
+    FileOverwrite eraser(one ? buffer.data() : buffer0.data(), buffer.size(),
+                         [&stop] { return stop.stop_requested(); });
+    return eraser.overwritePath(path, why);
+}
+
+bool ShredderFiles::shredderFile(const std::string& path, bool one) {
+    std::string why;
+    return overwrite(path, one, {}, &why);
+}
+
+ScanSummary ShredderFiles::scan(std::stop_token stop, const ProgressSink& progress) {
+    ScanSummary summary;
+    ProblemCollector collector;
+    measured_.clear();
+    for (const std::string& path : picked_) {
+        if (stop.stop_requested())
+            break;
+        report(progress, {"Measuring", path, -1});
+        auto info = fileattr::entryInfo(path);
+        if (!info.exists) {
+            summary.problems.push_back({path, "no such file or folder"});
+            continue;
+        }
+        Measure m{path, info.isDirectory, 0, 0};
+        if (!m.folder) {
+            m.size = info.size;
+            m.files = 1;
+        } else {
+            walkFolder(
+                path,
+                [&m](const WalkEntry& e) {
+                    if (e.isDirectory())
+                        return WalkDecision::Descend;
+                    if (e.info().isRegular) {
+                        ++m.files;
+                        m.size += CommonFunction::getDiskFileSize(e.info().size);
+                    }
+                    return WalkDecision::Continue;
+                },
+                [&stop] { return stop.stop_requested(); });
+        }
+        measured_.push_back(m);
+    }
+    summary.stopped = stop.stop_requested();
+    for (Problem& p : collector.take())
+        summary.problems.push_back(std::move(p));
+    return summary;
+}
+
+Plan ShredderFiles::plan() const {
+    Plan plan;
+    for (const Measure& m : measured_) {
+        PlanItem p;
+        p.category = "Eraser";
+        p.path = m.path;
+        p.name = paths::lastComponent(m.path);
+        p.size = m.size;
+        p.action = PlanAction::Erase;
+        p.note = m.folder ? std::to_string(m.files) + (m.files == 1 ? " file" : " files") +
+                                " overwritten twice, then removed with the folder"
+                          : "overwritten once, then removed";
+        plan.items.push_back(std::move(p));
+    }
+    return plan;
+}
+
+CleanOutcome ShredderFiles::clean(const Plan& plan, std::stop_token stop,
+                                  const ProgressSink& progress) {
+    std::vector<std::string> paths;
+    for (const PlanItem& p : plan.items)
+        paths.push_back(p.path);
+    return runErase(paths, std::move(stop), progress, nullptr);
+}
+
+ShredderResult ShredderFiles::shredderFiles(const std::vector<std::string>& paths) {
+    ShredderResult result;
+    CleanOutcome outcome = runErase(paths, {}, {}, &result);
+    result.fileCount = outcome.removed;
+    result.totleSize = outcome.bytes;
+    return result;
+}
+
+ShredderResult ShredderFiles::shredderDir(const std::string& folder) {
+    return shredderFiles({folder});
+}
+
+CleanOutcome ShredderFiles::runErase(const std::vector<std::string>& picked, std::stop_token stop,
+                                     const ProgressSink& progress, ShredderResult* result) {
+    const std::stop_token token = stop_.begin(std::move(stop));
+    HelperPass helper(env_.removeAsRoot, env_.stopHelper, token); // tells the helper to stop
+    Run run;
+    std::atomic<std::size_t> finished{0};
+
+    // A picked file: overwritten once, then removed.
+    auto eraseFile = [&](const std::string& path) {
+        auto info = fileattr::entryInfo(path);
+        if (info.isSymlink) { // a link goes as a link; what it points to stays
+            if (fileops::removeItem(path))
+                run.erased(0);
+            else
+                run.hold({path, 0, "permission denied", true, {}});
+            return;
+        }
+        std::string why;
+        if (!userMayDelete(path)) {
+            run.hold({path, info.size, "permission denied", false, {}});
+            return;
+        }
+        if (!overwrite(path, true, token, &why)) {
+            run.hold({path, info.size, why, false, {}});
+            return;
+        }
+        if (token.stop_requested()) {
+            run.left(path, kStopped);
+            return;
+        }
+        if (env_.afterPass)
+            env_.afterPass(path, 1);
+        if (fileops::removeItem(path, &why))
+            run.erased(info.size);
+        else
+            run.hold({path, info.size, why, true, {}});
+    };
+
+    // A picked folder: every file in it overwritten twice and removed; links and
+    // alias files go with the folder, never followed.
+    auto eraseFolder = [&](const std::string& folder) {
+        bool keeps = false;
+        walkFolder(
+            folder,
+            [&](const WalkEntry& e) {
+                const auto& info = e.info();
+                if (info.isDirectory)
+                    return WalkDecision::Descend;
+                const std::string path = e.path();
+                if (!info.isRegular || aliasfile::isAlias(path, info))
+                    return WalkDecision::Continue;
+                const std::int64_t size = CommonFunction::getDiskFileSize(info.size);
+                std::string why = userMayDelete(path) ? std::string() : "permission denied";
+                for (int pass = 1; pass <= 2 && why.empty(); ++pass) {
+                    if (!overwrite(path, pass == 1, token, &why))
+                        break;
+                    if (env_.afterPass && !token.stop_requested())
+                        env_.afterPass(path, pass);
+                }
+                if (token.stop_requested())
+                    return WalkDecision::Stop;
+                if (why.empty() && fileops::removeItem(path, &why)) {
+                    run.erased(size);
+                    return WalkDecision::Continue;
+                }
+                keeps = true;
+                run.hold({path, size, why, false, folder});
+                return WalkDecision::Continue;
+            },
+            [&token] { return token.stop_requested(); });
+        if (token.stop_requested()) {
+            run.left(folder, kStopped);
+            return;
+        }
+        if (keeps)
+            return; // decided once the helper has had its turn
+        std::string why;
+        if (fileops::removeItem(folder, &why))
+            run.erased(0);
+        else
+            run.left(folder, why);
+    };
+
+    // The picked paths are taken in turn by the group's worker: overwriting is
+    // bound by the disk, so several at once would only make each slower, and a
+    // stop then ends the one path being erased.
+    std::atomic<std::size_t> next{0};
+    std::vector<char> started(picked.size(), 0);
+    const std::size_t workers = std::min<std::size_t>(picked.size(), kParallelPaths);
+    for (std::size_t w = 0; w < workers; ++w)
+        group.async([&] {
+            for (;;) {
+                if (token.stop_requested())
+                    return;
+                const std::size_t i = next++;
+                if (i >= picked.size())
+                    return;
+                const std::string& path = picked[i];
+                report(progress, {"Erasing", path,
+                                  static_cast<double>(finished) /
+                                      static_cast<double>(picked.size())});
+                if (token.stop_requested())
+                    return;
+                started[i] = 1;
+                auto info = fileattr::entryInfo(path);
+                if (info.exists) {
+                    if (info.isDirectory)
+                        eraseFolder(path);
+                    else
+                        eraseFile(path);
+                }
+                ++finished;
+                NotificationCenter::defaultCenter().postOnMainQueue(shredderFileFinish, path);
+            }
+        });
+    group.wait();
+    for (std::size_t i = 0; i < picked.size(); ++i)
+        if (!started[i])
+            run.outcome.left.push_back({picked[i], kStopped});
+
+    // What the user could not erase is overwritten and removed by the helper.
+    std::map<std::string, int> stillHeld = run.heldInFolder;
+    std::vector<const Run::Held*> toRemove;
+    bool reachable = privilegedHelperEnabled();
+    const char* unreachable = privilegedHelperEnabled()
+                                  ? "the helper is not installed or could not be reached"
+                                  : "the privileged helper is switched off";
+    for (const Run::Held& h : run.held) {
+        if (token.stop_requested()) {
+            run.outcome.left.push_back({h.path, joined(h.reason, kStopped)});
+            continue;
+        }
+        bool reached = true;
+        bool overwritten = h.overwritten || (reachable && env_.overwriteAsRoot &&
+                                             env_.overwriteAsRoot(h.path, &reached));
+        reachable = reachable && reached && env_.overwriteAsRoot;
+        if (!overwritten) {
+            run.outcome.left.push_back(
+                {h.path, joined(h.reason, reachable ? "the helper could not overwrite it"
+                                                    : unreachable)});
+            continue;
+        }
+        toRemove.push_back(&h);
+    }
+    if (!toRemove.empty()) {
+        std::vector<std::string> paths;
+        for (const Run::Held* h : toRemove)
+            paths.push_back(h->path);
+        std::vector<std::string> notRemoved;
+        bool reached = reachable && env_.removeAsRoot && env_.removeAsRoot(paths, &notRemoved);
+        for (const Run::Held* h : toRemove) {
+            if (!fileops::itemExists(h->path)) {
+                run.outcome.removed += 1;
+                run.outcome.bytes += h->size;
+                if (!h->folder.empty())
+                    --stillHeld[h->folder];
+                continue;
+            }
+            run.outcome.left.push_back(
+                {h->path, joined(h->reason, reached ? "the helper overwrote it but could not "
+                                                      "remove it"
+                                                    : unreachable)});
+        }
+    }
+    // A folder that kept files goes once they are all gone.
+    for (const auto& [folder, count] : stillHeld) {
+        std::string why;
+        if (count == 0 && !token.stop_requested() && fileops::removeItem(folder, &why))
+            run.outcome.removed += 1;
+        else
+            run.outcome.left.push_back(
+                {folder, count == 0 ? why : "it keeps files that could not be erased"});
+    }
+    // What was erased leaves the list; the rest stays for another run.
+    measured_.erase(std::remove_if(measured_.begin(), measured_.end(),
+                                   [](const Measure& m) { return !fileops::itemExists(m.path); }),
+                    measured_.end());
+    if (result)
+        for (const LeftItem& l : run.outcome.left)
+            result->cannotRemovePaths.push_back(std::make_shared<std::string>(l.path));
+    run.outcome.stopped = token.stop_requested();
+    return run.outcome;
+}
+
+} // namespace tessaly

@@ -214,7 +214,9 @@ TEST(Records, SummaryOrders) {
     EXPECT_EQ(big.compare(small), OrderedAscending);
 
     DataSource s;
-    CustomFileInfo x{"/a/zz.log", 10}, y{"/b/aa.log", 20};
+    CustomFileInfo x, y;
+    x.path = "/a/zz.log", x.size = 10;
+    y.path = "/b/aa.log", y.size = 20;
     setSource(s, DataSource::Name, false);
     EXPECT_EQ(y.compareWithSort(x, s), OrderedAscending);
     setSource(s, DataSource::Size, false);

@@ -6,6 +6,7 @@
 #include "cli/EraseCommand.h"
 #include "cli/ExitCodes.h"
 #include "cli/OldCommand.h"
+#include "cli/SecurityCommand.h"
 #include "cli/StatusCommand.h"
 #include "cli/SystemCommand.h"
 #include "model/SettingModel.h"
@@ -77,6 +78,7 @@ int main(int argc, char** argv) {
     addOldCommand(app);
     addAliasCommand(app);
     addEraseCommand(app);
+    addSecurityCommand(app);
 
     try {
         checkCommandNames(app, argc, argv);

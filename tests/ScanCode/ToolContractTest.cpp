@@ -7,6 +7,7 @@
 #include "ScanCode/duplicate/DuplicateFile.h"
 #include "ScanCode/eraser/ShredderFiles.h"
 #include "ScanCode/old/OldFileScan.h"
+#include "ScanCode/security/VirtualScan.h"
 #include "ScanCode/system/QSVCleanManager.h"
 #include "ScanCode/system/SystemModules.h"
 #include "platform/AtomicFile.h"
@@ -253,6 +254,33 @@ private:
     ShredderFiles engine_;
 };
 
+class SecurityRig : public Rig {
+public:
+    SecurityRig() : engine_(helper(), {}) { engine_.setScanFolders({t.dir("scan")}); }
+    ToolEngine& engine() override { return engine_; }
+    // Copies of the standard antivirus test file, each in a folder of its own.
+    std::vector<std::string> populate(int n) override {
+        std::vector<std::string> out;
+        for (int i = 0; i < n; ++i)
+            out.push_back(t.file("scan/c" + std::to_string(i) + "/sample" + std::to_string(i),
+                                 "X5O!P%@AP[4\\PZX54(P^)7CC)7}$EICAR-STANDARD-ANTIVIRUS-TEST-"
+                                 "FILE!$H+H*"));
+        return out;
+    }
+    std::string lockTarget(const std::string& path) override { return path; }
+    void breakScan() override {
+        engine_.setScanFolders({t.path("scan"), t.symlink("linked", t.path("scan"))});
+    }
+    void change(const std::string& path) override {
+        t.file(path.substr(t.root().size() + 1), "harmless now");
+    }
+
+private:
+    test::TempTree t;
+    test::ScopedEnv home{"TESSALY_HOME", t.dir("home")};
+    VirtualScan engine_;
+};
+
 struct Row {
     const char* name;
     std::function<std::unique_ptr<Rig>()> make;
@@ -407,5 +435,6 @@ INSTANTIATE_TEST_SUITE_P(
                     Row{"Duplicates", [] { return std::unique_ptr<Rig>(new DuplicatesRig); }},
                     Row{"OldFiles", [] { return std::unique_ptr<Rig>(new OldFilesRig); }},
                     Row{"Aliases", [] { return std::unique_ptr<Rig>(new AliasRig); }},
-                    Row{"Eraser", [] { return std::unique_ptr<Rig>(new EraserRig); }}),
+                    Row{"Eraser", [] { return std::unique_ptr<Rig>(new EraserRig); }},
+                    Row{"Security", [] { return std::unique_ptr<Rig>(new SecurityRig); }}),
     [](const testing::TestParamInfo<Row>& row) { return std::string(row.param.name); });

@@ -1,0 +1,57 @@
+// tessaly-cli security: the real binary with the shipped signatures and a
+// signature file of the user's own.
+#include "tests/support/ProcessCapture.h"
+#include "tests/support/TempTree.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+using namespace tessaly;
+
+namespace {
+
+test::CapturedRun cli(std::vector<std::string> arguments) {
+    return test::runCaptured(TESSALY_CLI_PATH, std::move(arguments));
+}
+
+const char* kEicar = "X5O!P%@AP[4\\PZX54(P^)7CC)7}$EICAR-STANDARD-ANTIVIRUS-TEST-FILE!$H+H*";
+
+} // namespace
+
+TEST(SecurityCommand, ScanCountsByKindAndCleanRemovesWhatItFound) {
+    test::FixtureRoots m;
+    const std::string folder = m.t.dir("home/Downloads");
+    const std::string eicar = m.t.file("home/Downloads/eicar.com", kEicar);
+    const std::string kit = m.t.file("home/Downloads/kit.bin", "ZZZZZ" + std::string(100, '.'));
+    const std::string sigs =
+        m.t.file("mine.ndb", "Exploit.Kit.Test:0:0:5a5a5a5a5a\nWild.Card:0:*:41??42\n");
+
+    auto run = cli({"security", "scan", folder, "--signatures", sigs, "--json"});
+    ASSERT_EQ(run.exitCode, 0) << run.standardError;
+    auto out = nlohmann::json::parse(run.standardOutput);
+    ASSERT_EQ(out["findings"].size(), 2u);
+    EXPECT_EQ(out["spyware"], 1);
+    EXPECT_EQ(out["viruses"], 1);
+    EXPECT_EQ(out["scanned"], 2);
+    EXPECT_EQ(out["signatures"]["skippedLines"], 1);
+    EXPECT_TRUE(out["time"].get<std::string>().find(" s") != std::string::npos);
+
+    EXPECT_EQ(cli({"security", "scan"}).exitCode, 2); // nothing said to scan
+    EXPECT_EQ(cli({"security", "scan", "--home", folder}).exitCode, 2);
+
+    auto dry = nlohmann::json::parse(cli({"security", "clean", folder, "--json"}).standardOutput);
+    EXPECT_EQ(dry["plan"].size(), 1u); // only the shipped signatures without --signatures
+    auto clean = cli({"security", "clean", folder, "--signatures", sigs, "--yes", "--json"});
+    ASSERT_EQ(clean.exitCode, 0) << clean.standardError;
+    EXPECT_EQ(nlohmann::json::parse(clean.standardOutput)["removed"], 2);
+    EXPECT_FALSE(m.t.exists("home/Downloads/eicar.com"));
+    EXPECT_FALSE(m.t.exists("home/Downloads/kit.bin"));
+
+    const std::string held = m.t.file("home/Downloads/held/eicar.com", kEicar);
+    test::Unremovable lock(held);
+    if (!lock.ok())
+        GTEST_SKIP() << "this file system cannot keep a file from being removed";
+    auto partial = cli({"--no-helper", "security", "clean", folder, "--yes", "--json"});
+    EXPECT_EQ(partial.exitCode, 3) << partial.standardError;
+    EXPECT_TRUE(m.t.exists("home/Downloads/held/eicar.com"));
+}

@@ -18,21 +18,6 @@ namespace tessaly::cli {
 
 namespace {
 
-nlohmann::json memoryJson(const std::optional<MemoryData>& memory) {
-    if (!memory)
-        return nullptr;
-    auto ratio = freeMemoryRatio(memory);
-    double total = memory->free + memory->active + memory->inactive + memory->wired;
-    return {{"freePages", memory->free},
-            {"activePages", memory->active},
-            {"inactivePages", memory->inactive},
-            {"wiredPages", memory->wired},
-            {"free", CommonFunction::getMemorySizeString2(memory->free)},
-            {"total", CommonFunction::getMemorySizeString2(total)},
-            {"freeRatio", ratio ? nlohmann::json(*ratio) : nlohmann::json(nullptr)},
-            {"low", startup::memoryIsLow(memory)}};
-}
-
 struct DateKey {
     const char* name;
     const char* key;
@@ -63,6 +48,21 @@ std::string jsonText(const nlohmann::json& v) {
 }
 
 } // namespace
+
+nlohmann::json memoryJson(const std::optional<MemoryData>& memory) {
+    if (!memory)
+        return nullptr;
+    auto ratio = freeMemoryRatio(memory);
+    double total = memory->free + memory->active + memory->inactive + memory->wired;
+    return {{"freePages", memory->free},
+            {"activePages", memory->active},
+            {"inactivePages", memory->inactive},
+            {"wiredPages", memory->wired},
+            {"free", CommonFunction::getMemorySizeString2(memory->free)},
+            {"total", CommonFunction::getMemorySizeString2(total)},
+            {"freeRatio", ratio ? nlohmann::json(*ratio) : nlohmann::json(nullptr)},
+            {"low", startup::memoryIsLow(memory)}};
+}
 
 nlohmann::json statusJson(const UserDefaults& defaults, const std::optional<MemoryData>& memory,
                           Date now) {

@@ -21,6 +21,9 @@ void addStatusCommand(CLI::App& root);
 nlohmann::json statusJson(const UserDefaults& defaults, const std::optional<MemoryData>& memory,
                           Date now);
 
+// A memory sample as JSON (page counts, sizes, the free share); null for none.
+nlohmann::json memoryJson(const std::optional<MemoryData>& memory);
+
 // The same facts as text.
 std::string statusText(const nlohmann::json& status);
 

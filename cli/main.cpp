@@ -5,6 +5,7 @@
 #include "cli/DuplicatesCommand.h"
 #include "cli/EraseCommand.h"
 #include "cli/ExitCodes.h"
+#include "cli/MemoryCommand.h"
 #include "cli/OldCommand.h"
 #include "cli/SecurityCommand.h"
 #include "cli/StatusCommand.h"
@@ -79,6 +80,7 @@ int main(int argc, char** argv) {
     addAliasCommand(app);
     addEraseCommand(app);
     addSecurityCommand(app);
+    addMemoryCommand(app);
 
     try {
         checkCommandNames(app, argc, argv);

@@ -1,5 +1,7 @@
 #include "model/Function.h"
+#include "platform/ChildProcess.h"
 #include "platform/MemoryStatistics.h"
+#include "platform/Paths.h"
 #include "platform/PropertyList.h"
 #include "platform/Reachability.h"
 #include "platform/SystemInfo.h"
@@ -9,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace tessaly;
 
@@ -67,6 +70,15 @@ TEST(Function, StopEndsARunningHelper) {
     stopper.join();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
     EXPECT_FALSE(f.isCleaning());
+}
+
+// The shipped memory-release program ends on its own, and refuses what it does not know.
+TEST(Quobble, EndsOnItsOwnAndRefusesUnknownArguments) {
+    const std::string quobble = paths::join(paths::resourcesDir(), "Quobble");
+    ASSERT_EQ(::access(quobble.c_str(), X_OK), 0) << quobble;
+    EXPECT_EQ(runProcess(quobble, {"--no-drop-caches", "--max-seconds", "5"}, ChildOutput::Discard),
+              0);
+    EXPECT_EQ(runProcess(quobble, {"--bogus"}, ChildOutput::Discard), 2);
 }
 
 TEST(Reachability, DefaultRouteMeansReachable) {

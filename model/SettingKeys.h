@@ -19,5 +19,9 @@ inline constexpr const char* aliasLastCleanDateKey = "aliasLastCleanDateKey";
 inline constexpr const char* Login = "Login";
 inline constexpr const char* searchLocationKey = "searchLocationKey";
 inline constexpr const char* installDeamon = "installDeamon";
+// Reports to the maker: whether they are sent ("sendReports", on unless false)
+// and where ("reportHost", a base URL; TESSALY_REPORT_URL overrides it).
+inline constexpr const char* sendReports = "sendReports";
+inline constexpr const char* reportHost = "reportHost";
 
 } // namespace tessaly::keys

@@ -110,20 +110,26 @@ void HomeViewController::onContinue() {
 }
 
 void HomeViewController::toolCleanFinish(const Notification& note) {
+    const Date when = now();
     if (auto info = std::any_cast<CleanFinishInfo>(&note.object)) {
+        // Every tool's clean counts in the summary, recommended or not.
+        summary_.add(info->tool, info->result);
+        if (auto line = summary_.line())
+            summaryLabel_->setText(QString::fromStdString(*line));
         auto row = std::find_if(datas_.begin(), datas_.end(),
                                 [&](const ToolData& d) { return d.tool == info->tool; });
         if (row != datas_.end()) {
-            summary_.add(info->tool, info->result);
-            if (auto line = summary_.line())
-                summaryLabel_->setText(QString::fromStdString(*line));
             row->finish = true;
+            if (row->date) // its "Last clean date:" is today's now
+                row->date = when;
             reloadRows();
         }
     }
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
-    defaults.setDate(keys::lastCleanDate, now());
+    defaults.setDate(keys::lastCleanDate, when);
     defaults.synchronize();
+    if (!bFirst_)
+        headline_->setText(QString::fromStdString(homeHeadline(when, when)));
 }
 
 QString HomeViewController::headline() const {
@@ -152,17 +158,22 @@ HomeRowView* HomeViewController::rowView(int position) const {
 }
 
 HomeRowView::HomeRowView(const ToolData& row, bool showInfo, QWidget* parent)
-    : QWidget(parent), finished_(row.finish) {
+    : QAbstractButton(parent), finished_(row.finish) {
     setObjectName("HomeRow");
     setCursor(Qt::PointingHandCursor);
-    setMinimumHeight(76);
+    setFocusPolicy(Qt::StrongFocus);
+    setMinimumHeight(60);
     const ToolInfo* t = toolInfo(row.tool);
+    setText(QString::fromUtf8(t->homeName));
+    setAccessibleName(text());
+    setAccessibleDescription(QString::fromUtf8(t->homeDescription));
     auto* icon = new QLabel(this);
-    icon->setPixmap(artwork::pixmap(QString::fromUtf8(t->homeIcon), 44));
+    icon->setPixmap(artwork::pixmap(QString::fromUtf8(t->homeIcon), 40));
     name_ = new QLabel(QString::fromUtf8(t->homeName), this);
     name_->setObjectName("HomeRowName");
     auto* description = new QLabel(QString::fromUtf8(t->homeDescription), this);
     description->setObjectName("HomeRowDescription");
+    description->setWordWrap(true);
     info_ = new QLabel(QString::fromStdString(homeRowInfo(row, showInfo)), this);
     info_->setObjectName("HomeRowInfo");
     info_->setVisible(!info_->text().isEmpty());
@@ -176,7 +187,7 @@ HomeRowView::HomeRowView(const ToolData& row, bool showInfo, QWidget* parent)
     texts->addWidget(description);
     texts->addWidget(info_);
     auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(16, 10, 16, 10);
+    layout->setContentsMargins(14, 8, 14, 8);
     layout->setSpacing(14);
     layout->addWidget(icon);
     layout->addLayout(texts, 1);
@@ -194,14 +205,10 @@ QString HomeRowView::info() const {
 void HomeRowView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(hover_ ? QColor("#2f80ed") : QColor("#e3e8ef"), 1));
-    p.setBrush(hover_ ? QColor("#f4f8fe") : QColor(Qt::white));
-    p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 10, 10);
-}
-
-void HomeRowView::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-        emit clicked();
+    const bool lit = hover_ || hasFocus();
+    p.setPen(QPen(lit ? QColor("#2f80ed") : QColor("#e3e8ef"), hasFocus() ? 2 : 1));
+    p.setBrush(lit ? QColor("#f4f8fe") : QColor(Qt::white));
+    p.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 10, 10);
 }
 
 void HomeRowView::enterEvent(QEnterEvent*) {

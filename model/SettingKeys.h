@@ -19,5 +19,7 @@ inline constexpr const char* aliasLastCleanDateKey = "aliasLastCleanDateKey";
 inline constexpr const char* Login = "Login";
 inline constexpr const char* searchLocationKey = "searchLocationKey";
 inline constexpr const char* installDeamon = "installDeamon";
+// Whether a clean or removal asks before it deletes (bool; absent: it asks).
+inline constexpr const char* askBeforeCleaning = "askBeforeCleaning";
 
 } // namespace tessaly::keys

@@ -274,6 +274,7 @@ void AppDelegate::tableViewSelectionDidChange(std::int64_t row) {
     selected_ = row;
     ToolBaseViewController* target = getVC(row);
     target->comeHome = false;
+    fromSidebar_ = true;
     switchVC(target);
 }
 
@@ -377,9 +378,11 @@ void AppDelegate::switchVC(ToolBaseViewController* target) {
     setOpacity(target->getBottomView(), 0);
 
     switching_ = true;
-    // The sidebar is off during the switch; a keyboard user on it stays on it.
+    // The sidebar is off during the switch; a keyboard user moving through it
+    // stays on it (a switch from elsewhere leaves the keyboard to the screen).
     QWidget* focus = QApplication::focusWidget();
-    keyboardOnSidebar_ = focus && sidebar_->isAncestorOf(focus);
+    keyboardOnSidebar_ = fromSidebar_ && focus && sidebar_->isAncestorOf(focus);
+    fromSidebar_ = false;
     sidebar_->setEnabled(false);
     target->start();
     setViewMenuAttached(false);

@@ -126,7 +126,8 @@ private:
     std::int64_t cleanTotle_ = 0;
 
     bool switching_ = false;
-    bool keyboardOnSidebar_ = false;
+    bool fromSidebar_ = false;       // the switch being made comes from the sidebar
+    bool keyboardOnSidebar_ = false; // and the keyboard was on it
     int switchDuration_ = 400;
 
     SidebarView* sidebar_ = nullptr;

@@ -9,7 +9,7 @@ namespace tessaly {
 namespace {
 
 constexpr const char* kStyleSheet = R"(
-QMainWindow, #ContentColumn, #ContentArea { background: #f6f8fb; }
+QMainWindow, #ContentColumn, #ContentArea, #HomeBody, #ProgressRows { background: #f6f8fb; }
 #Sidebar { background: #1d2737; }
 #SidebarTotal { color: #8392a7; font-size: 9pt; }
 #TopBar { background: #ffffff; border-bottom: 1px solid #e3e8ef; }

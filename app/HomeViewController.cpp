@@ -17,6 +17,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -37,14 +38,17 @@ HomeViewController::HomeViewController(AppDelegate* d, QWidget* parent)
     top_ = makeTopView(kHomeTitle);
     top_->setObjectName("HomeTop");
 
-    auto* welcome = new QLabel(kHomeWelcomeTitle, this);
+    // The page scrolls when the window is too short for it.
+    auto* body = new QWidget;
+    body->setObjectName("HomeBody");
+    auto* welcome = new QLabel(kHomeWelcomeTitle, body);
     welcome->setObjectName("ScreenTitle");
-    headline_ = new QLabel(QString::fromStdString(advice.headline), this);
+    headline_ = new QLabel(QString::fromStdString(advice.headline), body);
     headline_->setObjectName("Headline");
     headline_->setWordWrap(true);
     rowsLayout_ = new QVBoxLayout;
     rowsLayout_->setSpacing(10);
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = new QVBoxLayout(body);
     layout->setContentsMargins(28, 20, 28, 16);
     layout->setSpacing(10);
     layout->addWidget(welcome);
@@ -52,7 +56,18 @@ HomeViewController::HomeViewController(AppDelegate* d, QWidget* parent)
     layout->addSpacing(8);
     layout->addLayout(rowsLayout_);
     layout->addStretch(1);
-    layout->addWidget(continueLabel_ = new QLabel(kContinueLine, this), 0, Qt::AlignRight);
+    layout->addWidget(continueLabel_ = new QLabel(kContinueLine, body));
+    continueLabel_->setAlignment(Qt::AlignRight);
+    continueLabel_->setWordWrap(true);
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName("HomeScroll");
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidget(body);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(scroll);
     continueLabel_->setObjectName("ContinueLine");
 
     bottom_ = new QWidget(this); // moved into the bottom bar when shown
@@ -88,7 +103,7 @@ void HomeViewController::reloadRows() {
         delete v;
     rowViews_.clear();
     for (std::size_t i = 0; i < datas_.size(); ++i) {
-        auto* v = new HomeRowView(datas_[i], showInfo_, this);
+        auto* v = new HomeRowView(datas_[i], showInfo_, headline_->parentWidget());
         connect(v, &HomeRowView::clicked, this, [this, i] { clickRow(static_cast<int>(i)); });
         rowsLayout_->addWidget(v);
         rowViews_.push_back(v);

@@ -2,6 +2,7 @@
 
 #include "app/common/FileManagerActions.h"
 #include "app/common/ItemIcon.h"
+#include "app/common/NamedComboBox.h"
 #include "model/DataSource.h"
 #include "model/SettingModel.h"
 
@@ -76,11 +77,9 @@ DetailList::DetailList(QWidget* parent) : QWidget(parent) {
     stack_->addWidget(items_);
     stack_->addWidget(empty_);
 
-    sortType_ = new QComboBox(this);
-    sortType_->setAccessibleName("Sort by");
+    sortType_ = new NamedComboBox("Sort by", this);
     sortType_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    sortDirection_ = new QComboBox(this);
-    sortDirection_->setAccessibleName("Sort direction");
+    sortDirection_ = new NamedComboBox("Sort direction", this);
     sortDirection_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     sortDirection_->addItem(QString::fromStdString(DataSource::directionLabel(true)), true);
     sortDirection_->addItem(QString::fromStdString(DataSource::directionLabel(false)), false);

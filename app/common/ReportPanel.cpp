@@ -141,7 +141,7 @@ void ReportPanel::showRows(const std::vector<ModuleReport>& rows) {
         values_ << value->text();
     }
     chart_->setLines(rows);
-    chart_->show();
+    chart_->setVisible(!rows.empty());
     rowsBox_->show();
     message_->hide();
 }
@@ -151,6 +151,7 @@ void ReportPanel::showMessage(const QString& message) {
     message_->show();
     rowsBox_->hide();
     chart_->setLines({});
+    chart_->hide(); // the message takes the chart's place
 }
 
 void ReportPanel::setNote(const QString& note) {

@@ -40,7 +40,6 @@ RunConfirmation::RunConfirmation(const QString& verb, std::int64_t count, std::i
     cancel_->setDefault(true);
     confirm_ = new QPushButton(verb, this);
     confirm_->setObjectName("PrimaryButton");
-    confirm_->setAutoDefault(false);
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
     connect(confirm_, &QPushButton::clicked, this, &QDialog::accept);
 

@@ -12,7 +12,8 @@ namespace tessaly {
 // The last word before a run that deletes: it names how many items and how much
 // ("Remove 12 items, 103.0 MB? This cannot be undone."), offers Cancel and the
 // run's own button, and a box to stop asking (the setting askBeforeCleaning).
-// Cancel is the default button, so that a stray Return never deletes anything.
+// Cancel is the default button and has the focus, so that a stray Return never
+// deletes anything; Return on the run's button, once the user moved to it, runs.
 class RunConfirmation : public QDialog {
     Q_OBJECT
 public:

@@ -144,41 +144,59 @@ void ToolScreen::setIdleAccessory(QWidget* widget) {
     idle_->setAccessory(widget);
 }
 
+void ToolScreen::start() {
+    if (QWidget* focus = mainControl())
+        focus->setFocus(Qt::OtherFocusReason);
+}
+
+QWidget* ToolScreen::mainControl() const {
+    switch (stage_) {
+    case Stage::Idle:
+        return idle_->scanButton();
+    case Stage::Scanning:
+    case Stage::Cleaning:
+        return stop_;
+    case Stage::Report:
+        return reportDetails_;
+    case Stage::Details:
+        return details_->categoryTree();
+    case Stage::Done:
+        return doneDetails_->isEnabled() ? doneDetails_ : nullptr;
+    }
+    return nullptr;
+}
+
 void ToolScreen::show(Stage stage) {
     stage_ = stage;
     QWidget* shown = idle_;
-    QWidget* focus = idle_->scanButton();
     switch (stage) {
     case Stage::Idle:
         break;
     case Stage::Scanning:
     case Stage::Cleaning:
         shown = progressPage_;
-        focus = stop_;
         break;
     case Stage::Report:
         shown = reportPage_;
-        focus = reportDetails_;
         break;
     case Stage::Details:
         shown = detailsPage_;
-        focus = details_->categoryTree();
         break;
     case Stage::Done:
         shown = donePage_;
-        focus = doneDetails_->isEnabled() ? doneDetails_ : nullptr;
         break;
     }
     pages_->setCurrentWidget(shown);
     // Keyboard users land on the page's main control.
-    if (focus && isVisible())
+    if (QWidget* focus = mainControl(); focus && isVisible())
         focus->setFocus(Qt::OtherFocusReason);
     emit stageChanged(stage);
 }
 
 // ---- runs ----
 
-void ToolScreen::beginRun(Stage stage, const QString& title, const QString& text) {
+void ToolScreen::beginRun(Stage stage, const QString& title, const QString& text,
+                          void (ToolScreen::*fillRows)(ProgressList&), ToolRun::Work work) {
     isDoing = true;
     stopped_ = false;
     emit workStarted();
@@ -190,6 +208,8 @@ void ToolScreen::beginRun(Stage stage, const QString& title, const QString& text
     progress_->setBusy(true); // until the engine tells how far it is
     stop_->setEnabled(true);
     show(stage);
+    (this->*fillRows)(*progress_);
+    runner_.start(std::move(work), [this](const ProgressEvent& e) { onProgress(e); });
 }
 
 void ToolScreen::onProgress(const ProgressEvent& event) {
@@ -241,16 +261,12 @@ void ToolScreen::scanClicked() {
     if (isDoing || !beforeScan() || !mayStartWork())
         return;
     summary_->clear();
-    beginRun(Stage::Scanning, texts_.scanningTitle, texts_.scanningText);
-    fillScanRows(*progress_);
-    ToolEngine* engine = &engine_;
-    runner_.start(
-        [this, engine](std::stop_token stop, const ProgressSink& sink) -> ToolRun::Completion {
-            ScanSummary summary = engine->scan(stop, sink);
-            summary.stopped = summary.stopped || stop.stop_requested();
-            return [this, summary] { scanFinished(summary); };
-        },
-        [this](const ProgressEvent& e) { onProgress(e); });
+    beginRun(Stage::Scanning, texts_.scanningTitle, texts_.scanningText, &ToolScreen::fillScanRows,
+             [this, engine = &engine_](std::stop_token stop, const ProgressSink& sink) {
+                 ScanSummary summary = engine->scan(stop, sink);
+                 summary.stopped = summary.stopped || stop.stop_requested();
+                 return ToolRun::Completion([this, summary] { scanFinished(summary); });
+             });
 }
 
 void ToolScreen::scanFinished(const ScanSummary& summary) {
@@ -364,17 +380,13 @@ void ToolScreen::startClean() {
         return;
     recordCleanStart(UserDefaults::standardUserDefaults(), index, now());
     summary_->clear();
-    beginRun(Stage::Cleaning, texts_.cleaningTitle, QString());
-    fillCleanRows(*progress_);
-    ToolEngine* engine = &engine_;
-    runner_.start(
-        [this, engine, plan = engine_.plan()](std::stop_token stop,
-                                              const ProgressSink& sink) -> ToolRun::Completion {
-            CleanOutcome outcome = engine->clean(plan, stop, sink);
-            outcome.stopped = outcome.stopped || stop.stop_requested();
-            return [this, outcome] { cleanFinished(outcome); };
-        },
-        [this](const ProgressEvent& e) { onProgress(e); });
+    beginRun(Stage::Cleaning, texts_.cleaningTitle, QString(), &ToolScreen::fillCleanRows,
+             [this, engine = &engine_, plan = engine_.plan()](std::stop_token stop,
+                                                              const ProgressSink& sink) {
+                 CleanOutcome outcome = engine->clean(plan, stop, sink);
+                 outcome.stopped = outcome.stopped || stop.stop_requested();
+                 return ToolRun::Completion([this, outcome] { cleanFinished(outcome); });
+             });
 }
 
 void ToolScreen::cleanFinished(const CleanOutcome& outcome) {

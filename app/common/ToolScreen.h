@@ -63,6 +63,8 @@ public:
     ~ToolScreen() override;
 
     QWidget* getTopView() override { return top_; }
+    // Becoming the current screen: the keyboard lands on the page's main control.
+    void start() override;
 
     // The user's actions; the buttons call them.
     void scanClicked();
@@ -130,9 +132,12 @@ protected:
 
 private:
     void show(Stage stage);
+    QWidget* mainControl() const;
     void startClean();
     void onProgress(const ProgressEvent& event);
-    void beginRun(Stage stage, const QString& title, const QString& text);
+    // Shows the progress page for a run, fills its rows and starts the work.
+    void beginRun(Stage stage, const QString& title, const QString& text,
+                  void (ToolScreen::*fillRows)(ProgressList&), ToolRun::Work work);
     void finishRun(std::function<void()> then);
     void scanFinished(const ScanSummary& summary);
     void cleanFinished(const CleanOutcome& outcome);

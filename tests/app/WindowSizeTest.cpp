@@ -50,7 +50,8 @@ QStringList clippedTexts(QWidget* root) {
         if (l->wordWrap() || rich) {
             if (l->heightForWidth(room.width()) > room.height() + 1)
                 out << "label: " + l->text();
-        } else if (l->fontMetrics().horizontalAdvance(l->text()) > room.width()) {
+        } else if (l->fontMetrics().horizontalAdvance(l->text()) > room.width() ||
+                   l->sizeHint().height() > l->height()) {
             out << "label: " + l->text();
         }
     }

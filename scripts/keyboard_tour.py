@@ -176,6 +176,7 @@ def tool_tour(prefix, shortcut, run_button):
     tab_to(run_button)
     key("Return")
     wait_for("the confirmation", button("Cancel"))
+    time.sleep(1.5)  # drawn
     shot(prefix + "-6-confirmation")
     tab_to(run_button)  # Cancel has the focus; the run's own button is one Tab away
     key("Return")

@@ -5,6 +5,7 @@
 #include "app/AppSeams.h"
 #include "app/HelpWindowController.h"
 #include "app/HomeViewController.h"
+#include "app/KeyboardAccess.h"
 #include "app/PreferencesWindow.h"
 #include "app/ScreenFactory.h"
 #include "app/Sidebar.h"
@@ -19,6 +20,7 @@
 #include "platform/UserDefaults.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDesktopServices>
 #include <QEvent>
 #include <QGraphicsOpacityEffect>
@@ -80,6 +82,8 @@ void slide(QParallelAnimationGroup* group, QWidget* view, QPoint from, QPoint to
 
 AppDelegate::AppDelegate(QWidget* parent) : QMainWindow(parent) {
     setObjectName("MainWindow");
+    if (QCoreApplication* app = QCoreApplication::instance())
+        installReturnPressesButtons(*app);
     buildWindow();
     buildMenus();
 }
@@ -102,13 +106,13 @@ void AppDelegate::buildWindow() {
     topBar_ = new QWidget(right);
     topBar_->setObjectName("TopBar");
     topBar_->setAttribute(Qt::WA_StyledBackground);
-    topBar_->setFixedHeight(64);
+    topBar_->setFixedHeight(52);
     content_ = new QWidget(right);
     content_->setObjectName("ContentArea");
     bottomBar_ = new QWidget(right);
     bottomBar_->setObjectName("BottomBar");
     bottomBar_->setAttribute(Qt::WA_StyledBackground);
-    bottomBar_->setFixedHeight(72);
+    bottomBar_->setFixedHeight(60);
     for (QWidget* w : {topBar_, content_, bottomBar_})
         w->installEventFilter(this);
 
@@ -125,7 +129,9 @@ void AppDelegate::buildWindow() {
     row->addWidget(sidebar_);
     row->addWidget(right, 1);
     setCentralWidget(central);
-    setMinimumSize(900, 600);
+    // Small enough for a 1600 x 1000 screen at a scale factor of 2 (with the
+    // desktop's panel and the window's frame); every screen fits it unclipped.
+    setMinimumSize(kMinimumWidth, kMinimumHeight);
     resize(1000, 660);
 }
 
@@ -188,8 +194,23 @@ ToolBaseViewController* AppDelegate::getVC(std::int64_t row) {
     if (!slot) {
         slot = createScreen(this, index, content_);
         slot->hide();
+        listenTo(slot);
     }
     return slot;
+}
+
+void AppDelegate::listenTo(ToolBaseViewController* screen) {
+    const std::int64_t index = screen->index;
+    connect(screen, &ToolBaseViewController::workStarted, this,
+            [this, index] { startRotateAnimi(index); });
+    connect(screen, &ToolBaseViewController::workFinished, this,
+            [this, index](const WorkResult& result) {
+                if (result.clean)
+                    addCleanTotle(result.cleanedBytes);
+                stopRotateAnimi(index, result.sidebarValue);
+            });
+    connect(screen, &ToolBaseViewController::resultCleared, this,
+            [this, index] { resetCell(index); });
 }
 
 ToolBaseViewController* AppDelegate::existingScreen(std::int64_t toolIndex) const {
@@ -253,6 +274,7 @@ void AppDelegate::tableViewSelectionDidChange(std::int64_t row) {
     selected_ = row;
     ToolBaseViewController* target = getVC(row);
     target->comeHome = false;
+    fromSidebar_ = true;
     switchVC(target);
 }
 
@@ -334,6 +356,8 @@ void AppDelegate::setWindowZoomEnable() {
 }
 
 void AppDelegate::placeViews(ToolBaseViewController* screen) {
+    // The bottom bar is there only for a screen that has a part for it.
+    bottomBar_->setVisible(screen->getBottomView() != nullptr);
     screen->setParent(content_);
     screen->setGeometry(content_->rect());
     screen->show();
@@ -354,6 +378,11 @@ void AppDelegate::switchVC(ToolBaseViewController* target) {
     setOpacity(target->getBottomView(), 0);
 
     switching_ = true;
+    // The sidebar is off during the switch; a keyboard user moving through it
+    // stays on it (a switch from elsewhere leaves the keyboard to the screen).
+    QWidget* focus = QApplication::focusWidget();
+    keyboardOnSidebar_ = fromSidebar_ && focus && sidebar_->isAncestorOf(focus);
+    fromSidebar_ = false;
     sidebar_->setEnabled(false);
     target->start();
     setViewMenuAttached(false);
@@ -382,6 +411,9 @@ void AppDelegate::switchVC(ToolBaseViewController* target) {
 void AppDelegate::completeSwitch(ToolBaseViewController* old, ToolBaseViewController* target) {
     setViewMenuAttached(true);
     sidebar_->setEnabled(true);
+    if (keyboardOnSidebar_)
+        if (SidebarRow* row = sidebar_->row(selected_))
+            row->setFocus(Qt::OtherFocusReason);
     if (old && old != target) {
         old->hide();
         for (QWidget* v : {old->getTopView(), old->getBottomView()})

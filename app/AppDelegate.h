@@ -23,6 +23,10 @@ class ToolBaseViewController;
 class AppDelegate : public QMainWindow {
     Q_OBJECT
 public:
+    // The smallest window, in logical pixels.
+    static constexpr int kMinimumWidth = 780;
+    static constexpr int kMinimumHeight = 440;
+
     explicit AppDelegate(QWidget* parent = nullptr);
     ~AppDelegate() override;
 
@@ -34,12 +38,16 @@ public:
     static std::int64_t resetCellIndex(std::int64_t toolIndex);
     // The screen of a sidebar row, created on first use; null above tool index 9.
     ToolBaseViewController* getVC(std::int64_t row);
+    // The sidebar row and the cleaned total follow the screen's runs from now on
+    // (done for every screen the shell creates).
+    void listenTo(ToolBaseViewController* screen);
     // The screen of a tool index if it was created already.
     ToolBaseViewController* existingScreen(std::int64_t toolIndex) const;
 
-    // Called by the screens.
+    // Asked by the screens.
     bool isDoingWork() const;
     bool isDoingMemory() const;
+    // The sidebar marks (run on the screens' signals, see listenTo).
     void startRotateAnimi(std::int64_t toolIndex);
     void stopRotateAnimi(std::int64_t toolIndex, std::int64_t fileSize);
     void stopRotateAnimi(std::int64_t toolIndex);
@@ -118,6 +126,8 @@ private:
     std::int64_t cleanTotle_ = 0;
 
     bool switching_ = false;
+    bool fromSidebar_ = false;       // the switch being made comes from the sidebar
+    bool keyboardOnSidebar_ = false; // and the keyboard was on it
     int switchDuration_ = 400;
 
     SidebarView* sidebar_ = nullptr;

@@ -25,7 +25,18 @@ void sendToFocus(const char* slot) {
 void AppDelegate::buildMenus() {
     QMenuBar* bar = menuBar();
 
-    QMenu* app = bar->addMenu("Tessaly");
+    // F10 opens the menu bar; each title has its Alt letter.
+    auto* menuKey = new QAction("Open Menu", this);
+    menuKey->setObjectName("OpenMenuAction");
+    menuKey->setShortcut(QKeySequence(Qt::Key_F10));
+    menuKey->setShortcutContext(Qt::WindowShortcut);
+    connect(menuKey, &QAction::triggered, this, [bar] {
+        if (!bar->actions().isEmpty())
+            bar->setActiveAction(bar->actions().first());
+    });
+    addAction(menuKey);
+
+    QMenu* app = bar->addMenu("&Tessaly");
     app->addAction("About Tessaly", this, [this] {
         QMessageBox::about(this, "About Tessaly",
                            QString("Tessaly %1\nKeeps your computer clean and fast.")
@@ -33,7 +44,11 @@ void AppDelegate::buildMenus() {
     });
     app->addSeparator();
     QAction* prefs = app->addAction("Preferences…", this, [this] { onSetting(); });
-    prefs->setShortcut(QKeySequence::Preferences);
+    // The platform's Preferences keys, or Ctrl+, where the platform names none.
+    QList<QKeySequence> prefKeys = QKeySequence::keyBindings(QKeySequence::Preferences);
+    if (prefKeys.isEmpty())
+        prefKeys << QKeySequence(Qt::CTRL | Qt::Key_Comma);
+    prefs->setShortcuts(prefKeys);
     QAction* updates = app->addAction("Check For Updates", [] {});
     updates->setEnabled(false); // updates come from the package manager
     QAction* uninstall = app->addAction("Uninstall", this, [this] { onUninstall(); });
@@ -50,13 +65,13 @@ void AppDelegate::buildMenus() {
     QAction* quit = app->addAction("Quit Tessaly", qApp, &QApplication::quit);
     quit->setShortcut(QKeySequence::Quit);
 
-    QMenu* edit = bar->addMenu("Editor");
+    QMenu* edit = bar->addMenu("&Editor");
     edit->addAction("Paste", [] { sendToFocus("paste"); })->setShortcut(QKeySequence::Paste);
     edit->addAction("Delete", [] { sendToFocus("del"); });
     edit->addAction("Select All", [] { sendToFocus("selectAll"); })
         ->setShortcut(QKeySequence::SelectAll);
 
-    viewMenu_ = bar->addMenu("View");
+    viewMenu_ = bar->addMenu("&View");
     using Handler = void (AppDelegate::*)();
     const std::pair<std::int64_t, Handler> tools[] = {
         {tool::SystemCleanup, &AppDelegate::onSystemup},
@@ -81,7 +96,7 @@ void AppDelegate::buildMenus() {
     fullScreenAction_ = viewMenu_->addAction("Enter Full Screen", this, [this] { onFullScreen(); });
     fullScreenAction_->setShortcut(QKeySequence::FullScreen);
 
-    QMenu* window = bar->addMenu("Window");
+    QMenu* window = bar->addMenu("&Window");
     window->addAction("Show Main Window", this, [this] { onSowMainWindow(); });
     window->addAction("Minimize", this, [this] { showMinimized(); })
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
@@ -93,7 +108,7 @@ void AppDelegate::buildMenus() {
     });
     window->addAction("Bring All to Front", this, [this] { onSowMainWindow(); });
 
-    QMenu* help = bar->addMenu("Help");
+    QMenu* help = bar->addMenu("&Help");
     help->addAction("Tessaly Help", this, [this] { onHelp(); })
         ->setShortcut(QKeySequence::HelpContents);
     help->addAction("Feedback", this, [this] { onFeedback(); });

@@ -1,6 +1,7 @@
 #include "app/HelpWindowController.h"
 
 #include "app/Artwork.h"
+#include "app/KeyboardAccess.h"
 #include "platform/Paths.h"
 
 #include <QFile>
@@ -21,6 +22,7 @@ HelpWindowController::HelpWindowController(QWidget* parent)
     setWindowTitle("Tessaly Help");
     setWindowIcon(artwork::icon("tessaly"));
     resize(720, 560);
+    addCloseKeys(this);
 
     page_ = new QTextBrowser(this);
     page_->setObjectName("HelpPage");

@@ -17,6 +17,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -37,14 +38,17 @@ HomeViewController::HomeViewController(AppDelegate* d, QWidget* parent)
     top_ = makeTopView(kHomeTitle);
     top_->setObjectName("HomeTop");
 
-    auto* welcome = new QLabel(kHomeWelcomeTitle, this);
+    // The page scrolls when the window is too short for it.
+    auto* body = new QWidget;
+    body->setObjectName("HomeBody");
+    auto* welcome = new QLabel(kHomeWelcomeTitle, body);
     welcome->setObjectName("ScreenTitle");
-    headline_ = new QLabel(QString::fromStdString(advice.headline), this);
+    headline_ = new QLabel(QString::fromStdString(advice.headline), body);
     headline_->setObjectName("Headline");
     headline_->setWordWrap(true);
     rowsLayout_ = new QVBoxLayout;
     rowsLayout_->setSpacing(10);
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = new QVBoxLayout(body);
     layout->setContentsMargins(28, 20, 28, 16);
     layout->setSpacing(10);
     layout->addWidget(welcome);
@@ -52,7 +56,18 @@ HomeViewController::HomeViewController(AppDelegate* d, QWidget* parent)
     layout->addSpacing(8);
     layout->addLayout(rowsLayout_);
     layout->addStretch(1);
-    layout->addWidget(continueLabel_ = new QLabel(kContinueLine, this), 0, Qt::AlignRight);
+    layout->addWidget(continueLabel_ = new QLabel(kContinueLine, body));
+    continueLabel_->setAlignment(Qt::AlignRight);
+    continueLabel_->setWordWrap(true);
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName("HomeScroll");
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidget(body);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(scroll);
     continueLabel_->setObjectName("ContinueLine");
 
     bottom_ = new QWidget(this); // moved into the bottom bar when shown
@@ -88,7 +103,7 @@ void HomeViewController::reloadRows() {
         delete v;
     rowViews_.clear();
     for (std::size_t i = 0; i < datas_.size(); ++i) {
-        auto* v = new HomeRowView(datas_[i], showInfo_, this);
+        auto* v = new HomeRowView(datas_[i], showInfo_, headline_->parentWidget());
         connect(v, &HomeRowView::clicked, this, [this, i] { clickRow(static_cast<int>(i)); });
         rowsLayout_->addWidget(v);
         rowViews_.push_back(v);
@@ -110,20 +125,26 @@ void HomeViewController::onContinue() {
 }
 
 void HomeViewController::toolCleanFinish(const Notification& note) {
+    const Date when = now();
     if (auto info = std::any_cast<CleanFinishInfo>(&note.object)) {
+        // Every tool's clean counts in the summary, recommended or not.
+        summary_.add(info->tool, info->result);
+        if (auto line = summary_.line())
+            summaryLabel_->setText(QString::fromStdString(*line));
         auto row = std::find_if(datas_.begin(), datas_.end(),
                                 [&](const ToolData& d) { return d.tool == info->tool; });
         if (row != datas_.end()) {
-            summary_.add(info->tool, info->result);
-            if (auto line = summary_.line())
-                summaryLabel_->setText(QString::fromStdString(*line));
             row->finish = true;
+            if (row->date) // its "Last clean date:" is today's now
+                row->date = when;
             reloadRows();
         }
     }
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
-    defaults.setDate(keys::lastCleanDate, now());
+    defaults.setDate(keys::lastCleanDate, when);
     defaults.synchronize();
+    if (!bFirst_)
+        headline_->setText(QString::fromStdString(homeHeadline(when, when)));
 }
 
 QString HomeViewController::headline() const {
@@ -152,17 +173,22 @@ HomeRowView* HomeViewController::rowView(int position) const {
 }
 
 HomeRowView::HomeRowView(const ToolData& row, bool showInfo, QWidget* parent)
-    : QWidget(parent), finished_(row.finish) {
+    : QAbstractButton(parent), finished_(row.finish) {
     setObjectName("HomeRow");
     setCursor(Qt::PointingHandCursor);
-    setMinimumHeight(76);
+    setFocusPolicy(Qt::StrongFocus);
+    setMinimumHeight(60);
     const ToolInfo* t = toolInfo(row.tool);
+    setText(QString::fromUtf8(t->homeName));
+    setAccessibleName(text());
+    setAccessibleDescription(QString::fromUtf8(t->homeDescription));
     auto* icon = new QLabel(this);
-    icon->setPixmap(artwork::pixmap(QString::fromUtf8(t->homeIcon), 44));
+    icon->setPixmap(artwork::pixmap(QString::fromUtf8(t->homeIcon), 40));
     name_ = new QLabel(QString::fromUtf8(t->homeName), this);
     name_->setObjectName("HomeRowName");
     auto* description = new QLabel(QString::fromUtf8(t->homeDescription), this);
     description->setObjectName("HomeRowDescription");
+    description->setWordWrap(true);
     info_ = new QLabel(QString::fromStdString(homeRowInfo(row, showInfo)), this);
     info_->setObjectName("HomeRowInfo");
     info_->setVisible(!info_->text().isEmpty());
@@ -176,7 +202,7 @@ HomeRowView::HomeRowView(const ToolData& row, bool showInfo, QWidget* parent)
     texts->addWidget(description);
     texts->addWidget(info_);
     auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(16, 10, 16, 10);
+    layout->setContentsMargins(14, 8, 14, 8);
     layout->setSpacing(14);
     layout->addWidget(icon);
     layout->addLayout(texts, 1);
@@ -194,14 +220,10 @@ QString HomeRowView::info() const {
 void HomeRowView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(hover_ ? QColor("#2f80ed") : QColor("#e3e8ef"), 1));
-    p.setBrush(hover_ ? QColor("#f4f8fe") : QColor(Qt::white));
-    p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 10, 10);
-}
-
-void HomeRowView::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-        emit clicked();
+    const bool lit = hover_ || hasFocus();
+    p.setPen(QPen(lit ? QColor("#2f80ed") : QColor("#e3e8ef"), hasFocus() ? 2 : 1));
+    p.setBrush(lit ? QColor("#f4f8fe") : QColor(Qt::white));
+    p.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 10, 10);
 }
 
 void HomeRowView::enterEvent(QEnterEvent*) {

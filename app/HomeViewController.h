@@ -5,6 +5,7 @@
 #include "model/HomeSummary.h"
 #include "platform/NotificationCenter.h"
 
+#include <QAbstractButton>
 #include <vector>
 
 class QLabel;
@@ -65,8 +66,10 @@ private:
     ObserverToken cleanFinish_;
 };
 
-// One recommendation row: icon, home name, description, info line, finished mark.
-class HomeRowView : public QWidget {
+// One recommendation row, a button named after its tool: icon, home name,
+// description, info line, finished mark. It takes the keyboard focus with Tab and
+// opens with Return or Space.
+class HomeRowView : public QAbstractButton {
     Q_OBJECT
 public:
     HomeRowView(const ToolData& row, bool showInfo, QWidget* parent);
@@ -74,12 +77,8 @@ public:
     QString info() const;
     bool finished() const { return finished_; }
 
-signals:
-    void clicked();
-
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
 

@@ -51,7 +51,7 @@ void toolStages(AppDelegate& app, const QString& dir) {
             app.getVC(AppDelegate::resetCellIndex(tool::SystemCleanup)))) {
         system->setAnimationScale(0);
         system->scanClicked();
-        if (waitFor([&] { return system->stage() == SystemCleanupViewController::Stage::Report; }))
+        if (waitFor([&] { return system->stage() == ToolScreen::Stage::Report; }))
             save(app.grab(), dir, "01b-system-report");
         system->detailClicked();
         settle();
@@ -75,11 +75,11 @@ void toolStages(AppDelegate& app, const QString& dir) {
     settle();
     if (auto* dup = dynamic_cast<DuplicateViewController*>(
             app.getVC(AppDelegate::resetCellIndex(tool::DuplicatesFinder)))) {
-        dup->setFillSeconds(0);
-        dup->startScan();
-        if (waitFor([&] { return dup->stage() == DuplicateViewController::Stage::Report; }))
+        dup->setAnimationScale(0);
+        dup->scanClicked();
+        if (waitFor([&] { return dup->stage() == ToolScreen::Stage::Report; }))
             save(app.grab(), dir, "05b-duplicates-report");
-        dup->showDetails();
+        dup->detailClicked();
         settle();
         save(app.grab(), dir, "05c-duplicates-details");
     }

@@ -9,18 +9,37 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace tessaly {
 
+namespace {
+
+constexpr int kIconLeft = 20; // the image's left edge, from the row's edge
+constexpr int kTextLeft = 50; // the title's left edge
+constexpr int kMarkRoom = 30; // the spinner or done mark on the right
+constexpr qreal kTitlePoints = 10;
+constexpr qreal kLabelPoints = 8.5;
+
+QFont sized(QFont f, qreal points, bool bold = false) {
+    f.setPointSizeF(points);
+    f.setWeight(bold ? QFont::DemiBold : QFont::Normal);
+    return f;
+}
+
+} // namespace
+
 SidebarRow::SidebarRow(int row, std::int64_t toolIndex, QWidget* parent)
-    : QWidget(parent), row_(row) {
+    : QAbstractButton(parent), row_(row) {
     const ToolInfo* info = toolInfo(toolIndex);
-    title_ = QString::fromUtf8(info->title);
+    setText(QString::fromUtf8(info->title));
     normalImage_ = QString::fromUtf8(info->sidebarNormal);
     selectedImage_ = QString::fromUtf8(info->sidebarSelected);
     setObjectName(QString("SidebarRow%1").arg(row));
-    setAccessibleName(title_);
-    setFixedHeight(46);
+    setAccessibleName(text());
+    setFocusPolicy(Qt::ClickFocus);
+    setFixedHeight(36);
+    connect(this, &QAbstractButton::clicked, this, [this] { emit activated(row_); });
     setCursor(Qt::PointingHandCursor);
     spin_.setInterval(60);
     connect(&spin_, &QTimer::timeout, this, [this] {
@@ -31,6 +50,7 @@ SidebarRow::SidebarRow(int row, std::int64_t toolIndex, QWidget* parent)
 
 void SidebarRow::setSelected(bool selected) {
     selected_ = selected;
+    setFocusPolicy(selected ? Qt::StrongFocus : Qt::ClickFocus);
     update();
 }
 
@@ -50,12 +70,13 @@ void SidebarRow::showDone() {
     update();
 }
 
-void SidebarRow::showLabel(const QString& text) {
+void SidebarRow::showLabel(const QString& label) {
     spinning_ = false;
     spin_.stop();
     done_ = false;
-    label_ = text;
+    label_ = label;
     labelVisible_ = true;
+    setAccessibleDescription(label);
     update();
 }
 
@@ -64,6 +85,7 @@ void SidebarRow::resetMarks() {
     spin_.stop();
     done_ = false;
     labelVisible_ = false;
+    setAccessibleDescription({});
     update();
 }
 
@@ -80,22 +102,36 @@ void SidebarRow::paintEvent(QPaintEvent*) {
         p.setBrush(QColor(255, 255, 255, 18));
         p.drawRoundedRect(r, 8, 8);
     }
-    p.drawPixmap(QPointF(r.left() + 12, r.center().y() - 10),
+    if (hasFocus()) {
+        p.setPen(QPen(QColor("#f2c94c"), 2));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(r.adjusted(1, 1, -1, -1), 7, 7);
+    }
+    p.drawPixmap(QPointF(kIconLeft, r.center().y() - 10),
                  artwork::pixmap(selected_ ? selectedImage_ : normalImage_, 20));
 
-    QFont f = font();
-    f.setPointSizeF(10);
-    f.setWeight(selected_ ? QFont::DemiBold : QFont::Normal);
-    p.setFont(f);
+    // The title, and the result under it when there is one.
+    const QFont titleFont = sized(font(), kTitlePoints, selected_);
+    const QFont labelFont = sized(font(), kLabelPoints);
+    const qreal textWidth = width() - kTextLeft - kMarkRoom;
+    QRectF titleRect(kTextLeft, r.top(), textWidth, r.height());
+    if (labelVisible_)
+        titleRect.setBottom(r.center().y() + 2);
+    p.setFont(titleFont);
     p.setPen(selected_ ? QColor(Qt::white) : QColor("#c9d2df"));
-    const qreal reserved = spinning_ || done_ ? 26 : labelVisible_ ? 72 : 4;
-    QRectF textRect(r.left() + 42, r.top(), r.width() - 42 - reserved, r.height());
-    p.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft,
-               QFontMetrics(f).elidedText(title_, Qt::ElideRight, int(textRect.width())));
+    p.drawText(titleRect, Qt::AlignLeft | (labelVisible_ ? Qt::AlignBottom : Qt::AlignVCenter),
+               QFontMetrics(titleFont).elidedText(text(), Qt::ElideRight, int(textWidth)));
+    if (labelVisible_) {
+        QRectF labelRect(kTextLeft, r.center().y() + 3, textWidth, r.bottom() - r.center().y() - 3);
+        p.setFont(labelFont);
+        p.setPen(selected_ ? QColor(Qt::white) : QColor("#8fb6f5"));
+        p.drawText(labelRect, Qt::AlignTop | Qt::AlignLeft,
+                   QFontMetrics(labelFont).elidedText(label_, Qt::ElideRight, int(textWidth)));
+    }
 
-    QRectF right(r.right() - 72, r.top(), 64, r.height());
+    QRectF right(r.right() - kMarkRoom + 4, r.top(), kMarkRoom - 8, r.height());
     if (spinning_) {
-        QPointF c(right.right() - 9, right.center().y());
+        QPointF c(right.center().x(), right.center().y());
         for (int i = 0; i < 12; ++i) {
             p.save();
             p.translate(c);
@@ -107,20 +143,23 @@ void SidebarRow::paintEvent(QPaintEvent*) {
             p.restore();
         }
     } else if (done_) {
-        p.drawPixmap(QPointF(right.right() - 16, right.center().y() - 8),
+        p.drawPixmap(QPointF(right.center().x() - 8, right.center().y() - 8),
                      artwork::pixmap("done-mark", 16));
-    } else if (labelVisible_) {
-        QFont lf = font();
-        lf.setPointSizeF(9);
-        p.setFont(lf);
-        p.setPen(selected_ ? QColor(Qt::white) : QColor("#8fb6f5"));
-        p.drawText(right, Qt::AlignVCenter | Qt::AlignRight, label_);
     }
 }
 
-void SidebarRow::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-        emit clicked(row_);
+bool SidebarRow::titleFits() const {
+    const QFontMetrics metrics(sized(font(), kTitlePoints, true)); // the wider, selected style
+    return metrics.horizontalAdvance(text()) <= width() - kTextLeft - kMarkRoom;
+}
+
+void SidebarRow::keyPressEvent(QKeyEvent* event) {
+    // Up and Down belong to the list (it moves the selection); Space is the button's.
+    if (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down) {
+        event->ignore();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }
 
 void SidebarRow::enterEvent(QEnterEvent*) {
@@ -136,20 +175,20 @@ void SidebarRow::leaveEvent(QEvent*) {
 SidebarView::SidebarView(QWidget* parent) : QWidget(parent) {
     setObjectName("Sidebar");
     setAttribute(Qt::WA_StyledBackground);
-    setFixedWidth(248);
-    setFocusPolicy(Qt::StrongFocus);
+    // As wide as the longest title needs (results go under the titles).
+    int longest = 0;
+    const QFontMetrics metrics(sized(font(), kTitlePoints, true));
+    for (int i = 0; i < 10; ++i)
+        longest = std::max(
+            longest, metrics.horizontalAdvance(QString::fromUtf8(toolInfo(resetIndex(i))->title)));
+    setFixedWidth(kTextLeft + longest + kMarkRoom + 12);
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 16, 0, 16);
-    layout->setSpacing(2);
-    auto* brand = new QLabel(this);
-    brand->setObjectName("SidebarBrand");
-    brand->setText("Tessaly");
-    brand->setContentsMargins(20, 0, 0, 14);
-    layout->addWidget(brand);
+    layout->setContentsMargins(0, 8, 0, 8);
+    layout->setSpacing(0);
     for (int i = 0; i < 10; ++i) {
         rows_[static_cast<std::size_t>(i)] = new SidebarRow(i, resetIndex(i), this);
         layout->addWidget(rows_[static_cast<std::size_t>(i)]);
-        connect(rows_[static_cast<std::size_t>(i)], &SidebarRow::clicked, this,
+        connect(rows_[static_cast<std::size_t>(i)], &SidebarRow::activated, this,
                 &SidebarView::rowClicked);
     }
     layout->addStretch(1);
@@ -184,11 +223,16 @@ void SidebarView::keyPressEvent(QKeyEvent* event) {
 }
 
 void SidebarView::setSelectedRow(int r) {
-    if (auto* old = row(selected_))
+    SidebarRow* old = row(selected_);
+    const bool focused = old && old->hasFocus();
+    if (old)
         old->setSelected(false);
     selected_ = r;
-    if (auto* now = row(r))
+    if (auto* now = row(r)) {
         now->setSelected(true);
+        if (focused) // the keyboard follows the selection
+            now->setFocus(Qt::TabFocusReason);
+    }
 }
 
 } // namespace tessaly

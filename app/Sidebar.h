@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAbstractButton>
 #include <QTimer>
 #include <QWidget>
 #include <array>
@@ -9,19 +10,23 @@ class QLabel;
 
 namespace tessaly {
 
-// One sidebar row: image, title and, on the right, a spinner while the tool
-// works, then a done mark or a result label.
-class SidebarRow : public QWidget {
+// One sidebar row, a button named after its tool: image, title, on the right a
+// spinner while the tool works or then a done mark, and under the title the
+// tool's result. Of the rows, only the selected one is a Tab stop; the arrow keys
+// move on from it (see SidebarView) and Return or Space open the focused row.
+class SidebarRow : public QAbstractButton {
     Q_OBJECT
 public:
     SidebarRow(int row, std::int64_t toolIndex, QWidget* parent);
 
     int row() const { return row_; }
-    QString title() const { return title_; }
+    QString title() const { return text(); }
     bool isSelected() const { return selected_; }
     bool spinnerVisible() const { return spinning_; }
     bool doneMarkVisible() const { return done_; }
     QString label() const { return labelVisible_ ? label_ : QString(); }
+    // Whether the title is shown whole (the row is wide enough for it).
+    bool titleFits() const;
 
     void setSelected(bool selected);
     void startSpinner(); // spinner on, label hidden
@@ -30,17 +35,16 @@ public:
     void resetMarks(); // label, mark and spinner hidden
 
 signals:
-    void clicked(int row);
+    void activated(int row);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
 private:
     int row_;
-    QString title_;
     QString normalImage_;
     QString selectedImage_;
     bool selected_ = false;
@@ -53,7 +57,8 @@ private:
     QTimer spin_;
 };
 
-// The fixed list of ten rows on the left of the main window.
+// The fixed list of ten rows on the left of the main window, as wide as its
+// longest title needs.
 class SidebarView : public QWidget {
     Q_OBJECT
 public:

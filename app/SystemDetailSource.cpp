@@ -3,8 +3,10 @@
 #include "ScanCode/system/QSVCleanManager.h"
 #include "ScanCode/system/SystemModules.h"
 #include "model/CommonFunction.h"
+#include "platform/Paths.h"
 
 #include <algorithm>
+#include <set>
 
 namespace tessaly {
 
@@ -18,14 +20,56 @@ QString sizeText(std::int64_t size) {
     return QString::fromStdString(CommonFunction::getSizeString(size));
 }
 
+QString text(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+// A row of the list: an item of the engine, or one of the folders of an item that
+// stands for several (folder >= 0).
+struct Node {
+    ScanItem item;
+    int folder = -1;
+};
+
+bool opensOntoFolders(const ScanItem& item) {
+    return !item->hasChildren() && item->removePaths.size() > 1;
+}
+
+Node nodeAt(const ScanItemListRef& list, const ItemPath& path) {
+    if (!list || path.empty() || path[0] < 0 || path[0] >= static_cast<int>(list->size()))
+        return {};
+    Node node{(*list)[static_cast<std::size_t>(path[0])]};
+    for (std::size_t level = 1; level < path.size(); ++level) {
+        const int i = path[level];
+        if (node.folder >= 0 || i < 0)
+            return {};
+        if (node.item->hasChildren()) {
+            if (i >= static_cast<int>(node.item->subObjects->size()))
+                return {};
+            node.item = (*node.item->subObjects)[static_cast<std::size_t>(i)];
+        } else if (opensOntoFolders(node.item) &&
+                   i < static_cast<int>(node.item->removePaths.size())) {
+            node.folder = i;
+        } else {
+            return {};
+        }
+    }
+    return node;
+}
+
 } // namespace
 
 SystemDetailSource::SystemDetailSource(QSVCleanManager& manager) : manager_(manager) {}
 
-void SystemDetailSource::reload() {
-    std::vector<ModuleData> rows;
+void SystemDetailSource::reload(std::vector<int> scanned, bool interrupted) {
+    scanned_ = std::move(scanned);
+    interrupted_ = interrupted;
+    std::set<int> modules(scanned_.begin(), scanned_.end());
     for (const auto& entry : manager_.discData())
-        rows.push_back(manager_.moduleData(entry.first));
+        modules.insert(entry.first);
+    std::vector<ModuleData> rows;
+    for (int m : modules)
+        rows.push_back(manager_.moduleData(m));
     std::stable_sort(rows.begin(), rows.end(), [](const ModuleData& a, const ModuleData& b) {
         return a.compare(b) == OrderedAscending;
     });
@@ -34,6 +78,17 @@ void SystemDetailSource::reload() {
         modules_.push_back(static_cast<int>(d.module));
     for (int category = 0; category < categoryCount(); ++category)
         sort(category);
+}
+
+void SystemDetailSource::setLeft(const std::vector<LeftItem>& left) {
+    left_.clear();
+    for (const LeftItem& l : left)
+        left_.emplace(l.path, l.reason);
+}
+
+QString SystemDetailSource::leftReason(const std::string& path) const {
+    auto it = left_.find(path);
+    return it == left_.end() ? QString() : "Not removed: " + text(it->second);
 }
 
 int SystemDetailSource::categoryCount() const {
@@ -61,33 +116,22 @@ QString SystemDetailSource::moduleValue(int module, bool* dimmed) const {
 DetailCategoryInfo SystemDetailSource::categoryInfo(int category) const {
     const int module = moduleAt(category);
     DetailCategoryInfo info;
-    info.name = QString::fromStdString(QSVCleanManager::convertModule(module));
+    info.name = text(QSVCleanManager::convertModule(module));
     info.value = moduleValue(module, &info.dimmed);
     auto list = manager_.moduleItems(module);
-    bool empty = !list || list->empty();
-    if (empty)
-        info.icon = manager_.bScanFinsh(module) ? "chek" : "iconWarning";
+    const bool empty = !list || list->empty();
+    const bool complete = manager_.bScanFinsh(module);
+    if (empty || !complete)
+        info.icon = complete ? "chek" : "iconWarning";
     else
-        info.icon = QString::fromStdString(QSVCleanManager::convertImageModule(module));
+        info.icon = text(QSVCleanManager::convertImageModule(module));
+    info.dimmed = info.dimmed || empty;
     info.check = list ? checkState(QSVCleanManager::checkStatus(*list)) : Qt::Unchecked;
-    info.emptyText = "No items";
+    info.emptyText = interrupted_ && !complete
+                         ? "Scan was interrupted before this section has been completely"
+                         : "There are no unneeded Files to removed";
     return info;
 }
-
-namespace {
-
-ScanItem itemAt(const ScanItemListRef& list, const ItemPath& path) {
-    if (!list || path.empty() || path[0] < 0 || path[0] >= static_cast<int>(list->size()))
-        return nullptr;
-    ScanItem top = (*list)[static_cast<std::size_t>(path[0])];
-    if (path.size() == 1)
-        return top;
-    if (!top->subObjects || path[1] < 0 || path[1] >= static_cast<int>(top->subObjects->size()))
-        return nullptr;
-    return (*top->subObjects)[static_cast<std::size_t>(path[1])];
-}
-
-} // namespace
 
 int SystemDetailSource::itemCount(int category, const ItemPath& parent) const {
     auto list = manager_.moduleItems(moduleAt(category));
@@ -95,24 +139,51 @@ int SystemDetailSource::itemCount(int category, const ItemPath& parent) const {
         return 0;
     if (parent.empty())
         return static_cast<int>(list->size());
-    ScanItem item = parent.size() == 1 ? itemAt(list, parent) : nullptr;
-    return item && item->subObjects ? static_cast<int>(item->subObjects->size()) : 0;
+    Node node = nodeAt(list, parent);
+    if (!node.item || node.folder >= 0)
+        return 0;
+    if (node.item->hasChildren())
+        return static_cast<int>(node.item->subObjects->size());
+    return opensOntoFolders(node.item) ? static_cast<int>(node.item->removePaths.size()) : 0;
 }
 
 DetailItemInfo SystemDetailSource::itemInfo(int category, const ItemPath& path) const {
     DetailItemInfo info;
-    ScanItem item = itemAt(manager_.moduleItems(moduleAt(category)), path);
+    Node node = nodeAt(manager_.moduleItems(moduleAt(category)), path);
+    const ScanItem& item = node.item;
     if (!item)
         return info;
-    info.icon = QString::fromStdString(item->icon);
-    info.name = QString::fromStdString(item->name);
-    info.path = QString::fromStdString(item->path);
+    if (node.folder >= 0) {
+        // One of the folders that go with the item above (a localisation).
+        const auto i = static_cast<std::size_t>(node.folder);
+        const std::string& p = item->removePaths[i];
+        info.icon = text(p);
+        info.name = text(paths::lastComponent(p));
+        info.path = text(p);
+        if (i < item->removeSizes.size() && item->removeSizes[i] > 0)
+            info.size = sizeText(item->removeSizes[i]);
+        info.status = leftReason(p);
+        info.checkable = false;
+        return info;
+    }
+    info.icon = text(item->icon);
+    info.name = text(item->name);
+    // An item standing for several folders is not its own path: those folders
+    // are listed under it.
+    if (!opensOntoFolders(item))
+        info.path = text(item->removePaths.empty() ? item->path : item->removePaths.front());
     if (item->fileSize > 0)
         info.size = sizeText(item->fileSize);
-    if (item->hasChildren())
+    if (item->hasChildren()) {
         info.check = checkState(QSVCleanManager::checkStatus(*item->subObjects));
-    else
-        info.check = item->isCheck ? Qt::Checked : Qt::Unchecked;
+        return info;
+    }
+    info.check = item->isCheck ? Qt::Checked : Qt::Unchecked;
+    std::vector<std::string> paths{item->path, item->prePath};
+    paths.insert(paths.end(), item->removePaths.begin(), item->removePaths.end());
+    for (const std::string& p : paths)
+        if (info.status.isEmpty() && !p.empty())
+            info.status = leftReason(p);
     return info;
 }
 
@@ -121,8 +192,9 @@ void SystemDetailSource::setCategoryCheck(int category, bool check) {
 }
 
 void SystemDetailSource::setItemCheck(int category, const ItemPath& path, bool check) {
-    ScanItem item = itemAt(manager_.moduleItems(moduleAt(category)), path);
-    if (!item)
+    Node node = nodeAt(manager_.moduleItems(moduleAt(category)), path);
+    const ScanItem& item = node.item;
+    if (!item || node.folder >= 0)
         return;
     if (item->hasChildren())
         for (const ScanItem& child : *item->subObjects)

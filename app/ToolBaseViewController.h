@@ -9,6 +9,13 @@ namespace tessaly {
 class AppDelegate;
 class NoticeSheet;
 
+// How a tool's scan or clean ended, as the shell shows it.
+struct WorkResult {
+    bool clean = false;            // a clean (otherwise a scan)
+    std::int64_t sidebarValue = 0; // what the tool's sidebar row shows; 0: the done mark
+    std::int64_t cleanedBytes = 0; // what a clean freed, for the cleaned total
+};
+
 // Base of every screen in the content area, the home screen included. The shell
 // creates a screen on first use and keeps it for the whole run; `start` and
 // `exit` are called each time it becomes or stops being the current screen.
@@ -46,6 +53,14 @@ public:
 
     // The sheet shown now, if any (tests and the screenshot run read it).
     NoticeSheet* currentNotice() const;
+
+signals:
+    // The shell listens to these: the sidebar spinner, the row's result and the
+    // cleaned total follow them.
+    void workStarted();
+    void workFinished(const tessaly::WorkResult& result);
+    // The result shown for the tool is gone (the user started over).
+    void resultCleared();
 
 protected:
     // A screen's part for the shared top bar: its title on the left, hidden until

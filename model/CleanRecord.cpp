@@ -36,4 +36,13 @@ std::int64_t recordCleanEnd(UserDefaults& defaults, std::int64_t bytes, Date whe
     return startup::addCleanTotal(defaults, startup::loadCleanTotal(defaults), bytes);
 }
 
+bool askBeforeCleaning(const UserDefaults& defaults) {
+    auto value = defaults.objectForKey(keys::askBeforeCleaning);
+    return !value || !value->isBool() || value->toBool();
+}
+
+void setAskBeforeCleaning(UserDefaults& defaults, bool ask) {
+    defaults.setBool(keys::askBeforeCleaning, ask);
+}
+
 } // namespace tessaly

@@ -22,4 +22,9 @@ void recordCleanStart(UserDefaults& defaults, std::int64_t tool, Date when);
 // totals) and "lastCleanDate" is set. Returns the new total.
 std::int64_t recordCleanEnd(UserDefaults& defaults, std::int64_t bytes, Date when);
 
+// Whether a clean started from a screen asks first ("askBeforeCleaning"; absent
+// or unreadable: it asks), and the choice to stop or start asking again.
+bool askBeforeCleaning(const UserDefaults& defaults);
+void setAskBeforeCleaning(UserDefaults& defaults, bool ask);
+
 } // namespace tessaly

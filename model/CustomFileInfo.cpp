@@ -12,7 +12,7 @@ ComparisonResult sortBySizeRule(std::int64_t a, std::int64_t b, bool asc) {
 
 ComparisonResult sortByNameRule(const std::string& a, const std::string& b, bool asc) {
     auto r = compareValues(a, b);
-    return asc ? reversed(r) : r;
+    return asc ? r : reversed(r);
 }
 
 ComparisonResult sortByCountRule(std::int64_t a, std::int64_t b, bool asc) {

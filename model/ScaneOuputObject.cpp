@@ -76,7 +76,7 @@ ComparisonResult ScaneOuputObject::compareWithSort(const ScaneOuputObject& other
         return asc ? r : reversed(r);
     }
     case DataSource::DateType: {
-        auto r = compareValues(sortableDate(other.dateStr), sortableDate(dateStr));
+        auto r = compareValues(sortableDate(dateStr), sortableDate(other.dateStr));
         return asc ? r : reversed(r);
     }
     case DataSource::Risk: {
@@ -85,7 +85,7 @@ ComparisonResult ScaneOuputObject::compareWithSort(const ScaneOuputObject& other
     }
     default: {
         auto r = caseInsensitiveCompare(name, other.name);
-        return asc ? reversed(r) : r;
+        return asc ? r : reversed(r);
     }
     }
 }
@@ -100,14 +100,14 @@ ComparisonResult ScaneOuputObject::compareWithVirSort(const ScaneOuputObject& ot
     switch (source.type.load()) {
     case DataSource::Size: {
         auto r = caseInsensitiveCompare(threatKindName(name), threatKindName(other.name));
-        return asc ? reversed(r) : r;
+        return asc ? r : reversed(r);
     }
     case DataSource::Selection:
     case DataSource::DateType:
         return compareWithSort(other, source);
     default: {
         auto r = caseInsensitiveCompare(name, other.name);
-        return asc ? reversed(r) : r;
+        return asc ? r : reversed(r);
     }
     }
 }

@@ -23,5 +23,7 @@ inline constexpr const char* installDeamon = "installDeamon";
 // and where ("reportHost", a base URL; TESSALY_REPORT_URL overrides it).
 inline constexpr const char* sendReports = "sendReports";
 inline constexpr const char* reportHost = "reportHost";
+// Whether a clean or removal asks before it deletes (bool; absent: it asks).
+inline constexpr const char* askBeforeCleaning = "askBeforeCleaning";
 
 } // namespace tessaly::keys

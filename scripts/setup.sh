@@ -9,6 +9,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev
   libcli11-dev nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-apps
+  xdotool netpbm dbus at-spi2-core python3-pyatspi gir1.2-atspi-2.0
   clang libclang-rt-14-dev clang-format
   procps
   pkexec

@@ -2,15 +2,18 @@
 
 #include "app/common/FileManagerActions.h"
 #include "app/common/ItemIcon.h"
+#include "app/common/NamedComboBox.h"
 #include "model/DataSource.h"
 #include "model/SettingModel.h"
 
 #include <QComboBox>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -21,43 +24,51 @@ namespace {
 
 constexpr int kPathRole = Qt::UserRole;
 constexpr int kIndexRole = Qt::UserRole + 1;
+constexpr int kDeepest = 3; // levels of items
 
-enum Column { NameColumn = 0, PathColumn, SizeColumn, DateColumn };
+QString sortLabel(std::int64_t type) {
+    return QString::fromStdString(DataSource::typeLabel(type));
+}
+
+// The category list, which knows how wide its rows are.
+class CategoryTree : public QTreeWidget {
+public:
+    using QTreeWidget::QTreeWidget;
+    int contentsWidth() const { return sizeHintForColumn(0) + sizeHintForColumn(1); }
+};
 
 } // namespace
 
-DetailList::SortChoices DetailList::defaultSortChoices() {
-    return {{"Size", DataSource::Size},
-            {"Name", DataSource::Name},
-            {"Selection", DataSource::Selection}};
-}
-
-DetailList::DetailList(QWidget* parent, SortChoices choices)
-    : QWidget(parent), choices_(std::move(choices)) {
+DetailList::DetailList(QWidget* parent) : QWidget(parent) {
     setObjectName("DetailList");
-    categories_ = new QTreeWidget(this);
+    categories_ = new CategoryTree(this);
     categories_->setObjectName("DetailCategories");
+    categories_->setAccessibleName("Categories");
     categories_->setColumnCount(2);
+    categories_->setHeaderLabels({"Category", "Size"});
     categories_->setHeaderHidden(true);
     categories_->setRootIsDecorated(false);
-    categories_->setIconSize(QSize(28, 28));
+    categories_->setIconSize(QSize(24, 24));
+    categories_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     categories_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     categories_->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     categories_->header()->setStretchLastSection(false);
-    categories_->setFixedWidth(260);
 
     items_ = new QTreeWidget(this);
     items_->setObjectName("DetailItems");
-    items_->setColumnCount(4);
-    items_->setHeaderLabels({"Name", "Path", "Size", "Date"});
+    items_->setAccessibleName("Items");
+    items_->setColumnCount(5);
+    items_->setHeaderLabels({"Name", "Path", "Size", "Date", "Status"});
     items_->setUniformRowHeights(true);
     items_->setContextMenuPolicy(Qt::CustomContextMenu);
     items_->header()->setSectionResizeMode(NameColumn, QHeaderView::Interactive);
     items_->header()->setSectionResizeMode(PathColumn, QHeaderView::Stretch);
     items_->header()->setSectionResizeMode(SizeColumn, QHeaderView::ResizeToContents);
     items_->header()->setSectionResizeMode(DateColumn, QHeaderView::ResizeToContents);
+    items_->header()->setSectionResizeMode(StatusColumn, QHeaderView::ResizeToContents);
     items_->header()->setStretchLastSection(false);
-    items_->setColumnWidth(NameColumn, 200);
+    items_->setTextElideMode(Qt::ElideMiddle);
+    items_->viewport()->installEventFilter(this);
     empty_ = new QLabel(this);
     empty_->setObjectName("DetailEmpty");
     empty_->setAlignment(Qt::AlignCenter);
@@ -66,30 +77,52 @@ DetailList::DetailList(QWidget* parent, SortChoices choices)
     stack_->addWidget(items_);
     stack_->addWidget(empty_);
 
-    sortType_ = new QComboBox(this);
-    for (const auto& [label, type] : choices_)
-        sortType_->addItem(label, QVariant::fromValue<qlonglong>(type));
-    sortDirection_ = new QComboBox(this);
+    sortType_ = new NamedComboBox("Sort by", this);
+    sortType_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    sortDirection_ = new NamedComboBox("Sort direction", this);
+    sortDirection_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     sortDirection_->addItem(QString::fromStdString(DataSource::directionLabel(true)), true);
     sortDirection_->addItem(QString::fromStdString(DataSource::directionLabel(false)), false);
+    sortLabel_ = new QLabel("Sort by", this);
+    sortLabel_->setBuddy(sortType_);
+    sortBox_ = new QWidget(this);
+    auto* sortLayout = new QHBoxLayout(sortBox_);
+    sortLayout->setContentsMargins(0, 0, 0, 0);
+    sortLayout->addWidget(sortLabel_);
+    sortLayout->addWidget(sortType_);
+    sortLayout->addWidget(sortDirection_);
     selectAll_ = new QPushButton("Select All", this);
+    selectAll_->setObjectName("SecondaryButton");
     deselectAll_ = new QPushButton("Deselect All", this);
+    deselectAll_->setObjectName("SecondaryButton");
 
-    auto* tools = new QHBoxLayout;
-    tools->addWidget(selectAll_);
-    tools->addWidget(deselectAll_);
-    tools->addStretch(1);
-    tools->addWidget(new QLabel("Sort by", this));
-    tools->addWidget(sortType_);
-    tools->addWidget(sortDirection_);
+    // The buttons sit above the list they act on; both rows are as high as the
+    // sort boxes, so that the two lists start at the same height.
+    auto* categoryToolsBox = new QWidget(this);
+    categoryToolsBox->setMinimumHeight(sortType_->sizeHint().height());
+    categoryTools_ = new QHBoxLayout(categoryToolsBox);
+    categoryTools_->setContentsMargins(0, 0, 0, 0);
+    categoryTools_->addStretch(1);
+    itemTools_ = new QHBoxLayout;
+    itemTools_->addWidget(selectAll_);
+    itemTools_->addWidget(deselectAll_);
+    itemTools_->addStretch(1);
+    itemTools_->addWidget(sortBox_);
+    sortRow_ = new QHBoxLayout; // the sort choice, when it does not fit beside the buttons
+    sortRow_->addStretch(1);
 
+    auto* left = new QVBoxLayout;
+    left->addWidget(categoryToolsBox);
+    left->addWidget(categories_, 1);
     auto* right = new QVBoxLayout;
-    right->addLayout(tools);
+    right->addLayout(itemTools_);
+    right->addLayout(sortRow_);
     right->addWidget(stack_, 1);
+    stack_->installEventFilter(this);
     auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(16, 12, 16, 12);
+    layout->setContentsMargins(16, 12, 16, 8);
     layout->setSpacing(12);
-    layout->addWidget(categories_);
+    layout->addLayout(left);
     layout->addLayout(right, 1);
 
     connect(categories_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
@@ -109,6 +142,63 @@ DetailList::DetailList(QWidget* parent, SortChoices choices)
     };
     connect(sortType_, &QComboBox::currentIndexChanged, this, sortChosen);
     connect(sortDirection_, &QComboBox::currentIndexChanged, this, sortChosen);
+    fillSortChoices();
+}
+
+bool DetailList::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize) {
+        if (watched == items_->viewport())
+            fitNameColumn();
+        else if (watched == stack_)
+            arrangeTools();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// The buttons and the sort choice share one row above the items when they fit
+// in it; otherwise the sort choice takes a row of its own, and where even that
+// is too narrow its "Sort by" label gives way (the boxes keep it as their names).
+void DetailList::arrangeTools() {
+    const int room = stack_->width();
+    const int gap = std::max(itemTools_->spacing(), 6);
+    const int buttons = selectAllEvery_ ? 0
+                                        : selectAll_->sizeHint().width() + gap +
+                                              deselectAll_->sizeHint().width() + gap;
+    const int boxes = sortType_->sizeHint().width() + gap + sortDirection_->sizeHint().width();
+    const int label = sortLabel_->sizeHint().width() + gap;
+    const bool oneRow = buttons + label + boxes <= room;
+    QHBoxLayout* to = oneRow || selectAllEvery_ ? itemTools_ : sortRow_;
+    if (to->indexOf(sortBox_) < 0) {
+        (to == itemTools_ ? sortRow_ : itemTools_)->removeWidget(sortBox_);
+        to->addWidget(sortBox_);
+    }
+    sortLabel_->setVisible(oneRow || label + boxes <= room);
+}
+
+// Names get a little more than half of the room the other columns leave; the
+// path takes the rest. What does not fit is cut with an ellipsis and reads whole
+// in its tooltip.
+void DetailList::fitNameColumn() {
+    int others = 0;
+    for (int column : {SizeColumn, DateColumn, StatusColumn})
+        if (!items_->isColumnHidden(column))
+            others += items_->header()->sectionSizeHint(column) > 0
+                          ? std::max(items_->header()->sectionSize(column),
+                                     items_->header()->sectionSizeHint(column))
+                          : 0;
+    const int room = items_->viewport()->width() - others;
+    items_->setColumnWidth(NameColumn, std::max(120, room * 55 / 100));
+}
+
+void DetailList::setSelectAllEveryCategory(bool every) {
+    selectAllEvery_ = every;
+    QHBoxLayout* from = every ? itemTools_ : categoryTools_;
+    QHBoxLayout* to = every ? categoryTools_ : itemTools_;
+    for (QPushButton* b : {deselectAll_, selectAll_}) {
+        from->removeWidget(b);
+        to->insertWidget(0, b);
+    }
+    arrangeTools();
 }
 
 void DetailList::setSource(DetailSource* source) {
@@ -116,7 +206,23 @@ void DetailList::setSource(DetailSource* source) {
     reload();
 }
 
+void DetailList::fillSortChoices() {
+    choices_ = {{sortLabel(DataSource::Size), DataSource::Size},
+                {sortLabel(DataSource::Name), DataSource::Name},
+                {sortLabel(DataSource::Selection), DataSource::Selection}};
+    const bool dates = source_ && source_->hasDates();
+    if (dates)
+        choices_.push_back({sortLabel(DataSource::DateType), DataSource::DateType});
+    items_->setColumnHidden(DateColumn, !dates);
+    updating_ = true;
+    sortType_->clear();
+    for (const auto& [label, type] : choices_)
+        sortType_->addItem(label, QVariant::fromValue<qlonglong>(type));
+    updating_ = false;
+}
+
 void DetailList::reload() {
+    fillSortChoices();
     showSortChoice();
     if (!source_ || source_->categoryCount() == 0)
         current_ = -1;
@@ -158,12 +264,24 @@ void DetailList::fillCategories() {
     refreshChecks();
 }
 
+// The category list is as wide as its widest row, so that no name is cut.
+void DetailList::fitCategoryWidth() {
+    int width = static_cast<CategoryTree*>(categories_)->contentsWidth();
+    width += 2 * categories_->frameWidth() + categories_->verticalScrollBar()->sizeHint().width();
+    const int buttons = selectAllEvery_
+                            ? selectAll_->sizeHint().width() + deselectAll_->sizeHint().width() +
+                                  categoryTools_->spacing()
+                            : 0;
+    categories_->setFixedWidth(std::max({width, buttons, 160}));
+}
+
 void DetailList::fillItems() {
     updating_ = true;
     items_->clear();
-    if (current_ >= 0)
-        addChildren(items_->invisibleRootItem(), {});
+    const bool status = current_ >= 0 && addChildren(items_->invisibleRootItem(), {});
+    items_->setColumnHidden(StatusColumn, !status);
     updating_ = false;
+    fitNameColumn();
     const bool none = current_ < 0 || items_->topLevelItemCount() == 0;
     empty_->setText(current_ >= 0 ? source_->categoryInfo(current_).emptyText : QString());
     stack_->setCurrentWidget(none ? static_cast<QWidget*>(empty_) : items_);
@@ -172,7 +290,9 @@ void DetailList::fillItems() {
     deselectAll_->setEnabled(enabled);
 }
 
-void DetailList::addChildren(QTreeWidgetItem* parent, const ItemPath& parentPath) {
+// Adds the children of parentPath; true when one of them (at any depth) has a status.
+bool DetailList::addChildren(QTreeWidgetItem* parent, const ItemPath& parentPath) {
+    bool status = false;
     const int n = source_->itemCount(current_, parentPath);
     for (int i = 0; i < n; ++i) {
         ItemPath path = parentPath;
@@ -185,11 +305,11 @@ void DetailList::addChildren(QTreeWidgetItem* parent, const ItemPath& parentPath
         item->setData(NameColumn, kIndexRole, indices);
         item->setData(NameColumn, kPathRole, info.path);
         item->setIcon(NameColumn, itemIcon(info.icon));
-        item->setText(NameColumn, info.name);
-        item->setText(PathColumn, info.path);
-        item->setToolTip(PathColumn, info.path);
-        item->setText(SizeColumn, info.size);
-        item->setText(DateColumn, info.date);
+        const QString texts[] = {info.name, info.path, info.size, info.date, info.status};
+        for (int column = NameColumn; column <= StatusColumn; ++column) {
+            item->setText(column, texts[column]);
+            item->setToolTip(column, texts[column]); // a cut name or path reads whole here
+        }
         item->setTextAlignment(SizeColumn, Qt::AlignRight | Qt::AlignVCenter);
         Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
         if (info.checkable) {
@@ -197,9 +317,11 @@ void DetailList::addChildren(QTreeWidgetItem* parent, const ItemPath& parentPath
             item->setCheckState(NameColumn, info.check);
         }
         item->setFlags(flags);
-        if (path.size() < 3)
-            addChildren(item, path);
+        status = status || !info.status.isEmpty();
+        if (path.size() < kDeepest)
+            status = addChildren(item, path) || status;
     }
+    return status;
 }
 
 ItemPath DetailList::pathOf(const QTreeWidgetItem* item) {
@@ -224,8 +346,12 @@ QTreeWidgetItem* DetailList::treeItem(const ItemPath& path) const {
 void DetailList::refreshItem(QTreeWidgetItem* item) {
     for (int i = 0; i < item->childCount(); ++i) {
         QTreeWidgetItem* child = item->child(i);
-        if (child->flags() & Qt::ItemIsUserCheckable)
-            child->setCheckState(NameColumn, source_->itemInfo(current_, pathOf(child)).check);
+        if (child->flags() & Qt::ItemIsUserCheckable) {
+            const DetailItemInfo info = source_->itemInfo(current_, pathOf(child));
+            child->setCheckState(NameColumn, info.check);
+            child->setText(StatusColumn, info.status);
+            child->setToolTip(StatusColumn, info.status);
+        }
         refreshItem(child);
     }
 }
@@ -240,13 +366,15 @@ void DetailList::refreshChecks() {
         QTreeWidgetItem* item = categories_->topLevelItem(c);
         item->setCheckState(0, info.check);
         item->setText(1, info.value);
-        const QColor colour = info.dimmed ? QColor("#a9b4c6") : QColor("#1d2737");
+        item->setIcon(0, itemIcon(info.icon));
+        const QColor colour = info.dimmed ? QColor("#8392a7") : QColor("#1d2737");
         item->setForeground(0, colour);
         item->setForeground(1, colour);
     }
     if (current_ >= 0)
         refreshItem(items_->invisibleRootItem());
     updating_ = was;
+    fitCategoryWidth();
 }
 
 void DetailList::selectCategory(int category) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 class QComboBox;
+class QHBoxLayout;
 class QLabel;
 class QPushButton;
 class QStackedWidget;
@@ -25,22 +26,27 @@ namespace tessaly {
 // the boxes of the category and of the items are read back from it. Clicking a
 // box that reads unticked asks the source to tick; clicking one that reads ticked
 // or mixed asks it to untick.
+//
+// The category list follows the keyboard: arrows, Home, End and the page keys
+// select a category and show its items. A Date column (and sorting by date) is
+// there when the source's items carry dates; a Status column when an item of the
+// category shown has something to say.
 class DetailList : public QWidget {
     Q_OBJECT
 public:
     // Sort choices: the drop-down label and the sort type it stands for.
     using SortChoices = std::vector<std::pair<QString, std::int64_t>>;
-    static SortChoices defaultSortChoices(); // "Size", "Name", "Selection"
 
-    explicit DetailList(QWidget* parent = nullptr, SortChoices choices = defaultSortChoices());
+    explicit DetailList(QWidget* parent = nullptr);
 
     // The source is not owned. Rebuilds both lists and keeps the selected category
     // when it still exists.
     void setSource(DetailSource* source);
     void reload();
 
-    // "Select All" / "Deselect All" tick every category, not only the one shown.
-    void setSelectAllEveryCategory(bool every) { selectAllEvery_ = every; }
+    // "Select All" / "Deselect All" tick every category, not only the one shown;
+    // they then sit above the category list instead of above the items.
+    void setSelectAllEveryCategory(bool every);
 
     void selectCategory(int category);
     int currentCategory() const { return current_; }
@@ -57,17 +63,31 @@ public:
     QTreeWidget* categoryTree() const { return categories_; }
     QTreeWidget* itemTree() const { return items_; }
     QTreeWidgetItem* treeItem(const ItemPath& item) const;
+    QComboBox* sortTypeBox() const { return sortType_; }
+    QComboBox* sortDirectionBox() const { return sortDirection_; }
+    QPushButton* selectAllButton() const { return selectAll_; }
+    QPushButton* deselectAllButton() const { return deselectAll_; }
+    SortChoices sortChoices() const { return choices_; }
     // The category's empty text while it is shown in place of the items, else empty.
     QString emptyText() const;
+    // The item tree's columns by header.
+    enum Column { NameColumn = 0, PathColumn, SizeColumn, DateColumn, StatusColumn };
 
 signals:
     // After any tick change, so that the screen can update its totals.
     void checksChanged();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void fitNameColumn();
+    void arrangeTools();
+    void fillSortChoices();
     void fillCategories();
+    void fitCategoryWidth();
     void fillItems();
-    void addChildren(QTreeWidgetItem* parent, const ItemPath& parentPath);
+    bool addChildren(QTreeWidgetItem* parent, const ItemPath& parentPath);
     void refreshChecks();
     void refreshItem(QTreeWidgetItem* item);
     void showSortChoice();
@@ -89,6 +109,11 @@ private:
     QComboBox* sortDirection_;
     QPushButton* selectAll_;
     QPushButton* deselectAll_;
+    QHBoxLayout* categoryTools_;
+    QHBoxLayout* itemTools_;
+    QHBoxLayout* sortRow_;
+    QWidget* sortBox_;
+    QLabel* sortLabel_;
 };
 
 } // namespace tessaly

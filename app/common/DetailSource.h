@@ -27,6 +27,9 @@ struct DetailItemInfo {
     QString path; // full path; empty for rows that stand for no single file
     QString size;
     QString date;
+    // What becomes of it, when there is more to say than its box: the reason a
+    // clean left it in place, or that it is the copy kept.
+    QString status;
     Qt::CheckState check = Qt::Unchecked;
     bool checkable = true;
 };
@@ -39,6 +42,8 @@ public:
     virtual ~DetailSource() = default;
 
     virtual int categoryCount() const = 0;
+    // Whether items carry dates (the list then shows a Date column and sorts by it).
+    virtual bool hasDates() const { return false; }
     virtual DetailCategoryInfo categoryInfo(int category) const = 0;
     // Children of parent (empty for the category's top level).
     virtual int itemCount(int category, const ItemPath& parent) const = 0;

@@ -1,6 +1,7 @@
 #include "app/common/FolderListPicker.h"
 
 #include "app/Artwork.h"
+#include "app/common/ElidedLabel.h"
 #include "platform/Paths.h"
 
 #include <QAbstractItemView>
@@ -107,13 +108,14 @@ void FolderListPicker::rebuild() {
         auto* row = new QWidget(list_);
         auto* icon = new QLabel(row);
         icon->setPixmap(artwork::pixmap("folder-icon", 20));
-        auto* label = new QLabel(path, row);
-        label->setTextFormat(Qt::PlainText);
-        label->setToolTip(path);
+        auto* label =
+            new ElidedLabel(row); // a long path is cut in the middle, whole in its tooltip
+        label->setFullText(path);
         auto* remove = new QToolButton(row);
         remove->setObjectName("RemoveFolderButton");
         remove->setIcon(artwork::icon("remove-row"));
         remove->setToolTip("Remove");
+        remove->setAccessibleName("Remove " + path);
         remove->setAutoRaise(true);
         connect(remove, &QToolButton::clicked, this,
                 [this, path] { removeFolder(static_cast<int>(folders_.indexOf(path))); });

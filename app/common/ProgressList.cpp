@@ -1,11 +1,14 @@
 #include "app/common/ProgressList.h"
 
 #include "app/Artwork.h"
+#include "app/common/ElidedLabel.h"
 
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QProgressBar>
+#include <QScrollArea>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -51,26 +54,37 @@ ProgressList::ProgressList(QWidget* parent) : QWidget(parent) {
     title_->setObjectName("ScreenTitle");
     text_ = new QLabel(this);
     text_->setObjectName("Headline");
-    rowsLayout_ = new QVBoxLayout;
-    rowsLayout_->setSpacing(6);
+    text_->setWordWrap(true);
+    auto* rows = new QWidget;
+    rows->setObjectName("ProgressRows");
+    rowsLayout_ = new QGridLayout(rows);
+    rowsLayout_->setContentsMargins(0, 0, 0, 0);
+    rowsLayout_->setHorizontalSpacing(24);
+    rowsLayout_->setVerticalSpacing(6);
+    rowsLayout_->setAlignment(Qt::AlignTop);
+    rowsLayout_->setColumnStretch(0, 1);
+    rowsLayout_->setColumnStretch(1, 1);
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName("ProgressRowsScroll");
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidget(rows);
+    scroll->setMinimumHeight(60);
     bar_ = new QProgressBar(this);
+    bar_->setAccessibleName("Progress");
     bar_->setRange(0, kBarSteps);
     bar_->setTextVisible(false);
     bar_->setFixedHeight(8);
-    path_ = new QLabel(this);
+    path_ = new ElidedLabel(this);
     path_->setObjectName("ProgressPath");
-    path_->setTextFormat(Qt::PlainText);
-    path_->setMinimumWidth(10);
-    path_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(28, 20, 28, 16);
-    layout->setSpacing(10);
+    layout->setContentsMargins(28, 16, 28, 12);
+    layout->setSpacing(8);
     layout->addWidget(title_);
     layout->addWidget(text_);
-    layout->addSpacing(6);
-    layout->addLayout(rowsLayout_);
-    layout->addStretch(1);
+    layout->addWidget(scroll, 1);
     layout->addWidget(bar_);
     layout->addWidget(path_);
 
@@ -113,6 +127,7 @@ int ProgressList::addRow(const QString& icon, const QString& title, State state)
     r.mark->setFixedSize(18, 18);
     r.value = new QLabel(r.widget);
     r.value->setObjectName("ProgressRowValue");
+    r.widget->setAccessibleName(title);
     auto* l = new QHBoxLayout(r.widget);
     l->setContentsMargins(0, 0, 0, 0);
     l->setSpacing(10);
@@ -123,7 +138,8 @@ int ProgressList::addRow(const QString& icon, const QString& title, State state)
     l->addWidget(r.mark);
     r.state = state;
     showState(r);
-    rowsLayout_->addWidget(r.widget);
+    const int n = rowCount();
+    rowsLayout_->addWidget(r.widget, n / 2, n % 2);
     rows_.push_back(r);
     return rowCount() - 1;
 }
@@ -176,7 +192,23 @@ QString ProgressList::rowValue(int row) const {
 
 void ProgressList::apply(double share) {
     progress_ = std::clamp(share, 0.0, 1.0);
+    if (busy_) {
+        busy_ = false;
+        bar_->setRange(0, kBarSteps);
+    }
     bar_->setValue(static_cast<int>(progress_ * kBarSteps));
+}
+
+void ProgressList::setBusy(bool busy) {
+    busy_ = busy;
+    bar_->setRange(0, busy ? 0 : kBarSteps);
+    if (!busy)
+        bar_->setValue(static_cast<int>(progress_ * kBarSteps));
+}
+
+void ProgressList::advanceTo(double share) {
+    if (busy_ || share > progress_)
+        setProgress(std::max(share, progress_));
 }
 
 void ProgressList::setProgress(double share) {
@@ -215,11 +247,11 @@ void ProgressList::step() {
 }
 
 void ProgressList::setPath(const QString& path) {
-    path_->setText(path);
+    path_->setFullText(path);
 }
 
 QString ProgressList::path() const {
-    return path_->text();
+    return path_->fullText();
 }
 
 } // namespace tessaly

@@ -5,18 +5,22 @@
 #include <QWidget>
 #include <vector>
 
+class QGridLayout;
 class QLabel;
 class QProgressBar;
-class QVBoxLayout;
 
 namespace tessaly {
+
+class ElidedLabel;
 
 // The progress list every tool shows while it scans or cleans: a title and a
 // line of text, one row per module or category (icon, title, state, a value on
 // the right), a progress bar and a line with the path being examined.
 //
-// The bar can creep towards a target over a given time, so that long steps
-// without finer progress still show movement, and fill to the end.
+// The bar follows the share of the work that is done; while the work cannot
+// tell (a walk through folders of unknown size), it shows that work goes on
+// without a share. It can also creep towards a target over a given time and fill
+// to the end. The rows sit in two columns that scroll when they are many.
 class ProgressList : public QWidget {
     Q_OBJECT
 public:
@@ -43,6 +47,11 @@ public:
     // The bar, as a share from 0 to 1.
     double progress() const { return progress_; }
     void setProgress(double share);
+    // The bar without a share: it shows only that work goes on (cleared by any share).
+    void setBusy(bool busy);
+    bool busy() const { return busy_; }
+    // Moves the bar to share, never backwards.
+    void advanceTo(double share);
     // Moves the bar from where it is towards target over msec milliseconds; it
     // never moves backwards.
     void creepTo(double target, int msec);
@@ -71,15 +80,16 @@ private:
 
     QLabel* title_;
     QLabel* text_;
-    QVBoxLayout* rowsLayout_;
+    QGridLayout* rowsLayout_;
     QProgressBar* bar_;
-    QLabel* path_;
+    ElidedLabel* path_;
     std::vector<Row> rows_;
     QTimer timer_;
     double progress_ = 0;
     double target_ = 0;
     double perTick_ = 0;
     bool filling_ = false;
+    bool busy_ = false;
 };
 
 } // namespace tessaly

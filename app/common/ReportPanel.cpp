@@ -6,7 +6,6 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace tessaly {
@@ -51,9 +50,13 @@ ReportPanel::ReportPanel(QWidget* parent) : QWidget(parent) {
     message_->setObjectName("Summary");
     message_->setWordWrap(true);
     message_->hide();
+    note_ = new QLabel(this);
+    note_->setObjectName("StoppedNote");
+    note_->setWordWrap(true);
+    note_->hide();
     problems_ = new ProblemsNote(this);
     chart_ = new ShareChart(this);
-    chart_->setFixedSize(190, 190);
+    chart_->setFixedSize(170, 170);
     rowsBox_ = new QWidget(this);
     rowsLayout_ = new QVBoxLayout(rowsBox_);
     rowsLayout_->setContentsMargins(0, 0, 0, 0);
@@ -66,6 +69,7 @@ ReportPanel::ReportPanel(QWidget* parent) : QWidget(parent) {
     texts->addWidget(headline_[1]);
     texts->addWidget(headline_[2]);
     texts->addWidget(message_);
+    texts->addWidget(note_);
     texts->addWidget(problems_);
     texts->addWidget(rowsBox_);
     texts->addStretch(1);
@@ -75,16 +79,11 @@ ReportPanel::ReportPanel(QWidget* parent) : QWidget(parent) {
     middle->addWidget(chart_, 0, Qt::AlignTop);
     middle->addLayout(texts, 1);
 
-    buttons_ = new QHBoxLayout;
-    buttons_->setSpacing(12);
-    buttons_->addStretch(1);
-
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(28, 20, 28, 16);
-    layout->setSpacing(14);
+    layout->setContentsMargins(28, 16, 28, 12);
+    layout->setSpacing(12);
     layout->addWidget(title_);
     layout->addLayout(middle, 1);
-    layout->addLayout(buttons_);
 }
 
 void ReportPanel::setTitle(const QString& title) {
@@ -142,7 +141,7 @@ void ReportPanel::showRows(const std::vector<ModuleReport>& rows) {
         values_ << value->text();
     }
     chart_->setLines(rows);
-    chart_->show();
+    chart_->setVisible(!rows.empty());
     rowsBox_->show();
     message_->hide();
 }
@@ -152,14 +151,16 @@ void ReportPanel::showMessage(const QString& message) {
     message_->show();
     rowsBox_->hide();
     chart_->setLines({});
+    chart_->hide(); // the message takes the chart's place
 }
 
-QPushButton* ReportPanel::addButton(const QString& text, bool primary) {
-    auto* b = new QPushButton(text, this);
-    if (primary)
-        b->setObjectName("PrimaryButton");
-    buttons_->addWidget(b);
-    return b;
+void ReportPanel::setNote(const QString& note) {
+    note_->setText(note);
+    note_->setVisible(!note.isEmpty());
+}
+
+QString ReportPanel::note() const {
+    return note_->isHidden() ? QString() : note_->text();
 }
 
 QString ReportPanel::title() const {

@@ -8,8 +8,6 @@
 #include <vector>
 
 class QLabel;
-class QPushButton;
-class QHBoxLayout;
 class QVBoxLayout;
 
 namespace tessaly {
@@ -18,9 +16,10 @@ class ProblemsNote;
 class ShareChart;
 
 // The report every tool shows after a scan or a clean: a ring of shares, three
-// headline lines, a big total, up to N rows of name and value, and the buttons
-// the tool adds. The completion variant shows one message in place of the chart
-// and rows ("No selected file can be remove", or a cleanup summary line).
+// headline lines, a big total, up to N rows of name and value, a note when the
+// run was stopped, and what could not be read or was left. The completion variant
+// shows one message in place of the chart and rows ("No selected file can be
+// remove", or a cleanup summary line).
 class ReportPanel : public QWidget {
     Q_OBJECT
 public:
@@ -44,8 +43,8 @@ public:
     void setPreparedRows(const std::vector<ModuleReport>& lines);
     // The completion variant: the chart and rows give way to the message.
     void showMessage(const QString& message);
-
-    QPushButton* addButton(const QString& text, bool primary = false);
+    // A line that stands out (a run that was stopped); empty hides it.
+    void setNote(const QString& note);
 
     // The note under the report: what could not be read or what was left in place.
     ProblemsNote* problemsNote() const { return problems_; }
@@ -54,6 +53,7 @@ public:
     QStringList headlines() const;
     QString total() const;
     QString message() const;
+    QString note() const;
     bool showsMessage() const;
     QStringList rowNames() const;
     QStringList rowValues() const;
@@ -66,11 +66,11 @@ private:
     QLabel* headline_[3];
     QLabel* total_;
     QLabel* message_;
+    QLabel* note_;
     ProblemsNote* problems_;
     ShareChart* chart_;
     QWidget* rowsBox_;
     QVBoxLayout* rowsLayout_;
-    QHBoxLayout* buttons_;
     QStringList names_;
     QStringList values_;
 };

@@ -1,17 +1,24 @@
 #include "app/common/ShareChart.h"
 
 #include <QPainter>
+#include <QStringList>
 #include <algorithm>
 
 namespace tessaly {
 
 ShareChart::ShareChart(QWidget* parent) : QWidget(parent) {
     setObjectName("ShareChart");
+    setAccessibleName("Share of each category");
     setMinimumSize(150, 150);
 }
 
 void ShareChart::setLines(const std::vector<ModuleReport>& lines) {
     lines_ = lines;
+    // What the ring shows, for those who cannot see it.
+    QStringList shares;
+    for (const ModuleReport& l : lines)
+        shares << QString("%1: %2%").arg(QString::fromStdString(l.name)).arg(qRound(l.b * 100));
+    setAccessibleDescription(shares.join(", "));
     update();
 }
 

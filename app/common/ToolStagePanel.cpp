@@ -24,7 +24,7 @@ ToolStagePanel::ToolStagePanel(QWidget* parent) : QWidget(parent) {
     prompt_->setTextFormat(Qt::RichText);
     scan_ = new QPushButton("Scan", this);
     scan_->setObjectName("ScanButton");
-    scan_->setFixedSize(116, 116);
+    scan_->setFixedSize(96, 96);
     scan_->setCursor(Qt::PointingHandCursor);
     connect(scan_, &QPushButton::clicked, this, &ToolStagePanel::scanClicked);
 

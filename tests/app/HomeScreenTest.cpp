@@ -139,37 +139,37 @@ TEST_F(HomeScreen, ARowClickStartsItsToolOnceAndContinueOffersOthers) {
 }
 
 TEST_F(HomeScreen, CleanSummaryAndLastCleanDate) {
-    defaults().setBool(keys::firstRunKey, true); // rows 1, 4, 5 (nothing cleaned yet)
+    laterRun(20); // rows System Cleanup (dated) and Memory or Old Files
     Home h;
-    ASSERT_EQ(h.tools(), (std::vector<std::int64_t>{1, 4, 5}));
-    const QString initial = h.home->summaryLine();
+    ASSERT_EQ(h.home->datas()[0].tool, tool::SystemCleanup);
+    EXPECT_EQ(h.home->headline(), kLongTimeHeadline);
 
-    // A tool without a row: totals unchanged, but the date is stored.
-    CleanReport report;
-    report.removeCount = 4;
-    report.removeSize = 2'000'000;
-    postCleanFinish(cleanFinishInfo(tool::Eraser, report));
-    EXPECT_EQ(h.home->summaryLine(), initial);
-    EXPECT_TRUE(defaults().dateForKey(keys::lastCleanDate).has_value());
-
-    // Counted files only: "%ld Files".
+    // Counted files only: "%ld Files". A tool without a row counts all the same.
     CleanResult<int> files;
     files.fileCount = 6;
     postCleanFinish(cleanFinishInfo(tool::DuplicatesFinder, files));
     EXPECT_EQ(h.home->summaryLine(), "Cleaned:  6 Files");
-    EXPECT_TRUE(h.home->datas()[1].finish);
-    EXPECT_TRUE(h.home->rowView(1)->finished());
     EXPECT_FALSE(h.home->datas()[0].finish);
+    EXPECT_TRUE(defaults().dateForKey(keys::lastCleanDate).has_value());
+    // The headline knows that a clean was just done.
+    EXPECT_EQ(h.home->headline(), kRegularHeadline);
 
+    // The recommended tool's row is marked and its last clean date is today's.
+    CleanReport report;
+    report.removeCount = 4;
+    report.removeSize = 2'000'000;
     postCleanFinish(cleanFinishInfo(tool::SystemCleanup, report));
     EXPECT_EQ(h.home->summaryLine(),
               QString::fromStdString("Cleaned:  " + CommonFunction::getSizeString(2'000'000)));
     EXPECT_EQ(h.home->summary().fileCount, 10);
+    EXPECT_TRUE(h.home->datas()[0].finish);
+    EXPECT_TRUE(h.home->rowView(0)->finished());
+    EXPECT_EQ(h.home->rowInfoTexts()[0],
+              QString::fromStdString("Last clean date:" + CommonFunction::dateStr(now())));
 
-    // A result of the wrong kind: row marked, totals unchanged.
+    // A result of the wrong kind: totals unchanged, the date stored all the same.
     defaults().removeObjectForKey(keys::lastCleanDate);
     postCleanFinish({tool::OldFilesFinder, std::string("not a result")});
-    EXPECT_TRUE(h.home->datas()[2].finish);
     EXPECT_EQ(h.home->summary().fileCount, 10);
     EXPECT_TRUE(defaults().dateForKey(keys::lastCleanDate).has_value());
 }

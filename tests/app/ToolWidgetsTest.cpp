@@ -14,6 +14,7 @@
 #include "tests/app/QtEnvironment.h"
 #include "tests/support/TempTree.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QDropEvent>
@@ -109,7 +110,7 @@ public:
         const bool byNameAsc = SettingModel::shareSettingModel().source.type == DataSource::Name &&
                                SettingModel::shareSettingModel().source.ascending();
         std::sort(groups[c].begin(), groups[c].end(), [&](const auto& a, const auto& b) {
-            return byNameAsc ? a.front().name > b.front().name : a.front().name < b.front().name;
+            return byNameAsc ? a.front().name < b.front().name : a.front().name > b.front().name;
         });
     }
 };
@@ -193,16 +194,85 @@ TEST_F(DetailListTest, SortChoiceIsSharedAndResortsThroughTheSource) {
     EXPECT_EQ(settings().source.type.load(), DataSource::Name);
     EXPECT_TRUE(settings().source.ascending());
     EXPECT_EQ(fake.sorts, 1);
+    EXPECT_EQ(list.treeItem({0})->text(0), "a1");
+    EXPECT_EQ(list.treeItem({0, 2})->text(0), "a3");
+    list.setSort(DataSource::Name, false);
     EXPECT_EQ(list.treeItem({0})->text(0), "b1");
-    EXPECT_EQ(list.treeItem({1, 2})->text(0), "a3");
 
-    // Another list opened later shows the shared choice.
+    // Another list opened later shows the shared choice. Without dates there is
+    // no Date column to sort by.
+    list.setSort(DataSource::Name, true);
     DetailList other;
     other.setSource(&fake);
-    auto combos = other.findChildren<QComboBox*>();
-    ASSERT_EQ(combos.size(), 2);
-    EXPECT_EQ(combos[0]->currentText(), "Name");
-    EXPECT_EQ(combos[1]->currentText(), "Ascending");
+    EXPECT_EQ(other.sortTypeBox()->currentText(), "Name");
+    EXPECT_EQ(other.sortDirectionBox()->currentText(), "Ascending");
+    QStringList labels;
+    for (const auto& [label, type] : other.sortChoices())
+        labels << label;
+    EXPECT_EQ(labels, (QStringList{"Size", "Name", "Selection"}));
+    EXPECT_TRUE(other.itemTree()->isColumnHidden(DetailList::DateColumn));
+}
+
+TEST_F(DetailListTest, SelectAllSitsAboveTheListItActsOn) {
+    list.resize(900, 500);
+    list.show();
+    auto left = [&](QWidget* w) { return w->mapTo(&list, QPoint(0, 0)).x(); };
+    // On the category shown: above its items.
+    EXPECT_GE(left(list.selectAllButton()), left(list.itemTree()));
+    list.setSelectAllEveryCategory(true);
+    test::settle();
+    // On every category: above the categories.
+    EXPECT_LT(left(list.deselectAllButton()), left(list.itemTree()));
+    list.deselectAll();
+    EXPECT_EQ(categoryBox(0), Qt::Unchecked);
+    list.selectCategory(1);
+    list.selectAll(); // from the empty category, every category is ticked
+    EXPECT_EQ(fake.ticked(fake.groups[0][0]), 2u);
+    EXPECT_EQ(fake.ticked(fake.groups[0][1]), 1u);
+}
+
+TEST_F(DetailListTest, TheKeyboardMovesThroughTheCategories) {
+    list.show();
+    QTreeWidget* categories = list.categoryTree();
+    categories->setFocus();
+    ASSERT_EQ(list.currentCategory(), 0);
+    struct Step {
+        Qt::Key key;
+        int category;
+    } steps[] = {{Qt::Key_Down, 1}, {Qt::Key_Up, 0},       {Qt::Key_End, 1},
+                 {Qt::Key_Home, 0}, {Qt::Key_PageDown, 1}, {Qt::Key_PageUp, 0}};
+    for (const Step& step : steps) {
+        QTest::keyClick(categories, step.key);
+        EXPECT_EQ(list.currentCategory(), step.category) << step.key;
+        // The category's items (or its empty text) are the ones shown.
+        if (step.category == 1)
+            EXPECT_EQ(list.emptyText(), "There are no unneeded Files to removed");
+        else
+            EXPECT_EQ(list.itemTree()->topLevelItemCount(), 2);
+    }
+}
+
+TEST_F(DetailListTest, ListsAndBoxesCarryTheirNamesForAssistiveTechnology) {
+    QAccessibleInterface* items = QAccessible::queryAccessibleInterface(list.itemTree());
+    ASSERT_NE(items, nullptr);
+    ASSERT_NE(items->tableInterface(), nullptr);
+    EXPECT_EQ(items->text(QAccessible::Name), "Items");
+    EXPECT_EQ(items->tableInterface()->columnDescription(0), "Name");
+    EXPECT_EQ(items->tableInterface()->columnDescription(1), "Path");
+    QAccessibleInterface* categories = QAccessible::queryAccessibleInterface(list.categoryTree());
+    ASSERT_NE(categories->tableInterface(), nullptr);
+    EXPECT_EQ(categories->text(QAccessible::Name), "Categories");
+    EXPECT_EQ(categories->tableInterface()->columnDescription(0), "Category");
+    EXPECT_EQ(categories->tableInterface()->columnDescription(1), "Size");
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(list.sortTypeBox())->text(QAccessible::Name),
+              "Sort by");
+    EXPECT_EQ(
+        QAccessible::queryAccessibleInterface(list.sortDirectionBox())->text(QAccessible::Name),
+        "Sort direction");
+    ReportPanel report;
+    QAccessibleInterface* chart =
+        QAccessible::queryAccessibleInterface(const_cast<ShareChart*>(report.chart()));
+    EXPECT_EQ(chart->text(QAccessible::Name), "Share of each category");
 }
 
 TEST_F(DetailListTest, RevealGoesThroughTheFileManagerSeam) {
@@ -354,8 +424,9 @@ TEST_F(GuiTest, ReportPanelRowsAndCompletionVariant) {
                            QString::fromStdString(CommonFunction::getSizeString(1'000'000))}));
     EXPECT_EQ(report.chart()->lines().size(), 2u);
     EXPECT_FALSE(report.showsMessage());
-    QPushButton* again = report.addButton("Start over");
-    EXPECT_EQ(again->text(), "Start over");
+    EXPECT_EQ(report.note(), "");
+    report.setNote("The scan was stopped.");
+    EXPECT_EQ(report.note(), "The scan was stopped.");
 
     report.showMessage("No selected file can be remove");
     EXPECT_TRUE(report.showsMessage());

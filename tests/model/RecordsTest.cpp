@@ -117,7 +117,7 @@ TEST(FileArray, SortsMembersAndGroups) {
     DataSource s;
     setSource(s, DataSource::Size, true);
     EXPECT_EQ(small.compareWithSort(big, s), OrderedAscending);
-    setSource(s, DataSource::Name, false);
+    setSource(s, DataSource::Name, true);
     EXPECT_EQ(big.compareWithSort(small, s), OrderedAscending); // "a-file" before "b-file"
     setSource(s, DataSource::Selection, false);
     big.setCheck(true);
@@ -137,13 +137,14 @@ TEST(ScaneOuputObject, SortByTheSharedChoice) {
         return names(copy);
     };
     using V = std::vector<std::string>;
-    EXPECT_EQ(sorted(DataSource::Name, true), (V{"Zeta", "mid", "alpha"}));
-    EXPECT_EQ(sorted(DataSource::Name, false), (V{"alpha", "mid", "Zeta"}));
+    // Ascending reads A to Z, descending Z to A.
+    EXPECT_EQ(sorted(DataSource::Name, true), (V{"alpha", "mid", "Zeta"}));
+    EXPECT_EQ(sorted(DataSource::Name, false), (V{"Zeta", "mid", "alpha"}));
     EXPECT_EQ(sorted(DataSource::Size, true), (V{"mid", "alpha", "Zeta"}));
     EXPECT_EQ(sorted(DataSource::Size, false), (V{"Zeta", "alpha", "mid"}));
     EXPECT_EQ(sorted(DataSource::Selection, true), (V{"alpha", "mid", "Zeta"}));
     EXPECT_EQ(sorted(DataSource::Selection, false), (V{"Zeta", "alpha", "mid"}));
-    EXPECT_EQ(sorted(17, false), (V{"alpha", "mid", "Zeta"})); // unknown types sort by name
+    EXPECT_EQ(sorted(17, true), (V{"alpha", "mid", "Zeta"})); // unknown types sort by name
 }
 
 TEST(ScaneOuputObject, DatesRisksAndGroups) {
@@ -151,11 +152,12 @@ TEST(ScaneOuputObject, DatesRisksAndGroups) {
     auto older = item("older"), newer = item("newer"), undated = item("undated");
     older->dateStr = "2023-01-05";
     newer->dateStr = "2024-06-01";
+    // Ascending reads oldest first; an undated item counts as the oldest.
     setSource(s, DataSource::DateType, true);
-    EXPECT_EQ(newer->compareWithSort(*older, s), OrderedAscending);
-    EXPECT_EQ(older->compareWithSort(*undated, s), OrderedAscending);
+    EXPECT_EQ(older->compareWithSort(*newer, s), OrderedAscending);
+    EXPECT_EQ(undated->compareWithSort(*older, s), OrderedAscending);
     setSource(s, DataSource::DateType, false);
-    EXPECT_EQ(newer->compareWithSort(*older, s), OrderedDescending);
+    EXPECT_EQ(newer->compareWithSort(*older, s), OrderedAscending);
     EXPECT_EQ(newer->compareWithDate(*older), OrderedAscending);
 
     auto risky = item("r"), plain = item("p");
@@ -186,10 +188,10 @@ TEST(ScaneOuputObject, ThreatKindSortUsesTheInstalledNamer) {
     });
     DataSource s;
     auto trojan = item("A.Trojan"), adware = item("Z.Adware");
-    setSource(s, DataSource::Size, false);
+    setSource(s, DataSource::Size, true);
     EXPECT_EQ(adware->compareWithVirSort(*trojan, s), OrderedAscending); // Malware before Virus
     EXPECT_EQ(adware->compareWithVirSort2(*trojan), OrderedAscending);
-    setSource(s, DataSource::Risk, false); // other types use the name rule
+    setSource(s, DataSource::Risk, true); // other types use the name rule
     EXPECT_EQ(trojan->compareWithVirSort(*adware, s), OrderedAscending);
     ScaneOuputObject::setThreatKindNamer(nullptr);
     EXPECT_EQ(ScaneOuputObject::threatKindName("x"), "x");
@@ -217,7 +219,7 @@ TEST(Records, SummaryOrders) {
     CustomFileInfo x, y;
     x.path = "/a/zz.log", x.size = 10;
     y.path = "/b/aa.log", y.size = 20;
-    setSource(s, DataSource::Name, false);
+    setSource(s, DataSource::Name, true);
     EXPECT_EQ(y.compareWithSort(x, s), OrderedAscending);
     setSource(s, DataSource::Size, false);
     EXPECT_EQ(y.compareWithSort(x, s), OrderedAscending);

@@ -31,9 +31,8 @@ template <typename F> void forEachLeaf(const ScanItemList& items, F f) {
 using Compare = ComparisonResult (ScaneOuputObject::*)(const ScaneOuputObject&) const;
 
 void sortList(ScanItemList& list, Compare compare) {
-    sortUsing(list, [compare](const ScanItem& a, const ScanItem& b) {
-        return ((*a).*compare)(*b);
-    });
+    sortUsing(list,
+              [compare](const ScanItem& a, const ScanItem& b) { return ((*a).*compare)(*b); });
 }
 
 } // namespace
@@ -100,9 +99,9 @@ void BroswerManager::prepareSources() {
     history.connect(found);
     topsites.connect(found);
     const std::pair<BrowserFileScan*, const FileScanRoots*> scanners[] = {
-        {&safariCache, &found.safariCache},       {&safariSession, &found.safariSession},
-        {&chromCache, &found.chromeCache},        {&chromSession, &found.chromeSession},
-        {&firefoxCache, &found.firefoxCache},     {&firefoxSession, &found.firefoxSession},
+        {&safariCache, &found.safariCache},   {&safariSession, &found.safariSession},
+        {&chromCache, &found.chromeCache},    {&chromSession, &found.chromeSession},
+        {&firefoxCache, &found.firefoxCache}, {&firefoxSession, &found.firefoxSession},
     };
     for (const auto& [scanner, roots] : scanners) {
         scanner->setPaths(roots->paths);
@@ -141,8 +140,8 @@ ScanSummary BroswerManager::scan(std::stop_token stop, const ProgressSink& progr
                 addModuleData(std::make_shared<ScanItemList>(std::move(list)), module);
                 NotificationCenter::defaultCenter().postOnMainQueue(broswerScanModuleFinish,
                                                                     module);
-                report(progress, {"Scanning " + module, "",
-                                  static_cast<double>(finished + 1) / kScanTasks});
+                report(progress,
+                       {"Scanning " + module, "", static_cast<double>(finished + 1) / kScanTasks});
             }
             ++finished;
             std::lock_guard<std::mutex> guard(problemsMutex);
@@ -160,8 +159,7 @@ ScanSummary BroswerManager::scan(std::stop_token stop, const ProgressSink& progr
             return Result{{moduleFor(ModuleKind::Topsite, b), std::move(items)}};
         });
     };
-    auto cookiesOf = [&](void (CookieManager::*read)(ScanItemList&, ScanItemList&,
-                                                     std::stop_token),
+    auto cookiesOf = [&](void (CookieManager::*read)(ScanItemList&, ScanItemList&, std::stop_token),
                          int b) {
         task([&, read, b] {
             ScanItemList ordinary, risky;
@@ -214,8 +212,8 @@ void BroswerManager::scan() {
 
 void BroswerManager::stopScan() {
     scanStop_.request();
-    for (BrowserFileScan* s : {&safariCache, &safariSession, &chromCache, &chromSession,
-                               &firefoxCache, &firefoxSession})
+    for (BrowserFileScan* s :
+         {&safariCache, &safariSession, &chromCache, &chromSession, &firefoxCache, &firefoxSession})
         s->stopScan();
 }
 
@@ -364,8 +362,9 @@ void BroswerManager::setBrowserCheck(int type, bool check) {
 
 std::vector<ModuleReport> BroswerManager::scanResult() const {
     const std::pair<const char*, std::int64_t> counts[] = {
-        {"Cookie", cookieCount()},   {"History", historyCount()}, {"Cache", cacheCount()},
-        {"Topsite", topsiteCount()}, {"Session", sessionCount()}, {"Risky Cookie", riskyCookieCount()},
+        {"Cookie", cookieCount()},   {"History", historyCount()},
+        {"Cache", cacheCount()},     {"Topsite", topsiteCount()},
+        {"Session", sessionCount()}, {"Risky Cookie", riskyCookieCount()},
     };
     std::int64_t total = 0;
     for (const auto& c : counts)

@@ -117,13 +117,14 @@ public:
 
     // The files the last scan read (the plan's and the clean's places).
     BrowserFiles files() const;
+    // The file a record of a module is removed from: its database or property
+    // list, or the cache or session entry itself.
+    std::string fileOf(const std::string& module, const ScaneOuputObject& item) const;
 
 private:
     const BrowserLayout& layout() const;
     void prepareSources();
     std::int64_t kindCount(browser::ModuleKind kind) const;
-    // The file a record of a module lives in (a database or property list).
-    std::string fileOf(const std::string& module, const ScaneOuputObject& item) const;
     // Takes these records out of the module's list, and day groups left empty.
     void dropRecords(const std::string& module, const std::set<const ScaneOuputObject*>& gone);
 

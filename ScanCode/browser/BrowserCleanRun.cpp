@@ -43,13 +43,12 @@ void takeReasons(const std::vector<Step*>& steps,
         steps[i]->why = reasons[i];
 }
 
-} // namespace
-
-std::string BroswerManager::fileOf(const std::string& module, const ScaneOuputObject& item) const {
+// The database or list a record of a module lives in; the entry itself for files.
+std::string fileFor(const BrowserFiles& f, const std::string& module,
+                    const ScaneOuputObject& item) {
     const auto* m = browser::moduleNamed(module);
     if (!m)
         return item.path;
-    const BrowserFiles& f = files_;
     switch (m->kind) {
     case ModuleKind::Cookie:
     case ModuleKind::RiskyCookie:
@@ -69,12 +68,19 @@ std::string BroswerManager::fileOf(const std::string& module, const ScaneOuputOb
     return item.path;
 }
 
+} // namespace
+
+std::string BroswerManager::fileOf(const std::string& module, const ScaneOuputObject& item) const {
+    return fileFor(files(), module, item);
+}
+
 Plan BroswerManager::plan() const {
     Plan plan;
-    std::lock_guard<std::mutex> guard(lock_);
+    const auto all = data();
+    const BrowserFiles found = files();
     for (const browser::ModuleInfo& m : browser::moduleTable()) {
-        auto it = data_.find(m.name);
-        if (it == data_.end() || !it->second)
+        auto it = all.find(m.name);
+        if (it == all.end() || !it->second)
             continue;
         auto add = [&](const ScanItem& record, const std::string& note) {
             if (!record->isCheck)
@@ -82,7 +88,7 @@ Plan BroswerManager::plan() const {
             PlanItem p;
             p.category = m.name;
             p.categoryOrder = m.index;
-            p.path = fileOf(m.name, *record);
+            p.path = fileFor(found, m.name, *record);
             p.record = record;
             p.note = note;
             if (m.kind == ModuleKind::Cache || m.kind == ModuleKind::Session) {
@@ -218,8 +224,7 @@ CleanOutcome BroswerManager::clean(const Plan& plan, std::stop_token stop,
             continue;
         }
         const bool file = s.kind == ModuleKind::Cache || s.kind == ModuleKind::Session;
-        outcome.left.push_back(
-            {s.item->path, file ? *s.why : s.item->name + ": " + *s.why});
+        outcome.left.push_back({s.item->path, file ? *s.why : s.item->name + ": " + *s.why});
     }
     outcome.stopped = token.stop_requested();
     report(progress, {"Cleanup Completed", "", 1.0});
@@ -245,7 +250,8 @@ void BroswerManager::dropRecords(const std::string& module,
         }
     list.erase(std::remove_if(list.begin(), list.end(),
                               [&](const ScanItem& item) {
-                                  return isGone(item) || (item->subObjects && item->subObjects->empty());
+                                  return isGone(item) ||
+                                         (item->subObjects && item->subObjects->empty());
                               }),
                list.end());
 }

@@ -26,8 +26,8 @@ PlistValue columnValue(sqlite3_stmt* s, int i) {
         return PlistValue(sqlite3_column_double(s, i));
     case SQLITE_TEXT: {
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
-        return PlistValue(std::string(text ? text : "",
-                                      static_cast<std::size_t>(sqlite3_column_bytes(s, i))));
+        return PlistValue(
+            std::string(text ? text : "", static_cast<std::size_t>(sqlite3_column_bytes(s, i))));
     }
     case SQLITE_BLOB: {
         const auto* bytes = static_cast<const std::uint8_t*>(sqlite3_column_blob(s, i));
@@ -65,8 +65,8 @@ bool BrowserDatabase::open() {
     close();
     errorCode_ = 0;
     errorMessage_.clear();
-    int rc = sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
-                             nullptr);
+    int rc =
+        sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         keepError(rc);
         close();
@@ -213,9 +213,10 @@ std::string BrowserDatabase::lastErrorReason() const {
 
 namespace tessaly {
 
-std::vector<std::optional<std::string>> changeInOneTransaction(
-    const std::string& path, std::size_t count,
-    const std::function<bool(BrowserDatabase&, std::size_t)>& change, std::stop_token stop) {
+std::vector<std::optional<std::string>>
+changeInOneTransaction(const std::string& path, std::size_t count,
+                       const std::function<bool(BrowserDatabase&, std::size_t)>& change,
+                       std::stop_token stop) {
     std::vector<std::optional<std::string>> out(count, std::string(kStoppedBeforeHandled));
     if (count == 0 || stop.stop_requested())
         return out;

@@ -69,8 +69,8 @@ private:
     sqlite3* db_ = nullptr;
     int errorCode_ = 0;
     std::string errorMessage_;
-    std::set<std::string> tables_;                             // lower case
-    std::set<std::pair<std::string, std::string>> columns_;   // table, column (lower case)
+    std::set<std::string> tables_;                          // lower case
+    std::set<std::pair<std::string, std::string>> columns_; // table, column (lower case)
 };
 
 } // namespace tessaly
@@ -86,8 +86,9 @@ namespace tessaly {
 // runs an item's statements (false when one failed). Returns, per item, none
 // when its change was made, else why not (an item a stop came before is "the
 // clean was stopped before it was handled").
-std::vector<std::optional<std::string>> changeInOneTransaction(
-    const std::string& path, std::size_t count,
-    const std::function<bool(BrowserDatabase&, std::size_t)>& change, std::stop_token stop);
+std::vector<std::optional<std::string>>
+changeInOneTransaction(const std::string& path, std::size_t count,
+                       const std::function<bool(BrowserDatabase&, std::size_t)>& change,
+                       std::stop_token stop);
 
 } // namespace tessaly

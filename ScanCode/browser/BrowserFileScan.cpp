@@ -61,9 +61,9 @@ void BrowserFileScan::scan(ScanItemList& items, std::stop_token stop) {
             item->path = paths::join(root, name);
             item->name = name;
             item->isDir = info.isDirectory && !info.isSymlink;
-            item->fileSize = item->isDir ? tessaly::directorySize(item->path,
-                                                                 [&] { return stopped(stop); })
-                                         : info.size;
+            item->fileSize = item->isDir
+                                 ? tessaly::directorySize(item->path, [&] { return stopped(stop); })
+                                 : info.size;
             item->isCheck = true;
             item->icon = item->path;
             // A cache changes inside while it is the same item: only its identity counts.

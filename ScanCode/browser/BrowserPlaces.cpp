@@ -38,9 +38,13 @@ const BrowserLayout& macBrowserLayout() {
         {".DS_Store"},
         {
             {"com.apple.Safari", "Safari", browser::Safari, {}},
-            {"com.google.Chrome", "Google Chrome", browser::Chrome,
+            {"com.google.Chrome",
+             "Google Chrome",
+             browser::Chrome,
              {"chrome", "google-chrome", "Google Chrome", "chromium", "chromium-browser"}},
-            {"org.mozilla.firefox", "Firefox", browser::Firefox,
+            {"org.mozilla.firefox",
+             "Firefox",
+             browser::Firefox,
              {"firefox", "firefox-esr", "firefox-bin"}},
         },
     };

@@ -39,9 +39,9 @@ struct BrowserPlaceRule {
 
 // A browser as the running programs show it.
 struct RunningBrowserRule {
-    std::string bundleIdentifier; // "com.google.Chrome"
-    std::string name;             // shown in the running-browser sheet
-    int browser;                  // browser type
+    std::string bundleIdentifier;         // "com.google.Chrome"
+    std::string name;                     // shown in the running-browser sheet
+    int browser;                          // browser type
     std::vector<std::string> executables; // executable file names that run it here
 };
 

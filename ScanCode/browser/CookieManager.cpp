@@ -1,7 +1,7 @@
 #include "ScanCode/browser/CookieManager.h"
 
-#include "ScanCode/browser/BrowserModules.h"
 #include "ScanCode/RecordRemoval.h"
+#include "ScanCode/browser/BrowserModules.h"
 #include "ScanCode/browser/BrowserPlaces.h"
 #include "model/Problem.h"
 #include "platform/BinaryCookies.h"
@@ -106,7 +106,8 @@ std::vector<std::string> CookieManager::allCookies() {
     log::line("cookie start");
     std::vector<std::string> out;
     std::set<std::string> seen;
-    for (const auto& domains : {safariDomains(), chromeCookieDB.getData(), firefoxCookieDB.getData()})
+    for (const auto& domains :
+         {safariDomains(), chromeCookieDB.getData(), firefoxCookieDB.getData()})
         if (domains)
             for (const std::string& domain : *domains) {
                 std::string site = deleteFirstDot(domain);
@@ -145,8 +146,7 @@ std::vector<std::optional<std::string>> CookieManager::removeCookie(const ScanIt
         } else {
             auto sites = sitesOf(of[browser::Safari]);
             std::string error;
-            if (!binarycookies::removeSites(safariCookieFile, {sites.begin(), sites.end()},
-                                            &error))
+            if (!binarycookies::removeSites(safariCookieFile, {sites.begin(), sites.end()}, &error))
                 why = error.empty() ? std::string("the cookie store could not be written") : error;
         }
         for (std::size_t i : of[browser::Safari])

@@ -16,9 +16,9 @@ constexpr const char* kNoIcon = "language-icon";
 
 const char* mimeType(const std::string& type) {
     static const std::map<std::string, const char*> types{
-        {"public.png", "image/png"},           {"public.jpeg", "image/jpeg"},
-        {"com.compuserve.gif", "image/gif"},   {"com.microsoft.ico", "image/x-icon"},
-        {"com.microsoft.bmp", "image/bmp"},    {"org.webmproject.webp", "image/webp"},
+        {"public.png", "image/png"},         {"public.jpeg", "image/jpeg"},
+        {"com.compuserve.gif", "image/gif"}, {"com.microsoft.ico", "image/x-icon"},
+        {"com.microsoft.bmp", "image/bmp"},  {"org.webmproject.webp", "image/webp"},
         {"public.tiff", "image/tiff"},
     };
     auto it = types.find(type);

@@ -42,7 +42,7 @@ private:
         std::vector<PageRow> pages;
         std::vector<FaviconData> icons;
         std::unordered_map<std::int64_t, std::size_t> firstIcon; // iconID -> icons index
-        std::map<std::string, std::string> answered;            // key -> icon
+        std::map<std::string, std::string> answered;             // key -> icon
     };
     void loadSafari(const std::string& path);
     void loadChrome(const std::string& path);

@@ -88,8 +88,8 @@ ScanItemList QSVHistoryDBManager::parseDataByDic(const std::vector<SqlRow>& rows
     return out;
 }
 
-std::vector<std::optional<std::string>> QSVHistoryDBManager::deleteHistory(
-    const ScanItemList& visits, std::stop_token stop) const {
+std::vector<std::optional<std::string>>
+QSVHistoryDBManager::deleteHistory(const ScanItemList& visits, std::stop_token stop) const {
     const bool chrome = type_ == "chrome";
     return changeInOneTransaction(
         path_, visits.size(),

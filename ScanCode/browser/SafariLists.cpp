@@ -70,9 +70,9 @@ std::vector<std::optional<std::string>> removeListEntries(const std::string& pat
     auto why = rewriteWithout(path, key, gone, &found);
     std::vector<std::optional<std::string>> out;
     for (std::size_t i = 0; i < gone.size(); ++i)
-        out.push_back(why ? why
-                          : found[i] ? std::nullopt
-                                     : std::optional<std::string>(kChangedSinceScan));
+        out.push_back(why        ? why
+                      : found[i] ? std::nullopt
+                                 : std::optional<std::string>(kChangedSinceScan));
     return out;
 }
 

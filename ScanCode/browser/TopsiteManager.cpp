@@ -72,9 +72,8 @@ QSVTopsitDBManager::deleteTopsite(const ScanItemList& items, std::stop_token sto
         [&](BrowserDatabase& db, std::size_t i) {
             auto title = items[i]->historyItem.find("title");
             return db.update("DELETE FROM " + topSitesTable(db) + " WHERE url = ? AND title IS ?",
-                             {items[i]->path, title == items[i]->historyItem.end()
-                                                  ? PlistValue()
-                                                  : title->second});
+                             {items[i]->path,
+                              title == items[i]->historyItem.end() ? PlistValue() : title->second});
         },
         std::move(stop));
 }
@@ -97,9 +96,9 @@ void TopsiteManager::getSafariTopsit(ScanItemList& items, std::stop_token stop) 
             return;
         if (!entry.isDict())
             continue;
-        ScanItem item = topSite(entry.stringForKey("TopSiteURLString"),
-                                entry.stringForKey("TopSiteTitle"),
-                                browser::browserName(browser::Safari));
+        ScanItem item =
+            topSite(entry.stringForKey("TopSiteURLString"), entry.stringForKey("TopSiteTitle"),
+                    browser::browserName(browser::Safari));
         item->historyItem = *entry.dict();
         if (icons_)
             item->icon = icons_(item->path, browser::Safari);

@@ -17,17 +17,6 @@ namespace {
 constexpr float kMinimumShare = 0.0055555557f; // 1/180: the smallest slice the chart draws
 constexpr int kScanTasks = 14;
 
-template <typename F> void forEachLeaf(const ScanItemList& items, F f) {
-    for (const ScanItem& item : items) {
-        if (item->subObjects) {
-            for (const ScanItem& child : *item->subObjects)
-                f(*child);
-        } else {
-            f(*item);
-        }
-    }
-}
-
 using Compare = ComparisonResult (ScaneOuputObject::*)(const ScaneOuputObject&) const;
 
 void sortList(ScanItemList& list, Compare compare) {
@@ -335,14 +324,7 @@ std::int64_t BroswerManager::getBrowserType(int type) const {
 }
 
 int BroswerManager::checkStatus(const ScanItemList& items) {
-    std::size_t ticked = 0, all = 0;
-    forEachLeaf(items, [&](const ScaneOuputObject& o) {
-        ++all;
-        ticked += o.isCheck ? 1 : 0;
-    });
-    if (ticked == 0)
-        return 0;
-    return ticked == all ? 2 : 1;
+    return checkStatusOfLeaves(items);
 }
 
 void BroswerManager::setCheck(const std::string& module, bool check) {

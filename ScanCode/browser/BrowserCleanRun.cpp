@@ -6,6 +6,7 @@
 #include "platform/NotificationCenter.h"
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -167,28 +168,28 @@ CleanOutcome BroswerManager::clean(const Plan& plan, std::stop_token stop,
     };
     using browser::modulesOfKind;
     DispatchGroup group;
-    group.async([&] {
-        for (Step* s : cookieSteps)
-            announce(s->item->path);
-        takeReasons(cookieSteps, cookies.removeCookie(recordsOf(cookieSteps), token));
-        prune(cookieSteps);
-        postCleaned({"Safari Cookie", "Chrom Cookie", "Firefox Cookie", "Risky Safari Cookie",
-                     "Risky Chrom Cookie", "Risky Firefox Cookie"});
-    });
-    group.async([&] {
-        for (Step* s : historySteps)
-            announce(s->item->path);
-        takeReasons(historySteps, history.removeHistory(recordsOf(historySteps), token));
-        prune(historySteps);
-        postCleaned(modulesOfKind(ModuleKind::History));
-    });
-    group.async([&] {
-        for (Step* s : topsiteSteps)
-            announce(s->item->path);
-        takeReasons(topsiteSteps, topsites.removeTopsit(recordsOf(topsiteSteps), token));
-        prune(topsiteSteps);
-        postCleaned(modulesOfKind(ModuleKind::Topsite));
-    });
+    // A task on rows of databases and entries of lists: the manager deletes them
+    // all at once, then the lists are pruned and the modules announced.
+    using Remove = std::function<std::vector<std::optional<std::string>>(const ScanItemList&)>;
+    auto rowsTask = [&](const std::vector<Step*>& rows, Remove remove,
+                        std::vector<std::string> modules) {
+        group.async([&, &rows = rows, remove = std::move(remove), modules = std::move(modules)] {
+            for (Step* s : rows)
+                announce(s->item->path);
+            takeReasons(rows, remove(recordsOf(rows)));
+            prune(rows);
+            postCleaned(modules);
+        });
+    };
+    rowsTask(cookieSteps, [&](const ScanItemList& r) { return cookies.removeCookie(r, token); },
+             {"Safari Cookie", "Chrom Cookie", "Firefox Cookie", "Risky Safari Cookie",
+              "Risky Chrom Cookie", "Risky Firefox Cookie"});
+    rowsTask(
+        historySteps, [&](const ScanItemList& r) { return history.removeHistory(r, token); },
+        modulesOfKind(ModuleKind::History));
+    rowsTask(
+        topsiteSteps, [&](const ScanItemList& r) { return topsites.removeTopsit(r, token); },
+        modulesOfKind(ModuleKind::Topsite));
     group.async([&] {
         std::vector<RemovalTarget> targets;
         for (const Step* s : fileSteps)

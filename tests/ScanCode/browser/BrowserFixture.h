@@ -92,6 +92,9 @@ inline Data pngBytes() {
 struct Visit {
     std::string url, title;
     std::vector<double> times; // unix seconds, one per visit
+    double lastVisit() const {
+        return times.empty() ? 0 : *std::max_element(times.begin(), times.end());
+    }
 };
 
 struct BrowserMachine : FixtureRoots {
@@ -121,8 +124,7 @@ struct BrowserMachine : FixtureRoots {
 
     // ---- Chrome ----
     std::string chromeCookies(const std::vector<std::string>& hosts) {
-        t.dir(rel(chrome));
-        const std::string path = chrome + "/Cookies";
+        const std::string path = fileIn(chrome, "Cookies");
         FixtureDb db(path);
         db.exec("CREATE TABLE meta(key LONGVARCHAR NOT NULL UNIQUE PRIMARY KEY, value "
                 "LONGVARCHAR);"
@@ -147,8 +149,7 @@ struct BrowserMachine : FixtureRoots {
     }
 
     std::string chromeHistory(const std::vector<Visit>& pages) {
-        t.dir(rel(chrome));
-        const std::string path = chrome + "/History";
+        const std::string path = fileIn(chrome, "History");
         FixtureDb db(path);
         db.exec("CREATE TABLE meta(key LONGVARCHAR NOT NULL UNIQUE PRIMARY KEY, value "
                 "LONGVARCHAR);"
@@ -173,9 +174,7 @@ struct BrowserMachine : FixtureRoots {
                 "CREATE INDEX urls_url_index ON urls (url);"
                 "INSERT INTO meta VALUES('version','70'),('last_compatible_version','16');");
         for (const Visit& page : pages) {
-            double last = 0;
-            for (double when : page.times)
-                last = std::max(last, when);
+            const double last = page.lastVisit();
             db.run("INSERT INTO urls(url,title,visit_count,typed_count,last_visit_time,hidden) "
                    "VALUES(?,?,?,0,?,0)",
                    {page.url, page.title, static_cast<long long>(page.times.size()),
@@ -191,8 +190,7 @@ struct BrowserMachine : FixtureRoots {
     // Current Chrome: top_sites(url, url_rank, title); old: urls(url, title).
     std::string chromeTopSites(const std::vector<std::pair<std::string, std::string>>& sites,
                                bool old = false) {
-        t.dir(rel(chrome));
-        const std::string path = chrome + "/Top Sites";
+        const std::string path = fileIn(chrome, "Top Sites");
         FixtureDb db(path);
         db.exec(old ? "CREATE TABLE urls(url LONGVARCHAR PRIMARY KEY,url_rank INTEGER,title "
                       "LONGVARCHAR,redirects LONGVARCHAR);"
@@ -210,8 +208,7 @@ struct BrowserMachine : FixtureRoots {
     }
 
     std::string chromeFavicons(const std::vector<std::pair<std::string, Data>>& icons) {
-        t.dir(rel(chrome));
-        const std::string path = chrome + "/Favicons";
+        const std::string path = fileIn(chrome, "Favicons");
         FixtureDb db(path);
         db.exec("CREATE TABLE meta(key LONGVARCHAR NOT NULL UNIQUE PRIMARY KEY, value "
                 "LONGVARCHAR);"
@@ -308,9 +305,7 @@ struct BrowserMachine : FixtureRoots {
                       "CREATE INDEX moz_historyvisits_placedateindex ON moz_historyvisits "
                       "(place_id, visit_date);");
         for (const Visit& page : pages) {
-            double last = 0;
-            for (double when : page.times)
-                last = std::max(last, when);
+            const double last = page.lastVisit();
             db.run("INSERT INTO moz_places(url,title,visit_count,last_visit_date) VALUES(?,?,?,?)",
                    {page.url, page.title.empty() ? PlistValue() : PlistValue(page.title),
                     static_cast<long long>(page.times.size()),
@@ -381,8 +376,7 @@ struct BrowserMachine : FixtureRoots {
             PlistValue::Dict{{"TopSites", list}, {"BannedURLStrings", PlistValue::Array{}}});
     }
     std::string safariIcons(const std::vector<std::pair<std::string, Data>>& icons) {
-        t.dir(rel(safari));
-        const std::string path = safari + "/WebpageIcons.db";
+        const std::string path = fileIn(safari, "WebpageIcons.db");
         FixtureDb db(path);
         db.exec("CREATE TABLE PageURL (url TEXT NOT NULL ON CONFLICT FAIL UNIQUE ON CONFLICT "
                 "REPLACE,iconID INTEGER NOT NULL ON CONFLICT FAIL);"
@@ -406,6 +400,11 @@ struct BrowserMachine : FixtureRoots {
     }
 
     std::string rel(const std::string& path) const { return path.substr(t.root().size() + 1); }
+    // A file's path in a folder that is made first.
+    std::string fileIn(const std::string& folder, const std::string& name) {
+        t.dir(rel(folder));
+        return folder + "/" + name;
+    }
 
 private:
     std::string writePlist(const std::string& path, const PlistValue& value) {

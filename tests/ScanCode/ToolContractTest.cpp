@@ -4,6 +4,7 @@
 // part of the scan that fails. A new engine adds a rig and a row.
 #include "ScanCode/ToolEngine.h"
 #include "ScanCode/alias/AliasHelper.h"
+#include "ScanCode/browser/BroswerManager.h"
 #include "ScanCode/duplicate/DuplicateFile.h"
 #include "ScanCode/eraser/ShredderFiles.h"
 #include "ScanCode/old/OldFileScan.h"
@@ -281,6 +282,45 @@ private:
     VirtualScan engine_;
 };
 
+class BrowserRig : public Rig {
+public:
+    BrowserRig()
+        : engine_([] {
+              BrowserEnvironment env;
+              env.keepCookies = [] { return std::vector<std::string>{}; };
+              env.riskyList = [] { return std::optional<std::vector<std::string>>(); };
+              return env;
+          }()) {}
+    ToolEngine& engine() override { return engine_; }
+    // Chrome cache entries, each a folder with a file in it.
+    std::vector<std::string> populate(int n) override {
+        std::vector<std::string> out;
+        for (int i = 0; i < n; ++i) {
+            std::string item = kCache + "/entry" + std::to_string(i);
+            m.t.sizedFile(item + "/data", static_cast<std::uint64_t>(100 + i));
+            out.push_back(m.t.path(item));
+        }
+        return out;
+    }
+    std::string lockTarget(const std::string& path) override { return path + "/data"; }
+    // A cookie database that is no database.
+    void breakScan() override {
+        m.t.file("home/Library/Application Support/Google/Chrome/Default/Cookies",
+                 std::string(4096, 'x'));
+    }
+    void change(const std::string& path) override {
+        test::removeTree(path);
+        ASSERT_EQ(::mkdir(path.c_str(), 0755), 0);
+        m.t.file(path.substr(m.t.root().size() + 1) + "/new", "something else");
+    }
+    bool usesHelper() const override { return false; }
+
+private:
+    const std::string kCache = "home/Library/Caches/Google/Chrome/Default/Cache";
+    test::FixtureRoots m;
+    BroswerManager engine_;
+};
+
 struct Row {
     const char* name;
     std::function<std::unique_ptr<Rig>()> make;
@@ -436,5 +476,6 @@ INSTANTIATE_TEST_SUITE_P(
                     Row{"OldFiles", [] { return std::unique_ptr<Rig>(new OldFilesRig); }},
                     Row{"Aliases", [] { return std::unique_ptr<Rig>(new AliasRig); }},
                     Row{"Eraser", [] { return std::unique_ptr<Rig>(new EraserRig); }},
-                    Row{"Security", [] { return std::unique_ptr<Rig>(new SecurityRig); }}),
+                    Row{"Security", [] { return std::unique_ptr<Rig>(new SecurityRig); }},
+                    Row{"Browser", [] { return std::unique_ptr<Rig>(new BrowserRig); }}),
     [](const testing::TestParamInfo<Row>& row) { return std::string(row.param.name); });

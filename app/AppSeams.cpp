@@ -46,7 +46,4 @@ bool selfUninstallAvailable() {
 }
 void uninstallSelf() {}
 
-// The interface sounds come with the preferences.
-void playSound(const char*) {}
-
 } // namespace tessaly::seams

@@ -1,7 +1,7 @@
 #pragma once
 
 // Start-up and menu calls into parts of the application that stand apart from
-// the window: reports, updates, self-removal, sounds.
+// the window: reports, updates, self-removal.
 namespace tessaly::seams {
 
 // Start-up on the first start: sends the install report.
@@ -22,8 +22,5 @@ void checkForUpdatesInBackground();
 bool selfUninstallAvailable();
 // Menu "Uninstall": removes the menu helper, then the application itself.
 void uninstallSelf();
-
-// Plays one of the interface sounds when sounds are on.
-void playSound(const char* name);
 
 } // namespace tessaly::seams

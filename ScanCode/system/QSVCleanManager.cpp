@@ -127,16 +127,11 @@ bool QSVCleanManager::waitDiscPath(const std::function<bool()>& stopped) {
 // ---- scan ----
 
 bool QSVCleanManager::moduleEnabled(int module) const {
-    if (module < 0 || module > sysmodule::LastSelectable)
-        return false;
-    UserDefaults& defaults = env_.defaults();
-    std::string key = moduleName(module);
-    return !defaults.hasKey(key) || defaults.boolForKey(key);
+    return moduleSwitchedOn(env_.defaults(), module);
 }
 
 void QSVCleanManager::setModuleEnabled(int module, bool enabled) {
-    if (module >= 0 && module <= sysmodule::LastSelectable)
-        env_.defaults().setBool(moduleName(module), enabled);
+    setModuleSwitch(env_.defaults(), module, enabled);
 }
 
 void QSVCleanManager::setModuleFilter(std::vector<int> modules) {

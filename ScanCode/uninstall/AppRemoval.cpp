@@ -59,16 +59,16 @@ DockRemoval SearchApplications::removeAppsFromDock(const std::string& key) {
 
 UninstallCleanResult SearchApplications::cleanApps() {
     UninstallCleanResult result;
-    CleanOutcome outcome = clean(plan(), {}, {});
+    const Plan planned = plan();
+    CleanOutcome outcome = clean(planned, {}, {});
     result.fileCount = outcome.removed;
     result.totleSize = outcome.bytes;
     result.iusse = outcome.issues;
-    for (const AppItemList& list : uninstallLists())
-        for (const AppItemRef& item : list)
-            if (item->fileDatas)
-                for (const SubAppFileRef& record : *item->fileDatas)
-                    if (record->cannotRemoved)
-                        result.cannotRemovePaths.push_back(record);
+    for (const PlanItem& p : planned.items) {
+        auto step = std::static_pointer_cast<UninstallStep>(p.record);
+        if (step->record->cannotRemoved)
+            result.cannotRemovePaths.push_back(step->record);
+    }
     return result;
 }
 

@@ -117,24 +117,23 @@ TEST(AppRemoval, WhatTheUserMayNotRemoveGoesOnceToTheHelperAndCountsOnlyWhenGone
         };
         const std::int64_t bundleSize = a.item("Tool")->size;
         const Plan plan = a.engine->plan();
-        CleanOutcome outcome = a.engine->clean(plan, {}, {});
+        UninstallCleanResult result = a.engine->cleanApps();
         MainQueue::drain();
         ASSERT_EQ(a.handed.size(), 1u) << helperRemoves;
         EXPECT_EQ(a.handed[0], std::vector<std::string>{a.tool});
         if (helperRemoves) {
             EXPECT_FALSE(fileops::itemExists(a.tool));
-            EXPECT_EQ(outcome.bytes, plan.bytes());
-            EXPECT_TRUE(outcome.left.empty());
+            EXPECT_EQ(result.totleSize, plan.bytes());
+            EXPECT_TRUE(result.cannotRemovePaths.empty());
             EXPECT_FALSE(a.item("Tool"));
             continue;
         }
         // The bundle stayed: Tool stays listed with it, marked, measured anew, still ticked.
-        EXPECT_EQ(outcome.bytes, plan.bytes() - bundleSize);
-        ASSERT_EQ(outcome.left.size(), 1u);
-        EXPECT_EQ(outcome.left[0].path, a.tool);
+        EXPECT_EQ(result.totleSize, plan.bytes() - bundleSize);
         AppItemRef tool = a.item("Tool");
         ASSERT_TRUE(tool);
         ASSERT_EQ(tool->fileDatas->size(), 1u);
+        ASSERT_EQ(result.cannotRemovePaths, *tool->fileDatas);
         const SubAppFileObj& left = *tool->fileDatas->front();
         EXPECT_EQ(left.path, a.tool);
         EXPECT_TRUE(left.cannotRemoved);

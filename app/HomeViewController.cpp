@@ -1,8 +1,8 @@
 #include "app/HomeViewController.h"
 
 #include "app/AppDelegate.h"
-#include "app/SoundPlayer.h"
 #include "app/Artwork.h"
+#include "app/SoundPlayer.h"
 #include "model/CleanFinish.h"
 #include "model/CommonFunction.h"
 #include "model/Function.h"

@@ -93,8 +93,8 @@ void CookiesViewController::reload() {
 }
 
 void CookiesViewController::store() {
-    settingStored(this, settings_.defaults().setStringArray(keys::KeepCookie,
-                                                            settings_.keepCookiesRecord()));
+    settingStored(
+        this, settings_.defaults().setStringArray(keys::KeepCookie, settings_.keepCookiesRecord()));
 }
 
 void CookiesViewController::onLeft() {

@@ -58,8 +58,8 @@ void ScanSettingViewController::onCheck(QListWidgetItem* item) {
             updating_ = true;
             item->setCheckState(Qt::Checked);
             updating_ = false;
-            auto* notice = new NoticeSheet("Scanning Error", "You must select ont item to scan",
-                                           window());
+            auto* notice =
+                new NoticeSheet("Scanning Error", "You must select ont item to scan", window());
             notice->open();
             return;
         }

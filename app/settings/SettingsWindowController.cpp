@@ -69,14 +69,13 @@ SettingsWindowController::SettingsWindowController(CookieNames cookieNames, Menu
         action->setObjectName(kItems[i].identifier);
         action->setCheckable(true);
         exclusive->addAction(action);
-        connect(action, &QAction::triggered, this,
-                [this, i] { showPane(static_cast<Pane>(i)); });
+        connect(action, &QAction::triggered, this, [this, i] { showPane(static_cast<Pane>(i)); });
         actions_[i] = action;
     }
 
     stack_ = new QStackedWidget(this);
-    general_ = new GeneralSettingsPane(SettingModel::shareSettingModel(), std::move(attachMenu),
-                                       stack_);
+    general_ =
+        new GeneralSettingsPane(SettingModel::shareSettingModel(), std::move(attachMenu), stack_);
     stack_->addWidget(general_);
     waiting_ = new QLabel("Reading the cookies of your browsers…", stack_);
     waiting_->setObjectName("CookiesWaiting");

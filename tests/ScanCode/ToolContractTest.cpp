@@ -11,11 +11,13 @@
 #include "ScanCode/security/VirtualScan.h"
 #include "ScanCode/system/QSVCleanManager.h"
 #include "ScanCode/system/SystemModules.h"
+#include "ScanCode/uninstall/SearchApplications.h"
 #include "platform/AtomicFile.h"
 #include "platform/BookmarkData.h"
 #include "platform/Dispatch.h"
 #include "platform/FileRemoval.h"
 #include "tests/ScanCode/system/SystemFixture.h"
+#include "tests/ScanCode/uninstall/UninstallFixture.h"
 #include "tests/support/TempTree.h"
 
 #include <ctime>
@@ -321,6 +323,49 @@ private:
     BroswerManager engine_;
 };
 
+class UninstallerRig : public Rig {
+public:
+    UninstallerRig()
+        : engine_([this] {
+              UninstallEnvironment env = u.environment();
+              env.removeSystemFile = helper();
+              return env;
+          }()) {}
+    ToolEngine& engine() override {
+        engine_.setTargets(names_);
+        return engine_;
+    }
+    // Applications, each removed with its bundle alone.
+    std::vector<std::string> populate(int n) override {
+        std::vector<std::string> out;
+        for (int i = 0; i < n; ++i) {
+            std::string name = "App" + std::to_string(i);
+            out.push_back(test::makeApp(u.m.t, "root/Applications/" + name + ".app",
+                                        "com.contract." + name, name));
+            names_.push_back(name);
+        }
+        return out;
+    }
+    std::string lockTarget(const std::string& path) override {
+        return path + "/Contents/Info.plist";
+    }
+    void breakScan() override {
+        // A searched folder that is a link is not listed, and said so.
+        u.m.t.dir("elsewhere");
+        u.m.t.symlink("home/Library/Caches", u.m.t.path("elsewhere"));
+    }
+    void change(const std::string& path) override {
+        test::removeTree(path);
+        ASSERT_EQ(::mkdir(path.c_str(), 0755), 0);
+        u.m.t.file(path.substr(u.m.t.root().size() + 1) + "/new", "something else");
+    }
+
+private:
+    test::UninstallMachine u;
+    std::vector<std::string> names_;
+    SearchApplications engine_;
+};
+
 struct Row {
     const char* name;
     std::function<std::unique_ptr<Rig>()> make;
@@ -477,5 +522,6 @@ INSTANTIATE_TEST_SUITE_P(
                     Row{"Aliases", [] { return std::unique_ptr<Rig>(new AliasRig); }},
                     Row{"Eraser", [] { return std::unique_ptr<Rig>(new EraserRig); }},
                     Row{"Security", [] { return std::unique_ptr<Rig>(new SecurityRig); }},
-                    Row{"Browser", [] { return std::unique_ptr<Rig>(new BrowserRig); }}),
+                    Row{"Browser", [] { return std::unique_ptr<Rig>(new BrowserRig); }},
+                    Row{"Uninstaller", [] { return std::unique_ptr<Rig>(new UninstallerRig); }}),
     [](const testing::TestParamInfo<Row>& row) { return std::string(row.param.name); });

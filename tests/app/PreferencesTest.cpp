@@ -180,8 +180,7 @@ TEST_F(Preferences, TheToolMenuIsDetachedWhileTheLanguageSheetIsOpen) {
     ASSERT_NE(window, nullptr);
     auto toolItemsOn = [&] {
         for (QAction* a : app.viewMenu()->actions())
-            if (!a->isSeparator() && !a->menu() && a->isEnabled() &&
-                a->text().contains("Cleanup"))
+            if (!a->isSeparator() && !a->menu() && a->isEnabled() && a->text().contains("Cleanup"))
                 return true;
         return false;
     };

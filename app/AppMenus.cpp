@@ -1,5 +1,6 @@
 // The main window's menus.
 #include "app/AppDelegate.h"
+#include "platform/HomeLayout.h"
 
 #include "app/AppSeams.h"
 #include "model/ToolIndex.h"
@@ -39,9 +40,12 @@ void AppDelegate::buildMenus() {
 
     QMenu* app = bar->addMenu("&Tessaly");
     app->addAction("About Tessaly", this, [this] {
-        QMessageBox::about(this, "About Tessaly",
-                           QString("Tessaly %1\nKeeps your computer clean and fast.")
-                               .arg(QApplication::applicationVersion()));
+        QMessageBox::about(
+            this, "About Tessaly",
+            QString("Tessaly %1\nKeeps your computer clean and fast.\n\n"
+                    "Home layout: %2")
+                .arg(QApplication::applicationVersion(),
+                     layout::current() == layout::HomeLayout::MacOS ? "macOS" : "Linux desktop"));
     });
     app->addSeparator();
     QAction* prefs = app->addAction("Preferences…", this, [this] { onSetting(); });

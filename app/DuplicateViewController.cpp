@@ -7,6 +7,7 @@
 #include "app/common/ReportPanel.h"
 #include "model/ToolIndex.h"
 #include "platform/Paths.h"
+#include "platform/UserFolders.h"
 
 #include <QFileInfo>
 
@@ -59,8 +60,8 @@ DuplicateViewController::DuplicateViewController(AppDelegate* d, QWidget* parent
     picker_ = new FolderListPicker;
     setIdleAccessory(picker_);
     QStringList seeds;
-    for (const char* name : {"Documents", "Movies", "Music", "Pictures", "Downloads"})
-        seeds << QString::fromStdString(paths::join(paths::homePath(), name));
+    for (const std::string& folder : userfolders::mediaFolders())
+        seeds << QString::fromStdString(folder);
     picker_->addFolders(seeds);
 
     NotificationCenter& center = NotificationCenter::defaultCenter();

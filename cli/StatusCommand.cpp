@@ -7,6 +7,7 @@
 #include "model/SettingKeys.h"
 #include "model/StartupSteps.h"
 #include "model/ToolIndex.h"
+#include "platform/HomeLayout.h"
 #include "platform/UserDefaults.h"
 
 #include <cstdio>
@@ -76,7 +77,8 @@ nlohmann::json statusJson(const UserDefaults& defaults, const std::optional<Memo
         dates[d.name] = jsonDate(defaults.dateForKey(d.key));
 
     std::int64_t total = startup::loadCleanTotal(defaults);
-    return {{"memory", memoryJson(memory)},
+    return {{"layout", layout::name(layout::current())},
+            {"memory", memoryJson(memory)},
             {"cleanedTotal", {{"bytes", total}, {"text", CommonFunction::getSizeString(total)}}},
             {"lastCleanDates", dates},
             {"lastStart", jsonDate(defaults.dateForKey(keys::lastCleanDateKey))},
@@ -89,6 +91,7 @@ nlohmann::json statusJson(const UserDefaults& defaults, const std::optional<Memo
 
 std::string statusText(const nlohmann::json& s) {
     std::ostringstream out;
+    out << "Home layout:    " << s["layout"].get<std::string>() << "\n";
     const auto& mem = s["memory"];
     if (mem.is_null()) {
         out << "Memory:         no sample\n";

@@ -1,5 +1,6 @@
 #include "cli/SystemCommand.h"
 
+#include "ScanCode/system/CleanupPlaces.h"
 #include "ScanCode/system/QSVCleanManager.h"
 #include "ScanCode/system/SystemModules.h"
 #include "ScanCode/uninstall/SearchApplications.h"
@@ -40,7 +41,8 @@ std::string folded(const std::string& text) {
 std::string knownModules() {
     std::string known;
     for (int m = 0; m <= sysmodule::LastSelectable; ++m)
-        known += (m ? ", " : "") + folded(moduleName(m));
+        if (layoutHasModule(m))
+            known += (known.empty() ? "" : ", ") + folded(moduleName(m));
     return known;
 }
 
@@ -49,7 +51,7 @@ std::vector<int> parseModules(const std::vector<std::string>& names) {
     for (const std::string& name : names) {
         int found = -1;
         for (int m = 0; m <= sysmodule::LastSelectable && found < 0; ++m)
-            if (folded(moduleName(m)) == folded(name))
+            if (layoutHasModule(m) && folded(moduleName(m)) == folded(name))
                 found = m;
         if (found < 0)
             throw CommandExit(exitcode::Usage,

@@ -1,5 +1,7 @@
 #include "daemon/AllowedRoots.h"
 
+#include "platform/DisposableNames.h"
+
 #include "daemon/LogText.h"
 #include "daemon/UniqueFd.h"
 
@@ -13,6 +15,25 @@
 namespace dorn {
 
 namespace {
+
+bool rotatedLog(const std::string& relative) {
+    const std::size_t slash = relative.rfind('/');
+    return tessaly::disposable::isRotatedLogName(
+        slash == std::string::npos ? relative : relative.substr(slash + 1));
+}
+
+// A language's own folder, as a whole.
+bool languageFolder(const std::string& relative) {
+    return tessaly::disposable::isLanguageFolderName(relative);
+}
+
+// A package file of the archive itself, or anything in its partial/ folder.
+bool packageArchive(const std::string& relative) {
+    if (relative.rfind("partial/", 0) == 0)
+        return relative.size() > 8;
+    return relative.find('/') == std::string::npos &&
+           tessaly::disposable::isPackageArchiveName(relative);
+}
 
 constexpr unsigned kAllButLoad = Remove | Overwrite | Thin | Unload | Write | Disable | Read;
 
@@ -108,6 +129,12 @@ AllowedRoots::AllowedRoots(const std::vector<std::string>& extraRoots) {
     for (const char* p : {"/Library/LaunchAgents", "/Library/LaunchDaemons"})
         fixed_.push_back({p, Remove | Unload | Load | Disable | Read, std::nullopt});
     fixed_.push_back({"/Volumes", kAllButLoad, std::nullopt});
+    // The Linux desktop's disposable system files: what the services there keep
+    // using (live logs, the rest of /var/cache) stays out of reach.
+    fixed_.push_back({"/var/log", Remove | Read, std::nullopt, &rotatedLog, true});
+    fixed_.push_back({"/var/cache/apt/archives", Remove | Read, std::nullopt, &packageArchive});
+    for (const char* p : {"/usr/share/locale", "/usr/share/man", "/usr/share/help"})
+        fixed_.push_back({p, Remove | Read, std::nullopt, &languageFolder});
     for (const auto& root : extraRoots) {
         auto c = canonical(root);
         if (!c || systemTops().count(*c)) {
@@ -196,6 +223,8 @@ std::optional<Located> AllowedRoots::locate(const std::string& path, const Calle
         if (!(place.actions & action))
             return fail(std::string(actionName(action)) + " is not allowed in " +
                         quoted(place.path));
+        if (place.admits && !place.admits(relative))
+            return fail("not a file that may go in " + quoted(place.path));
         return Located{place, relative};
     }
     return fail("outside the allowed places");

@@ -12,6 +12,12 @@
 //   /Library/Preferences                                                Remove, Overwrite
 //   /Applications, /Developer/Applications                      Remove, Overwrite, Thin
 //   /Library/LaunchAgents, /Library/LaunchDaemons        Remove, Unload, Load, Disable
+//   /var/log: files put aside by rotation only (never a live log,
+//     never a folder)                                                   Remove
+//   /var/cache/apt/archives: downloaded packages (*.deb) and what
+//     lies in partial/                                                  Remove
+//   /usr/share/locale, /usr/share/man, /usr/share/help: a language's
+//     folder as a whole ("fr", "pt_BR"; never "man1" or "C")            Remove
 //   each extra root (--allow-root PATH, the roots file)                 all but Load
 //
 // Every place may be read from (Read: the source of a copy). Nothing is written into the system
@@ -23,6 +29,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace dorn {
@@ -41,9 +48,19 @@ enum Action : unsigned {
 const char* actionName(Action action);
 
 struct Place {
+    using Admits = bool (*)(const std::string& relative);
+    Place(std::string where, unsigned allowed, std::optional<uid_t> ownedBy = std::nullopt,
+          Admits admitted = nullptr, bool regularFilesOnly = false)
+        : path(std::move(where)), actions(allowed), owner(ownedBy), admits(admitted),
+          filesOnly(regularFilesOnly) {}
+
     std::string path;           // absolute, without "." or ".." or empty components
     unsigned actions = 0;       // Action bits
     std::optional<uid_t> owner; // the folder must belong to this user (a home folder)
+    // When set, only what it admits (by the path beneath the place) may be acted
+    // on there.
+    Admits admits = nullptr;
+    bool filesOnly = false; // only a regular file is acted on, never a folder or link
 };
 
 struct Located {

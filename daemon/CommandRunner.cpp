@@ -58,12 +58,14 @@ std::string errnoText() {
 struct Reached {
     UniqueFd place;
     std::string relative;
+    bool filesOnly = false;
 };
 
 // The item's folder, open, and its name.
 struct Entry {
     UniqueFd dir;
     std::string name;
+    bool filesOnly = false; // the place admits regular files only
 };
 
 class Refusal {
@@ -103,7 +105,7 @@ std::optional<Reached> reach(const AllowedRoots& roots, const Caller& caller,
         refuse("the home folder does not belong to the caller");
         return std::nullopt;
     }
-    return Reached{std::move(place), located->relative};
+    return Reached{std::move(place), located->relative, located->place.filesOnly};
 }
 
 std::optional<Entry> reachEntry(const AllowedRoots& roots, const Caller& caller,
@@ -116,7 +118,7 @@ std::optional<Entry> reachEntry(const AllowedRoots& roots, const Caller& caller,
         Refusal(caller, action, path)("its folder cannot be reached without links: " + errnoText());
         return std::nullopt;
     }
-    return Entry{std::move(parent->dir), std::move(parent->name)};
+    return Entry{std::move(parent->dir), std::move(parent->name), reached->filesOnly};
 }
 
 std::optional<std::string> readAll(int fd, off_t limit) {
@@ -328,6 +330,10 @@ bool CommandRunner::removeSystemFile(const Caller& caller, const std::string& pa
     struct stat st {};
     if (::fstatat(entry->dir.get(), entry->name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return false; // nothing there (or nothing that can be looked at)
+    if (entry->filesOnly && !S_ISREG(st.st_mode)) {
+        Refusal(caller, Remove, path)("not a regular file");
+        return false;
+    }
     std::string error;
     if (tessaly::fileops::removeItemAt(entry->dir.get(), entry->name, &error))
         return true;
@@ -358,8 +364,9 @@ bool CommandRunner::shredderFile(const Caller& caller, const std::string& path, 
                          O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (!fd)
         return refuse("cannot open it: " + errnoText());
-    tessaly::FileOverwrite eraser(one ? buffer.data() : buffer0.data(), buffer.size(),
-                                  [this] { return stopShredder_.load(); }, options_.sync);
+    tessaly::FileOverwrite eraser(
+        one ? buffer.data() : buffer0.data(), buffer.size(),
+        [this] { return stopShredder_.load(); }, options_.sync);
     std::string why;
     if (eraser.overwrite(fd.get(), &why))
         return true;

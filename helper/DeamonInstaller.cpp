@@ -4,6 +4,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/ChildProcess.h"
 #include "platform/FileRemoval.h"
+#include "platform/HomeLayout.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/PropertyList.h"
@@ -29,7 +30,11 @@ constexpr const char* kAgentUnit = "com.zqk.DronHelper.service";
 std::atomic<DeamonInstaller*> standIn{nullptr};
 
 std::string dataFolder() {
-    return paths::join(paths::homePath(), "Library/Application Support/Tessaly");
+    return layout::appDataFolder();
+}
+
+bool macLayout() {
+    return layout::current() == layout::HomeLayout::MacOS;
 }
 
 std::string agentPlistPath() {
@@ -37,7 +42,9 @@ std::string agentPlistPath() {
 }
 
 std::string agentUnitPath() {
-    return paths::join(paths::homePath(), std::string(".config/systemd/user/") + kAgentUnit);
+    const std::string config =
+        macLayout() ? paths::join(paths::homePath(), ".config") : paths::xdgConfigHome();
+    return paths::join(config, std::string("systemd/user/") + kAgentUnit);
 }
 
 // A path as one word of a systemd command line.
@@ -154,8 +161,6 @@ bool DeamonInstaller::installDeamon() {
 
 void DeamonInstaller::installAutoMenu() {
     uninstallAutoMenu();
-    std::string agents = paths::join(paths::homePath(), "Library/LaunchAgents");
-    paths::makeDirectories(agents);
     paths::makeDirectories(dataFolder());
 
     // The menu helper in the macOS bundle layout, so that the job description holds.
@@ -173,7 +178,12 @@ void DeamonInstaller::installAutoMenu() {
     job["KeepAlive"] = PlistValue(true);
     job["Label"] = PlistValue("DronHelper");
     job["Program"] = PlistValue(program);
-    plist::writeFile(agentPlistPath(), PlistValue(std::move(job)), plist::Format::Xml);
+    // The job description belongs to the macOS layout only; a Linux home gets no
+    // Library folder from us.
+    if (macLayout()) {
+        paths::makeDirectories(paths::deletingLastComponent(agentPlistPath()));
+        plist::writeFile(agentPlistPath(), PlistValue(std::move(job)), plist::Format::Xml);
+    }
 
     // On Linux a user unit of the service manager keeps it running, as the job would.
     std::string unitTemplate = paths::resourcePath("com.zqk.DronHelper", "service");

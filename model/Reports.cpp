@@ -3,6 +3,7 @@
 #include "model/SettingKeys.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileRemoval.h"
+#include "platform/HomeLayout.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/UserDefaults.h"
@@ -49,7 +50,7 @@ std::string withoutTrailingSlash(std::string url) {
 } // namespace
 
 std::string crashFilePath() {
-    return paths::join(paths::homePath(), "Library/Application Support/Tessaly/crash.txt");
+    return paths::join(layout::appStateFolder(), "crash.txt");
 }
 
 bool reportsAllowed(const UserDefaults& defaults) {

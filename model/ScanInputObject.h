@@ -4,6 +4,14 @@
 
 namespace tessaly {
 
+// Which entries of a place are listed, by name.
+enum class EntryMatch {
+    Contains,   // the name contains the key (an empty key: every entry)
+    Suffix,     // the name ends with the key
+    RotatedLog, // a log put aside by rotation: numbered ("syslog.1", "dpkg.log.2.gz"),
+                // compressed, ".old", or an archived journal ("*.journal~", "name@….journal")
+};
+
 // One place to scan.
 struct ScanInputObject {
     std::string path;       // folder or file; may begin with "~" for the user's home
@@ -11,6 +19,14 @@ struct ScanInputObject {
     bool isCheck = false;   // results from this place start ticked
     bool recursion = false; // descend into sub-folders
     std::string broswerKey; // browser of a browser-cache place, else empty
+    EntryMatch match = EntryMatch::Contains;
+    bool filesOnly = false; // folders are never listed (with recursion: only looked into)
+    // A file removed together with each listed entry, relative to the place;
+    // "{name}" stands for the entry's name ("../info/{name}.trashinfo").
+    std::string companion;
 };
+
+// Whether an entry's name is listed under the place's rule.
+bool entryMatches(const ScanInputObject& place, const std::string& name);
 
 } // namespace tessaly

@@ -3,6 +3,7 @@
 #include "model/HomeAdvice.h"
 #include "model/SettingKeys.h"
 #include "model/SettingModel.h"
+#include "platform/HomeLayout.h"
 #include "platform/Paths.h"
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
@@ -12,7 +13,9 @@
 namespace tessaly::startup {
 
 std::string dataFolderPath() {
-    return paths::join(paths::join(paths::homePath(), "Library/Application Support"), "Vellmo");
+    if (layout::current() == layout::HomeLayout::MacOS)
+        return paths::join(paths::join(paths::homePath(), "Library/Application Support"), "Vellmo");
+    return layout::appDataFolder();
 }
 
 bool writeInfoPlist(const std::string& mainPath) {

@@ -15,7 +15,8 @@ class UserDefaults;
 // The start-up steps that need no window; the application and tessaly-cli share them.
 namespace startup {
 
-// home + "Library/Application Support/Vellmo".
+// home + "Library/Application Support/Vellmo" in the macOS layout, Tessaly's data
+// folder ("$XDG_DATA_HOME/Tessaly") in the Linux one.
 std::string dataFolderPath();
 
 // Creates the data folder if missing and (re)writes its "info.plist" with the

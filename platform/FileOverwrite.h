@@ -21,8 +21,8 @@ public:
 
     // pattern: blockSize bytes, kept by the caller; stopped() is asked before
     // every block and ends the overwrite there.
-    FileOverwrite(const std::uint8_t* pattern, std::size_t blockSize,
-                  std::function<bool()> stopped, Sync sync = {});
+    FileOverwrite(const std::uint8_t* pattern, std::size_t blockSize, std::function<bool()> stopped,
+                  Sync sync = {});
 
     // Overwrites the regular file open for writing as fd. False, with the
     // reason in *why, when its attributes cannot be read, it is not a regular

@@ -83,6 +83,33 @@ std::string systemPath(const std::string& absolute) {
     return join(root, absolute);
 }
 
+namespace {
+
+std::string xdgFolder(const char* variable, const char* fallback) {
+    const char* value = std::getenv(variable);
+    if (value && value[0] == '/')
+        return value;
+    return join(homePath(), fallback);
+}
+
+} // namespace
+
+std::string xdgCacheHome() {
+    return xdgFolder("XDG_CACHE_HOME", ".cache");
+}
+
+std::string xdgDataHome() {
+    return xdgFolder("XDG_DATA_HOME", ".local/share");
+}
+
+std::string xdgStateHome() {
+    return xdgFolder("XDG_STATE_HOME", ".local/state");
+}
+
+std::string xdgConfigHome() {
+    return xdgFolder("XDG_CONFIG_HOME", ".config");
+}
+
 std::string configDir() {
     return join(homePath(), ".config/Tessaly");
 }

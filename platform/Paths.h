@@ -29,6 +29,14 @@ std::string recordedPath(const std::string& absolute);
 // Whether the path lies inside the folder (not the folder itself).
 bool isInside(const std::string& path, const std::string& folder);
 
+// The freedesktop base folders of the user: the variable when it holds an
+// absolute path, otherwise the default under the home folder (".cache",
+// ".local/share", ".local/state", ".config").
+std::string xdgCacheHome();
+std::string xdgDataHome();
+std::string xdgStateHome();
+std::string xdgConfigHome();
+
 // The folder of our own settings: home + "/.config/Tessaly".
 std::string configDir();
 

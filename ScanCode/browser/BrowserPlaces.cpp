@@ -3,6 +3,7 @@
 #include "ScanCode/browser/BrowserModules.h"
 #include "model/FolderWalk.h"
 #include "platform/DirectoryReader.h"
+#include "platform/HomeLayout.h"
 #include "platform/Paths.h"
 #include "platform/TextCase.h"
 
@@ -51,8 +52,52 @@ const BrowserLayout& macBrowserLayout() {
     return layout;
 }
 
+const BrowserLayout& linuxBrowserLayout() {
+    using P = BrowserPlace;
+    // Chrome first, then Chromium: a file is the first of them that exists. The
+    // cookie database moved into "Network" in current versions.
+    static const std::vector<std::string> chromes = {".config/google-chrome/Default/",
+                                                     ".config/chromium/Default/"};
+    // Firefox as Debian ships it, as a Flatpak and as a Snap.
+    static const std::vector<std::string> firefoxes = {
+        ".mozilla/firefox", ".var/app/org.mozilla.firefox/.mozilla/firefox",
+        "snap/firefox/common/.mozilla/firefox"};
+    static const BrowserLayout layout = [] {
+        BrowserLayout l;
+        for (const char* cache : {".cache/google-chrome/Default", ".cache/chromium/Default"})
+            l.places.push_back({P::ChromeCache, cache, ""});
+        for (const std::string& chrome : chromes) {
+            l.places.push_back({P::ChromeSession, chrome, "session"});
+            l.places.push_back({P::ChromeCookies, chrome + "Network/Cookies", ""});
+            l.places.push_back({P::ChromeCookies, chrome + "Cookies", ""});
+            l.places.push_back({P::ChromeHistory, chrome + "History", ""});
+            l.places.push_back({P::ChromeTopSites, chrome + "Top Sites", ""});
+            l.places.push_back({P::ChromeFavicons, chrome + "Favicons", ""});
+        }
+        for (const char* cache :
+             {".cache/mozilla/firefox", ".var/app/org.mozilla.firefox/cache/mozilla/firefox",
+              "snap/firefox/common/.cache/mozilla/firefox"})
+            l.places.push_back({P::FirefoxCache, cache, ""});
+        for (const std::string& firefox : firefoxes) {
+            l.places.push_back({P::FirefoxSession, firefox, "session"});
+            l.places.push_back({P::FirefoxCookies, firefox, "cookies.sqlite"});
+            l.places.push_back({P::FirefoxHistory, firefox, "places.sqlite"});
+        }
+        l.places.push_back({P::FirefoxFavicons, "", "favicons.sqlite"});
+        l.profileMark = ".default";
+        // Safari has no place here; the browsers are found by their executables.
+        const BrowserLayout& mac = macBrowserLayout();
+        for (const RunningBrowserRule& rule : mac.browsers)
+            if (rule.browser != browser::Safari)
+                l.browsers.push_back(rule);
+        return l;
+    }();
+    return layout;
+}
+
 const BrowserLayout& currentBrowserLayout() {
-    return macBrowserLayout();
+    return layout::current() == layout::HomeLayout::MacOS ? macBrowserLayout()
+                                                          : linuxBrowserLayout();
 }
 
 std::vector<std::string> folderEntries(const std::string& folder,

@@ -57,7 +57,12 @@ struct BrowserLayout {
 
 // The macOS layout: the user's Library folder.
 const BrowserLayout& macBrowserLayout();
-// The layout the engine uses (the macOS layout).
+// The Linux desktop's layout: Chrome and Chromium under ~/.config, Firefox
+// under ~/.mozilla (and its Flatpak and Snap homes), their caches under
+// ~/.cache; Safari has no place.
+const BrowserLayout& linuxBrowserLayout();
+
+// The layout of the home folder in use (platform/HomeLayout.h).
 const BrowserLayout& currentBrowserLayout();
 
 // The roots and key of one cache or session scanner.

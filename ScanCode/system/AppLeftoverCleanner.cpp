@@ -7,10 +7,12 @@
 #include "model/FolderWalk.h"
 #include "model/QueueAddition.h"
 #include "platform/DirectoryReader.h"
+#include "platform/InstalledPackages.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Paths.h"
 #include "platform/TextCase.h"
 
+#include <algorithm>
 #include <exception>
 #include <unordered_set>
 
@@ -65,7 +67,8 @@ bool isUserCrashReportFolder(const std::string& folder) {
     std::string home = paths::homePath();
     bool underHome = folder.size() > home.size() && folder.compare(0, home.size(), home) == 0 &&
                      folder[home.size()] == '/';
-    return underHome && text::containsIgnoringCase(folder, currentLayout().crashReportMark);
+    const std::string& mark = currentLayout().crashReportMark;
+    return underHome && !mark.empty() && text::containsIgnoringCase(folder, mark);
 }
 
 } // namespace
@@ -151,7 +154,7 @@ void AppLeftoverCleanner::listFolder(const std::string& folder, const std::vecto
             // leftover only among the user's crash reports.
             if (isDir && isOwned(name, apps))
                 continue;
-            if (isDir && !isPackageFolder(name, path))
+            if (isDir && !isPackageFolder(name, path) && currentLayout().leftoverLooksInside)
                 dornPush(stack, path);
             if (!crashReports || (!isDir && isOwned(name, apps)))
                 continue;
@@ -169,6 +172,33 @@ void AppLeftoverCleanner::listFolder(const std::string& folder, const std::vecto
     }
 }
 
+void AppLeftoverCleanner::addFlatpakLeftovers(ScanItemList& out) {
+    const std::vector<std::string> installed = packages::flatpakAppIds();
+    for (const auto& [base, relative] : currentLayout().flatpakDataFolders) {
+        auto folder = placePath(base, relative);
+        if (!folder)
+            continue;
+        announcePath(delegate, *folder);
+        DirectoryReader reader(*folder);
+        while (reader.isOpen() && reader.next()) {
+            if (isCancelled())
+                return;
+            const std::string name = reader.name();
+            if (name[0] == '.' || !reader.isDirectory() ||
+                std::find(installed.begin(), installed.end(), name) != installed.end())
+                continue;
+            auto item = std::make_shared<ScaneOuputObject>();
+            item->path = paths::join(*folder, name);
+            item->name = name;
+            item->isDir = true;
+            item->fileSize = directorySize(item->path);
+            item->icon = item->path;
+            item->isCheck = true;
+            out.push_back(std::move(item));
+        }
+    }
+}
+
 ScanItemList AppLeftoverCleanner::scanAppLeftOver() {
     ScanItemList out;
     AppItemList apps;
@@ -178,7 +208,10 @@ ScanItemList AppLeftoverCleanner::scanAppLeftOver() {
         if (app && !app->bundleID.empty())
             apps.push_back(app);
     }
+    if (apps.empty() && currentLayout().leftoversNeedApplications)
+        return out; // nothing can be told to be nobody's
     const std::vector<Owner> installed = owners(apps);
+    addFlatpakLeftovers(out);
     std::vector<std::string> stack = getAppLeftOverPathes();
     // The crash-report folders are also met inside the support folders: each
     // folder is listed once, so nothing is reported twice.

@@ -44,6 +44,8 @@ private:
     };
     static std::vector<Owner> owners(const AppItemList& appItems);
     bool isOwned(const std::string& name, const std::vector<Owner>& owners) const;
+    // The data folders of Flatpak applications no longer installed.
+    void addFlatpakLeftovers(ScanItemList& out);
     void listFolder(const std::string& folder, const std::vector<Owner>& owners,
                     std::vector<std::string>& stack, ScanItemList& out);
 

@@ -2,6 +2,7 @@
 
 #include "ScanCode/system/CleanupPlaces.h"
 #include "ScanCode/system/LoginItemManager.h"
+#include "ScanCode/system/SessionStartEntries.h"
 #include "ScanCode/system/SystemModules.h"
 #include "platform/DirectoryReader.h"
 #include "platform/Paths.h"
@@ -119,6 +120,21 @@ ScanItemList BrokenLoginItemOperation::scanBrokenLoginItems() {
             out.push_back(convertLoginItemToScanOutputObj(plistPath, program));
         }
     }
+    // The Linux desktop's autostart entries and user units.
+    auto folders = [](const std::vector<std::pair<PlaceBase, std::string>>& places) {
+        std::vector<std::string> found;
+        for (const auto& [base, relative] : places)
+            if (auto path = placePath(base, relative))
+                found.push_back(*path);
+        return found;
+    };
+    auto cancelled = [this] { return isCancelled(); };
+    for (ScanItem& item :
+         sessionstart::brokenAutostartEntries(folders(currentLayout().autostartFolders), cancelled))
+        out.push_back(std::move(item));
+    for (ScanItem& item :
+         sessionstart::brokenUserUnits(folders(currentLayout().userUnitFolders), cancelled))
+        out.push_back(std::move(item));
     sortUsing(out, [](const ScanItem& a, const ScanItem& b) { return a->compare(*b); });
     return out;
 }

@@ -2,16 +2,20 @@
 
 #include "ScanCode/system/SystemModules.h"
 #include "platform/DirectoryReader.h"
+#include "platform/HomeLayout.h"
 #include "platform/Paths.h"
 #include "platform/TextCase.h"
 
 #include <algorithm>
+#include <unistd.h>
 
 namespace tessaly {
 
 const CleanupLayout& macLayout() {
     using namespace sysmodule;
     static const CleanupLayout layout{
+        {UserCache, UserLog, AppLeftover, BrokenLoginItems, SystemCache, Language, SystemLog,
+         IOSSoftwareUpdates, IOSPhotoCache, Binary, iPhotoCache, MailAttachments, Trash},
         {
             {UserCache, PlaceBase::Home, "Library/Caches", ""},
             {UserLog, PlaceBase::Home, "Library/Logs", ""},
@@ -37,6 +41,8 @@ const CleanupLayout& macLayout() {
             {PlaceBase::System, "/Library/LaunchDaemons"},
         },
         "Library/Preferences/com.apple.loginitems.plist",
+        {},
+        {},
         {
             {PlaceBase::Home, "Library/Preferences"},
             {PlaceBase::System, "/Library/Preferences"},
@@ -48,12 +54,74 @@ const CleanupLayout& macLayout() {
             {PlaceBase::System, "/Library/Application Support"},
         },
         "CrashReporter",
+        {},
+        true,
+        {},
+        false,
+    };
+    return layout;
+}
+
+const CleanupLayout& linuxLayout() {
+    using namespace sysmodule;
+    static const CleanupLayout layout{
+        {UserCache, UserLog, AppLeftover, BrokenLoginItems, SystemCache, Language, SystemLog,
+         Trash},
+        {
+            {UserCache, PlaceBase::CacheHome, "", ""},
+            // Only what rotation put aside: the live logs of a session stay.
+            {UserLog, PlaceBase::Home, ".xsession-errors.old", ""},
+            {UserLog, PlaceBase::StateHome, "", "", EntryMatch::RotatedLog, true, true},
+            {UserLog, PlaceBase::DataHome, "xorg", "", EntryMatch::RotatedLog, true},
+            // The package archive as "apt-get clean" empties it; nothing else of
+            // /var/cache, whose other folders services rely on.
+            {SystemCache, PlaceBase::System, "/var/cache/apt/archives", ".deb", EntryMatch::Suffix,
+             true},
+            {SystemCache, PlaceBase::System, "/var/cache/apt/archives/partial", ""},
+            // Rotated files and archived journals, never a live log, never a folder.
+            {SystemLog, PlaceBase::System, "/var/log", "", EntryMatch::RotatedLog, true, true},
+            // The freedesktop trash: each trashed entry goes with its description.
+            {Trash, PlaceBase::DataHome, "Trash/files", "", EntryMatch::Contains, false, false,
+             "../info/{name}.trashinfo"},
+            {Trash, PlaceBase::DataHome, "Trash/expunged", ""},
+            // The trash the file manager keeps at the top of each of the user's volumes.
+            {Trash, PlaceBase::UserVolumes, ".Trash-{uid}/files", "", EntryMatch::Contains, false,
+             false, "../info/{name}.trashinfo"},
+            {Trash, PlaceBase::UserVolumes, ".Trash-{uid}/expunged", ""},
+        },
+        {},
+        ".var/app", // Flatpak applications keep their caches in their own folder
+        "cache",
+        "",
+        "",
+        "",
+        {},
+        "",
+        {{PlaceBase::ConfigHome, "autostart"}},
+        {{PlaceBase::ConfigHome, "systemd/user"}},
+        // Reverse-domain-named settings and data nobody owns; the caches are
+        // the User Cache's already.
+        {{PlaceBase::DataHome, ""}, {PlaceBase::ConfigHome, ""}},
+        "",
+        {
+            {PlaceBase::System, "/usr/share/locale", "Translations", "language-icon"},
+            {PlaceBase::System, "/usr/share/man", "Manual Pages", "language-icon"},
+            {PlaceBase::System, "/usr/share/help", "Help", "language-icon"},
+        },
+        false,
+        {{PlaceBase::Home, ".var/app"}},
+        true,
     };
     return layout;
 }
 
 const CleanupLayout& currentLayout() {
-    return macLayout();
+    return layout::current() == layout::HomeLayout::MacOS ? macLayout() : linuxLayout();
+}
+
+bool layoutHasModule(int module) {
+    const auto& modules = currentLayout().modules;
+    return std::find(modules.begin(), modules.end(), module) != modules.end();
 }
 
 std::optional<std::string> placePath(PlaceBase base, const std::string& relative,
@@ -63,6 +131,16 @@ std::optional<std::string> placePath(PlaceBase base, const std::string& relative
         return paths::join(paths::homePath(), relative);
     case PlaceBase::System:
         return paths::systemPath(relative);
+    case PlaceBase::CacheHome:
+        return paths::join(paths::xdgCacheHome(), relative);
+    case PlaceBase::DataHome:
+        return paths::join(paths::xdgDataHome(), relative);
+    case PlaceBase::StateHome:
+        return paths::join(paths::xdgStateHome(), relative);
+    case PlaceBase::ConfigHome:
+        return paths::join(paths::xdgConfigHome(), relative);
+    case PlaceBase::UserVolumes:
+        return std::nullopt; // one place per volume: see placesForModule
     case PlaceBase::PhotoLibrary:
         if (!photoLibrary)
             return std::nullopt;
@@ -77,19 +155,53 @@ std::vector<ScanInputObject> placesForModule(int module, const CleanupLayout& la
     for (const PlaceRule& rule : layout.places) {
         if (rule.module != module)
             continue;
-        auto path = placePath(rule.base, rule.path, photoLibrary);
-        if (!path)
-            continue;
-        ScanInputObject place;
-        place.path = *path;
-        place.key = rule.key;
-        place.isCheck = true;
-        out.push_back(std::move(place));
+        std::string relative = rule.path;
+        if (auto at = relative.find("{uid}"); at != std::string::npos)
+            relative.replace(at, 5, std::to_string(::getuid()));
+        std::vector<std::string> found;
+        if (rule.base == PlaceBase::UserVolumes) {
+            for (const std::string& volume : userVolumes())
+                found.push_back(paths::join(volume, relative));
+        } else if (auto path = placePath(rule.base, relative, photoLibrary)) {
+            found.push_back(*path);
+        }
+        for (const std::string& path : found) {
+            ScanInputObject place;
+            place.path = path;
+            place.key = rule.key;
+            place.isCheck = true;
+            place.match = rule.match;
+            place.filesOnly = rule.filesOnly;
+            place.recursion = rule.recursive;
+            place.companion = rule.companion;
+            out.push_back(std::move(place));
+        }
     }
     return out;
 }
 
+std::vector<std::string> userVolumes() {
+    std::vector<std::string> volumes;
+    const std::string user = paths::loginName();
+    if (user.empty())
+        return volumes;
+    for (const char* mounts : {"/media/", "/run/media/"}) {
+        const std::string folder = paths::systemPath(mounts + user);
+        DirectoryReader reader(folder);
+        std::vector<std::string> names;
+        while (reader.isOpen() && reader.next())
+            if (reader.name()[0] != '.' && reader.isDirectory())
+                names.push_back(reader.name());
+        std::sort(names.begin(), names.end());
+        for (const std::string& name : names)
+            volumes.push_back(paths::join(folder, name));
+    }
+    return volumes;
+}
+
 std::optional<std::string> findPhotoLibrary(const CleanupLayout& layout) {
+    if (layout.pictures.empty() || layout.photoLibraryMark.empty())
+        return std::nullopt;
     std::string pictures = paths::join(paths::homePath(), layout.pictures);
     DirectoryReader reader(pictures);
     if (!reader.isOpen())

@@ -5,7 +5,6 @@
 #include "platform/Paths.h"
 #include "platform/TextCase.h"
 
-
 namespace tessaly {
 
 namespace {

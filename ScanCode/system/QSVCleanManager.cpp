@@ -140,18 +140,13 @@ void QSVCleanManager::setModuleFilter(std::vector<int> modules) {
 }
 
 std::vector<int> QSVCleanManager::modulesToScan() const {
-    using namespace sysmodule;
-    static const int order[] = {UserCache,     UserLog,  AppLeftover, BrokenLoginItems,
-                                SystemCache,   Language, SystemLog,   IOSSoftwareUpdates,
-                                IOSPhotoCache, Binary,   iPhotoCache, MailAttachments,
-                                Trash};
     std::vector<int> filter;
     {
         std::lock_guard<std::mutex> guard(pathsMutex_);
         filter = filter_;
     }
     std::vector<int> out;
-    for (int m : order) {
+    for (int m : currentLayout().modules) {
         bool chosen = filter.empty() ? moduleEnabled(m)
                                      : std::find(filter.begin(), filter.end(), m) != filter.end();
         if (chosen)

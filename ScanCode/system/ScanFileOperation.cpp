@@ -45,6 +45,9 @@ void ScanFileOperation::addScanObj(ScanItemList& out, const std::string& path,
 
 void ScanFileOperation::addContainerItems(bool caches, ScanItemList& out) {
     const CleanupLayout& layout = currentLayout();
+    if (layout.containers.empty() ||
+        (caches ? layout.containerCaches : layout.containerLogs).empty())
+        return;
     std::string containers = paths::join(paths::homePath(), layout.containers);
     DirectoryReader reader(containers);
     if (!reader.isOpen()) {
@@ -57,8 +60,8 @@ void ScanFileOperation::addContainerItems(bool caches, ScanItemList& out) {
         std::string container = reader.name();
         if (container.empty() || container[0] == '.')
             continue;
-        std::string folder = paths::join(paths::join(containers, container),
-                                         caches ? layout.containerCaches : layout.containerLogs);
+        const std::string& inside = caches ? layout.containerCaches : layout.containerLogs;
+        std::string folder = paths::join(paths::join(containers, container), inside);
         DirectoryReader entries(folder);
         if (!entries.isOpen()) {
             ProblemCollector::reportUnreadable(folder, entries.openError());
@@ -76,6 +79,45 @@ void ScanFileOperation::addContainerItems(bool caches, ScanItemList& out) {
             addScanObj(out, path, name, entrySize(path, isDir), true, isDir);
         }
     }
+}
+
+void ScanFileOperation::addMatchingFiles(const ScanInputObject& place, ScanItemList& out) {
+    const CleanupLayout& layout = currentLayout();
+    walkFolder(
+        place.path,
+        [&](const WalkEntry& entry) {
+            const std::string name = entry.name();
+            if (entry.isDirectory())
+                return name[0] == '.' ? WalkDecision::Continue : WalkDecision::Descend;
+            if (name[0] == '.' || entry.isSymlink() || isExcludedEntry(layout, module, name) ||
+                !entryMatches(place, name))
+                return WalkDecision::Continue;
+            const std::string path = entry.path();
+            announcePath(delegate, path);
+            addScanObj(out, path, name, entry.info().size, place.isCheck, false);
+            return WalkDecision::Continue;
+        },
+        [this] { return cancelled(); });
+}
+
+void ScanFileOperation::addCompanion(const ScanInputObject& place, ScaneOuputObject& item) {
+    // "../" climbs out of the place itself; "{name}" is the entry's name.
+    std::string relative = place.companion;
+    std::string base = place.path;
+    while (relative.rfind("../", 0) == 0) {
+        base = paths::deletingLastComponent(base);
+        relative.erase(0, 3);
+    }
+    const std::string marker = "{name}";
+    if (auto at = relative.find(marker); at != std::string::npos)
+        relative.replace(at, marker.size(), item.name);
+    const std::string companion = paths::join(base, relative);
+    auto info = fileattr::entryInfo(companion);
+    if (!info.exists || info.isDirectory || info.isSymlink)
+        return;
+    item.removePaths = {item.path, companion};
+    item.removeSizes = {item.fileSize, info.size};
+    item.fileSize += info.size;
 }
 
 ScanItemList ScanFileOperation::scanFiles() {
@@ -98,6 +140,10 @@ ScanItemList ScanFileOperation::scanFiles() {
                        false);
             continue;
         }
+        if (place.recursion) {
+            addMatchingFiles(place, out);
+            continue;
+        }
         DirectoryReader reader(place.path);
         if (!reader.isOpen()) {
             ProblemCollector::reportUnreadable(place.path, reader.openError());
@@ -111,11 +157,15 @@ ScanItemList ScanFileOperation::scanFiles() {
                 continue;
             std::string path = paths::join(place.path, name);
             announcePath(delegate, path);
-            if (!place.key.empty() && name.find(place.key) == std::string::npos)
+            if (!entryMatches(place, name))
                 continue;
             bool isDir = reader.isDirectory();
+            if (isDir && place.filesOnly)
+                continue;
             std::int64_t size = isDir ? entrySize(path, true) : reader.info().size;
             addScanObj(out, path, name, size, place.isCheck, isDir);
+            if (!place.companion.empty())
+                addCompanion(place, *out.back());
         }
     }
     sortUsing(out, [](const ScanItem& a, const ScanItem& b) { return a->compare(*b); });

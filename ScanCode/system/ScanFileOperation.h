@@ -14,9 +14,10 @@ namespace tessaly {
 
 class SearchApplications;
 
-// The file-scan task: lists the direct entries of fixed places (caches, logs,
-// software updates, photo caches, mail downloads, the Trash), one result item per
-// entry with its size, and hands the list, largest first, to its delegate.
+// The file-scan task: lists the entries of fixed places (caches, logs, software
+// updates, photo caches, mail downloads, the Trash) that the place's rule takes,
+// one result item per entry with its size, and hands the list, largest first, to
+// its delegate.
 class ScanFileOperation : public Operation {
 public:
     ScanFileOperation(std::shared_ptr<std::vector<ScanInputObject>> places, std::int32_t module,
@@ -36,6 +37,10 @@ private:
     bool cancelled() const { return isCancelled(); }
     // Every sandbox container's caches (true) or logs (false).
     void addContainerItems(bool caches, ScanItemList& out);
+    // The matching files anywhere below a recursive place (links never followed).
+    void addMatchingFiles(const ScanInputObject& place, ScanItemList& out);
+    // The place's companion of a listed entry, removed and counted with it.
+    void addCompanion(const ScanInputObject& place, ScaneOuputObject& item);
     void addScanObj(ScanItemList& out, const std::string& path, const std::string& name,
                     std::int64_t fileSize, bool isCheck, bool isDir);
     std::int64_t entrySize(const std::string& path, bool isDir) const;

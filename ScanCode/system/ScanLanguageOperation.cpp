@@ -1,11 +1,13 @@
 #include "ScanCode/system/ScanLanguageOperation.h"
 
+#include "ScanCode/system/CleanupPlaces.h"
 #include "ScanCode/system/ScanFileOperation.h"
 #include "ScanCode/system/SystemModules.h"
 #include "ScanCode/uninstall/SearchApplications.h"
 #include "model/CommonFunction.h"
 #include "model/FolderWalk.h"
 #include "platform/DirectoryReader.h"
+#include "platform/DisposableNames.h"
 #include "platform/LanguageIdentifier.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
@@ -124,6 +126,15 @@ std::int64_t ScanLanguageOperation::directorySize(const std::string& path) const
 
 void ScanLanguageOperation::recordFolder(ScanItemList& groups, const AppItem& app,
                                          const LanguageInfo& info, const std::string& folder) {
+    recordLanguageFolder(groups, info, paths::lastComponent(app.path),
+                         app.image.empty() ? app.path : app.image, app.path, folder);
+}
+
+void ScanLanguageOperation::recordLanguageFolder(ScanItemList& groups, const LanguageInfo& info,
+                                                 const std::string& childName,
+                                                 const std::string& childIcon,
+                                                 const std::string& childPath,
+                                                 const std::string& folder) {
     std::int64_t size = roundedSize(directorySize(folder));
     ScanItem group;
     if (auto at = searchObjectInArray(info.country, groups)) {
@@ -134,19 +145,43 @@ void ScanLanguageOperation::recordFolder(ScanItemList& groups, const AppItem& ap
         group->subObjects = std::make_shared<ScanItemList>();
         groups.push_back(group);
     }
-    std::string appName = paths::lastComponent(app.path);
     ScanItem child;
-    if (auto at = searchObjectInArrayForName(appName, *group->subObjects)) {
+    if (auto at = searchObjectInArrayForName(childName, *group->subObjects)) {
         child = (*group->subObjects)[*at];
     } else {
-        child = makeItem(appName, app.image.empty() ? app.path : app.image);
-        child->path = app.path;
+        child = makeItem(childName, childIcon);
+        child->path = childPath;
         group->subObjects->push_back(child);
     }
     child->removePaths.push_back(folder);
     child->removeSizes.push_back(size);
     child->fileSize += size;
     group->fileSize += size;
+}
+
+void ScanLanguageOperation::scanSharedLanguageFolders(ScanItemList& groups) {
+    for (const SharedLanguagePlace& place : currentLayout().languageFolders) {
+        auto folder = placePath(place.base, place.path);
+        if (!folder)
+            continue;
+        announcePath(delegate, *folder);
+        DirectoryReader reader(*folder);
+        std::vector<std::string> names;
+        while (reader.isOpen() && reader.next())
+            if (reader.isDirectory() && disposable::isLanguageFolderName(reader.name()))
+                names.push_back(reader.name());
+        std::sort(names.begin(), names.end());
+        for (const std::string& name : names) {
+            if (isCancelled())
+                return;
+            // "pt_BR", "sr@latin" and "de.UTF-8" are all of their base language.
+            const std::string code = name.substr(0, name.find_first_of("_@."));
+            auto info = services_.languageInfo ? services_.languageInfo(code) : std::nullopt;
+            if (info && isLanguageCanRemove(info->language, code))
+                recordLanguageFolder(groups, *info, place.title, place.icon, *folder,
+                                     paths::join(*folder, name));
+        }
+    }
 }
 
 void ScanLanguageOperation::scanApplication(ScanItemList& groups, const AppItem& app) {
@@ -185,6 +220,7 @@ ScanItemList ScanLanguageOperation::scanLanguage() {
             continue;
         scanApplication(groups, *app);
     }
+    scanSharedLanguageFolders(groups);
     for (const ScanItem& group : groups)
         sortUsing(*group->subObjects, largerFirst);
     sortUsing(groups, largerFirst);

@@ -54,6 +54,14 @@ private:
     // Records one removable localisation folder of an application.
     void recordFolder(ScanItemList& groups, const AppItem& app, const LanguageInfo& info,
                       const std::string& folder);
+    // Files a folder of one language under the group of its country, in the child
+    // of that name (created with the icon and path when new).
+    void recordLanguageFolder(ScanItemList& groups, const LanguageInfo& info,
+                              const std::string& childName, const std::string& childIcon,
+                              const std::string& childPath, const std::string& folder);
+    // The per-language folders of the system's shared places (translations,
+    // manual pages, help), for a layout that has them.
+    void scanSharedLanguageFolders(ScanItemList& groups);
     void scanApplication(ScanItemList& groups, const AppItem& app);
 
     SearchApplications& catalogue_;

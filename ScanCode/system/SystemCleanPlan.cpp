@@ -51,7 +51,12 @@ void planItem(int module, const ScanItem& item, const SystemPlanContext& context
                                                              : -1;
             PlanItem p = step(module, item, PlanAction::Remove, item->removePaths[i], size);
             if (module == sysmodule::Language)
-                p.note = "localisation of " + item->name;
+                p.note = paths::extension(item->path) == "app"
+                             ? "localisation of " + item->name
+                             : item->name + " of a language not kept; package upgrades bring "
+                                            "them back";
+            else if (module == sysmodule::BrokenLoginItems)
+                p.note = i == 0 ? "user unit whose program is missing" : "link that enables it";
             out.push_back(std::move(p));
         }
         return;
@@ -65,7 +70,9 @@ void planItem(int module, const ScanItem& item, const SystemPlanContext& context
             return;
         }
         out.push_back(step(module, item, PlanAction::Remove, item->path, item->fileSize));
-        out.back().note = "launch job whose program is missing";
+        out.back().note = paths::extension(item->path) == "desktop"
+                              ? "autostart entry whose program is missing"
+                              : "launch job whose program is missing";
         return;
     case sysmodule::Binary: {
         // Thinning frees space, but how much is known only once it has run.

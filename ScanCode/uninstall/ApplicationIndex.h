@@ -17,12 +17,13 @@ struct IndexedApplication {
     std::string bundleID;
     std::string displayName;
     std::optional<Date> lastUsed;
+    std::string icon; // the icon reference a desktop entry names; empty for a bundle
 };
 
 // A source of application bundles other than walking the folders: a metadata
 // index, a package database... The catalogue asks it first and walks the folders
-// when it has none to give. This platform has no such index, so by default the
-// catalogue runs without one.
+// when it has none to give. On a macOS-layout home there is no such index; on a
+// Linux home the desktop entries are one (DesktopEntryIndex).
 class ApplicationIndex {
 public:
     virtual ~ApplicationIndex() = default;

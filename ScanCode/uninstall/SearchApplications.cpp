@@ -1,5 +1,8 @@
 #include "ScanCode/uninstall/SearchApplications.h"
 
+#include "ScanCode/uninstall/DesktopEntryIndex.h"
+#include "platform/HomeLayout.h"
+
 #include "ScanCode/uninstall/ApplicationWalk.h"
 #include "ScanCode/uninstall/BundleReader.h"
 #include "ScanCode/uninstall/DockPreferences.h"
@@ -66,6 +69,9 @@ void SearchApplications::buildCatalogue() {
         std::lock_guard<std::mutex> guard(lock_);
         index = index_;
     }
+    // A Linux home's applications are those of its desktop entries.
+    if (!index && layout::current() == layout::HomeLayout::Linux)
+        index = std::make_shared<DesktopEntryIndex>();
     std::vector<std::string> scopes = searchScopes();
     if (index) {
         if (auto records = index->findApplications(scopes)) {
@@ -92,19 +98,28 @@ SearchApplications::itemsFromIndex(const std::vector<IndexedApplication>& record
     AppItemList items;
     std::string library = userLibrary();
     for (const IndexedApplication& record : records) {
+        const bool desktopEntry = paths::extension(record.path) == "desktop";
         // An application inside another application's bundle.
-        if (text::asciiLowercase(paths::deletingExtension(record.path)).find(".app") !=
-            std::string::npos)
+        if (!desktopEntry &&
+            text::asciiLowercase(paths::deletingExtension(record.path)).find(".app") !=
+                std::string::npos)
             continue;
         // Helpers and cached applications in the user's Library.
         if (isInside(record.path, library))
             continue;
         auto item = std::make_shared<AppItem>();
         item->path = record.path;
-        item->image = bundleIcon(record.path, readBundleInfo(record.path));
-        item->name = paths::lastComponent(record.path);
-        if (record.size)
-            item->size = *record.size == 0 ? directorySize(record.path) : *record.size;
+        if (desktopEntry) {
+            // A desktop entry: its own name and icon, the size of what owns it.
+            item->image = record.icon;
+            item->name = record.displayName;
+            item->size = record.size.value_or(0);
+        } else {
+            item->image = bundleIcon(record.path, readBundleInfo(record.path));
+            item->name = paths::lastComponent(record.path);
+            if (record.size)
+                item->size = *record.size == 0 ? directorySize(record.path) : *record.size;
+        }
         item->version = record.version;
         item->lastOpenDate = record.lastUsed;
         if (!item->lastOpenDate) {

@@ -1,5 +1,6 @@
 #include "app/settings/ScanSettingViewController.h"
 
+#include "ScanCode/system/CleanupPlaces.h"
 #include "ScanCode/system/SystemModules.h"
 #include "app/NoticeSheet.h"
 #include "app/common/ItemIcon.h"
@@ -26,6 +27,8 @@ ScanSettingViewController::ScanSettingViewController(QWidget* parent) : QWidget(
     list_->setAccessibleName("Modules to scan");
     list_->setIconSize(QSize(24, 24));
     for (int module = 0; module <= sysmodule::LastSelectable; ++module) {
+        if (!layoutHasModule(module))
+            continue; // nothing of it on this kind of home
         auto* item = new QListWidgetItem(QString::fromStdString(moduleName(module)));
         item->setIcon(itemIcon(QString::fromStdString(moduleSetImage(module))));
         item->setData(kModuleRole, module);
@@ -53,7 +56,8 @@ void ScanSettingViewController::onCheck(QListWidgetItem* item) {
     if (!on) {
         bool another = false;
         for (int m = 0; m <= sysmodule::LastSelectable; ++m)
-            another = another || (m != module && moduleSwitchedOn(defaults, m));
+            another =
+                another || (m != module && layoutHasModule(m) && moduleSwitchedOn(defaults, m));
         if (!another) {
             updating_ = true;
             item->setCheckState(Qt::Checked);

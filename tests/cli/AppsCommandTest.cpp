@@ -59,6 +59,28 @@ TEST(AppsCommand, ListsTheCatalogueAndTheOtherKindsAsJson) {
     EXPECT_TRUE(other["preferencePanes"].empty());
 }
 
+TEST(AppsCommand, ALinuxHomeListsItsDesktopEntries) {
+    test::TempTree t;
+    test::ScopedEnv home("TESSALY_HOME", t.dir("home"));
+    test::ScopedEnv root("TESSALY_ROOT", t.dir("root"));
+    test::ScopedEnv layout("TESSALY_LAYOUT", "linux");
+    t.file("root/usr/share/applications/org.gnome.Calculator.desktop",
+           "[Desktop Entry]\nType=Application\nName=Calculator\nExec=gnome-calculator\n");
+    t.file("root/var/lib/dpkg/status", "Package: gnome-calculator\nStatus: install ok installed\n"
+                                       "Version: 43.0.1-2\nInstalled-Size: 10\n");
+    t.file("root/var/lib/dpkg/info/gnome-calculator.list",
+           "/usr/share/applications/org.gnome.Calculator.desktop\n");
+
+    int status = -1;
+    auto apps = nlohmann::json::parse(runCli("apps --json", &status));
+    EXPECT_EQ(status, 0);
+    ASSERT_EQ(apps.size(), 1u);
+    EXPECT_EQ(apps[0]["name"], "Calculator");
+    EXPECT_EQ(apps[0]["identifier"], "org.gnome.Calculator");
+    EXPECT_EQ(apps[0]["version"], "43.0.1-2");
+    EXPECT_EQ(apps[0]["size"], 10240);
+}
+
 namespace {
 
 // A fixture machine with Tool (its preferences and caches) and a temporary

@@ -137,7 +137,19 @@ TEST(CliProgram, ExitCodesAndJsonOutput) {
     EXPECT_EQ(status.exitCode, 0);
     json j = json::parse(status.standardOutput);
     EXPECT_TRUE(j.contains("home"));
+    EXPECT_EQ(j["layout"], "macos");     // as the tests choose
     EXPECT_EQ(status.standardError, ""); // not a terminal: no progress line
+    {
+        // A Linux home: the layout is said, and modules it has no place for are
+        // not offered.
+        test::ScopedEnv layout("TESSALY_LAYOUT", "linux");
+        EXPECT_NE(run({"status"}).standardOutput.find("Home layout:    linux"), std::string::npos);
+        auto linuxHelp = run({"system", "scan", "--module", "binary"});
+        EXPECT_EQ(linuxHelp.exitCode, 2);
+        EXPECT_EQ(linuxHelp.standardError.find("binary,"), std::string::npos)
+            << linuxHelp.standardError;
+        EXPECT_NE(linuxHelp.standardError.find("user-cache"), std::string::npos);
+    }
 
     EXPECT_EQ(run({"no-such-command"}).exitCode, 2);
     auto typo = run({"sytem", "scan"});

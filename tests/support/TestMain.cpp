@@ -15,6 +15,12 @@ int main(int argc, char** argv) {
     ::setenv("TESSALY_ROOT", root.c_str(), 1);
     ::setenv("HOME", home.c_str(), 1);
     ::unsetenv("TESSALY_HELPER_SOCKET");
+    // The freedesktop folders follow the fixture home; the fixtures are laid out
+    // the macOS way unless a test chooses the Linux layout.
+    for (const char* name :
+         {"XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CONFIG_HOME"})
+        ::unsetenv(name);
+    ::setenv("TESSALY_LAYOUT", "macos", 1);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

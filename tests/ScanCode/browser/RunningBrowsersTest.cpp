@@ -15,8 +15,17 @@
 using namespace tessaly;
 
 TEST(RunningBrowsers, BrowsersAreFoundByTheirExecutablesInLayoutOrder) {
-    std::vector<process::RunningProcess> running{
-        {10, "bash"}, {11, "firefox-esr"}, {12, "chromium"}, {13, "firefox-esr"}, {14, "Safari"}};
+    std::vector<process::RunningProcess> running;
+    for (const auto& [pid, name] : std::vector<std::pair<pid_t, std::string>>{{10, "bash"},
+                                                                              {11, "firefox-esr"},
+                                                                              {12, "chromium"},
+                                                                              {13, "firefox-esr"},
+                                                                              {14, "Safari"}}) {
+        process::RunningProcess p;
+        p.pid = pid;
+        p.executable = name;
+        running.push_back(p);
+    }
     auto found = hasBrowserRun(currentBrowserLayout(), [&] { return running; });
     ASSERT_EQ(found.size(), 2u);
     EXPECT_EQ(found[0].bundleIdentifier, "com.google.Chrome");
@@ -46,7 +55,8 @@ TEST(RunningBrowsers, ARealProcessNamedAsABrowserIsListedAndAskedToQuit) {
     };
     RunningBrowser found;
     for (int i = 0; i < 5000 && found.processes.empty(); ++i) {
-        found = ours(hasBrowserRun(currentBrowserLayout(), process::runningProcesses));
+        found =
+            ours(hasBrowserRun(currentBrowserLayout(), [] { return process::runningProcesses(); }));
         if (found.processes.empty())
             std::this_thread::yield();
     }

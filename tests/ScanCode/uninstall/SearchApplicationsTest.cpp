@@ -139,12 +139,14 @@ TEST(SearchApplications, IndexResultsFollowTheSameRules) {
     std::string sized = makeBundle(m.t, "root/Applications/Zero.app", "com.maker.zero");
     Date used = Date(std::chrono::seconds(1'600'000'000));
     std::vector<IndexedApplication> records = {
-        {m.root + "/Applications/Zero.app", 0, "2.0", "com.maker.zero", "Zero", used},
-        {m.root + "/Applications/NoSize.app", std::nullopt, "", "org.x", "NoSize", std::nullopt},
-        {m.root + "/Applications/Sized.app", 1234, "", "com.a.b.c", "Sized", used},
-        {m.root + "/Applications/Zero.app/Contents/Helpers/Helper.app", 10, "", "", "Helper", used},
-        {m.home + "/Library/Caches/Cached.app", 10, "", "", "Cached", used},
-        {m.root + "/Applications/Mail.app", 10, "", "com.apple.mail", "Mail", used},
+        {m.root + "/Applications/Zero.app", 0, "2.0", "com.maker.zero", "Zero", used, ""},
+        {m.root + "/Applications/NoSize.app", std::nullopt, "", "org.x", "NoSize", std::nullopt,
+         ""},
+        {m.root + "/Applications/Sized.app", 1234, "", "com.a.b.c", "Sized", used, ""},
+        {m.root + "/Applications/Zero.app/Contents/Helpers/Helper.app", 10, "", "", "Helper", used,
+         ""},
+        {m.home + "/Library/Caches/Cached.app", 10, "", "", "Cached", used, ""},
+        {m.root + "/Applications/Mail.app", 10, "", "com.apple.mail", "Mail", used, ""},
     };
     auto index = std::make_shared<FakeIndex>(records);
     SearchApplications engine;

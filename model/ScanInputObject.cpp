@@ -1,0 +1,20 @@
+#include "model/ScanInputObject.h"
+
+#include "platform/DisposableNames.h"
+
+namespace tessaly {
+
+bool entryMatches(const ScanInputObject& place, const std::string& name) {
+    switch (place.match) {
+    case EntryMatch::Contains:
+        return place.key.empty() || name.find(place.key) != std::string::npos;
+    case EntryMatch::Suffix:
+        return name.size() > place.key.size() &&
+               name.compare(name.size() - place.key.size(), place.key.size(), place.key) == 0;
+    case EntryMatch::RotatedLog:
+        return disposable::isRotatedLogName(name);
+    }
+    return false;
+}
+
+} // namespace tessaly

@@ -4,6 +4,7 @@
 #include "model/FolderWalk.h"
 #include "platform/DirectoryReader.h"
 #include "platform/HomeLayout.h"
+#include "platform/KeyFile.h"
 #include "platform/Paths.h"
 #include "platform/TextCase.h"
 
@@ -164,8 +165,27 @@ std::string searchedFile(const BrowserLayout& layout, BrowserPlace place) {
     return {};
 }
 
-bool isProfile(const BrowserLayout& layout, const std::string& name) {
-    return text::containsIgnoringCase(name, layout.profileMark);
+// The profile folders a profiles folder's "profiles.ini" lists by a relative path.
+std::vector<std::string> listedProfiles(const std::string& folder) {
+    std::vector<std::string> names;
+    auto ini = keyfile::read(paths::join(folder, "profiles.ini"));
+    if (!ini)
+        return names;
+    for (const auto& [group, keys] : *ini) {
+        auto path = keys.find("Path");
+        auto relative = keys.find("IsRelative");
+        if (group.rfind("Profile", 0) == 0 && path != keys.end() && relative != keys.end() &&
+            relative->second == "1" && path->second.find('/') == std::string::npos)
+            names.push_back(path->second);
+    }
+    return names;
+}
+
+// A profile by its name, or because profiles.ini lists it.
+bool isProfile(const BrowserLayout& layout, const std::string& name,
+               const std::vector<std::string>& listed) {
+    return text::containsIgnoringCase(name, layout.profileMark) ||
+           std::find(listed.begin(), listed.end(), name) != listed.end();
 }
 
 FileScanRoots entriesAsRoots(const BrowserLayout& layout, BrowserPlace place) {
@@ -185,23 +205,27 @@ FileScanRoots foldersAsRoots(const BrowserLayout& layout, BrowserPlace place) {
 // Every entry of the first profile (in name order) of each profiles folder.
 FileScanRoots firstProfileEntries(const BrowserLayout& layout, BrowserPlace place) {
     FileScanRoots roots;
-    for (const std::string& folder : rowsOf(layout, place, &roots.key))
+    for (const std::string& folder : rowsOf(layout, place, &roots.key)) {
+        const std::vector<std::string> listed = listedProfiles(folder);
         for (const std::string& profile : folderEntries(folder, layout.skippedEntries))
-            if (isProfile(layout, profile)) {
+            if (isProfile(layout, profile, listed)) {
                 const std::string path = paths::join(folder, profile);
                 for (const std::string& entry : folderEntries(path, layout.skippedEntries))
                     roots.paths.push_back(paths::join(path, entry));
                 break;
             }
+    }
     return roots;
 }
 
 FileScanRoots everyProfile(const BrowserLayout& layout, BrowserPlace place) {
     FileScanRoots roots;
-    for (const std::string& folder : rowsOf(layout, place, &roots.key))
+    for (const std::string& folder : rowsOf(layout, place, &roots.key)) {
+        const std::vector<std::string> listed = listedProfiles(folder);
         for (const std::string& profile : folderEntries(folder, layout.skippedEntries))
-            if (isProfile(layout, profile))
+            if (isProfile(layout, profile, listed))
                 roots.paths.push_back(paths::join(folder, profile));
+    }
     return roots;
 }
 

@@ -10,6 +10,7 @@
 # The comparison tools (and jq) are installed from Debian's packages when missing;
 # they are needed by this script only.
 set -eu
+. "$(dirname "$0")/bench_lib.sh"
 
 build=${1:-build-rel}
 scale=${2:-1}
@@ -21,16 +22,7 @@ if [ ! -x "$cli" ] || [ ! -x "$corpus_tool" ]; then
     exit 1
 fi
 
-missing=""
-for tool in jdupes fdupes rmlint jq; do
-    command -v "$tool" >/dev/null 2>&1 || missing="$missing $tool"
-done
-if [ -n "$missing" ]; then
-    sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo=sudo
-    echo "installing:$missing"
-    $sudo apt-get install -y $missing >/dev/null
-fi
+bench_need jdupes fdupes rmlint jq
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT INT TERM
@@ -39,25 +31,6 @@ mkdir -p "$corpus" "$work/home"
 export TESSALY_HOME="$work/home"
 echo "corpus: $("$corpus_tool" "$corpus" "$scale")"
 
-now() { date +%s.%N; }
-
-# time_best NAME COMMAND...: runs the command RUNS times (output to $work/NAME.out)
-# and prints the best wall time in seconds.
-time_best() {
-    name=$1
-    shift
-    best=""
-    i=0
-    while [ "$i" -lt "$runs" ]; do
-        start=$(now)
-        "$@" >"$work/$name.out" 2>"$work/$name.err"
-        end=$(now)
-        t=$(echo "$start $end" | awk '{ printf "%.3f", $2 - $1 }')
-        best=$(awk -v b="$best" -v t="$t" 'BEGIN { print (b == "" || t + 0 < b + 0) ? t : b }')
-        i=$((i + 1))
-    done
-    echo "$best"
-}
 
 run_tessaly() { "$cli" duplicates scan "$corpus" --json; }
 run_jdupes() { jdupes -r -q "$corpus"; }

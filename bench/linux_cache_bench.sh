@@ -9,6 +9,7 @@
 #   RUNS       timed runs per tool, the best one counts (3)
 # jq is installed from Debian's packages when missing; only this script needs it.
 set -eu
+. "$(dirname "$0")/bench_lib.sh"
 
 build=${1:-build-release}
 files=${2:-300000}
@@ -19,11 +20,7 @@ if [ ! -x "$cli" ] || [ ! -x "$corpus_tool" ]; then
     echo "build tessaly-cli and old_files_corpus in $build first (CMAKE_BUILD_TYPE=Release)" >&2
     exit 1
 fi
-if ! command -v jq >/dev/null 2>&1; then
-    sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo=sudo
-    $sudo apt-get install -y jq >/dev/null
-fi
+bench_need jq
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT INT TERM
@@ -38,22 +35,6 @@ done
 echo "cache: $("$corpus_tool" "$cache/mozilla" "$files")"
 "$corpus_tool" "$cache/thumbnails" $((files / 10)) >/dev/null
 
-now() { date +%s.%N; }
-time_best() {
-    name=$1
-    shift
-    best=""
-    i=0
-    while [ "$i" -lt "$runs" ]; do
-        start=$(now)
-        "$@" >"$work/$name.out" 2>"$work/$name.err"
-        end=$(now)
-        t=$(echo "$start $end" | awk '{ printf "%.3f", $2 - $1 }')
-        best=$(awk -v b="$best" -v t="$t" 'BEGIN { print (b == "" || t + 0 < b + 0) ? t : b }')
-        i=$((i + 1))
-    done
-    echo "$best"
-}
 
 run_tessaly() { "$cli" system scan --module user-cache --json; }
 run_du() { du -s -B1 "$cache"; }

@@ -47,6 +47,7 @@ ours=$(jq '[.modules[] | select(.name == "User Cache") | .size] | add' "$work/te
 theirs=$(awk '{ print $1 }' "$work/du.out")
 printf '%-12s %9s %16s\n' tool seconds bytes
 printf '%-12s %9s %16s\n' tessaly-cli "$t_tessaly" "$ours" du "$t_du" "$theirs"
-echo "(du also counts the folders themselves; tessaly-cli counts what the entries hold)"
+echo "(the totals differ by the large files, which are sparse: tessaly-cli counts each file's"
+echo " length rounded up to whole blocks, du the blocks allocated, and the folders themselves)"
 awk -v ours="$t_tessaly" -v theirs="$t_du" \
     'BEGIN { printf "tessaly-cli takes %.2fx the time of du -s\n", ours / theirs }'

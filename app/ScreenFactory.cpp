@@ -1,5 +1,6 @@
 #include "app/ScreenFactory.h"
 
+#include "app/BrowserViewController.h"
 #include "app/DuplicateViewController.h"
 #include "app/HomeViewController.h"
 #include "app/PlaceholderViewController.h"
@@ -15,6 +16,8 @@ ToolBaseViewController* createScreen(AppDelegate* delegate, std::int64_t toolInd
         return new HomeViewController(delegate, parent);
     case tool::SystemCleanup:
         return new SystemCleanupViewController(delegate, parent);
+    case tool::BrowserCleanup:
+        return new BrowserViewController(delegate, parent);
     case tool::DuplicatesFinder:
         return new DuplicateViewController(delegate, parent);
     default:

@@ -156,7 +156,7 @@ TEST_F(ShellNavigation, RowsMapToToolScreensCreatedOnceAndKept) {
         EXPECT_EQ(shell.app.selected(), row);
         EXPECT_FALSE(shell.app.currentVC()->comeHome);
     }
-    EXPECT_EQ(shell.placeholder(tool::BrowserCleanup)->exitCount(), 1);
+    EXPECT_EQ(shell.placeholder(tool::Eraser)->exitCount(), 1);
     shell.app.backHome();
     EXPECT_EQ(shell.app.currentVC()->index, tool::Home);
     EXPECT_TRUE(shell.app.currentVC()->comeHome);

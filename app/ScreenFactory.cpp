@@ -5,6 +5,7 @@
 #include "app/HomeViewController.h"
 #include "app/PlaceholderViewController.h"
 #include "app/SystemCleanupViewController.h"
+#include "app/UninstallViewController.h"
 #include "model/ToolIndex.h"
 
 namespace tessaly {
@@ -18,6 +19,8 @@ ToolBaseViewController* createScreen(AppDelegate* delegate, std::int64_t toolInd
         return new SystemCleanupViewController(delegate, parent);
     case tool::BrowserCleanup:
         return new BrowserViewController(delegate, parent);
+    case tool::Uninstaller:
+        return new UninstallViewController(delegate, parent);
     case tool::DuplicatesFinder:
         return new DuplicateViewController(delegate, parent);
     default:

@@ -111,6 +111,14 @@ const std::map<QString, Style>& styles() {
         module("broken-preference-icon", Glyph::OtherFile, QColor("#eb5757"));
         module("language1-icon", Glyph::Globe, QColor("#00a88f"));
         badge("language-icon(140)", Glyph::Globe, QColor("#00a88f"));
+        // Browser Cleanup modules, and the site icon of a page whose own icon is unknown.
+        category("cookie-icon", "cookies-icon(140)", Glyph::Document, QColor("#f2994a"));
+        category("Risky-icon", "Risky-icon(140)", Glyph::Warning, QColor("#eb5757"));
+        category("history-icon", "history-icon(140)", Glyph::Clock, QColor("#2f80ed"));
+        category("topsite-icon", "topsite-icon140", Glyph::Home, QColor("#9b51e0"));
+        category("cache-icon", "cache-icon(140)", Glyph::Folder, QColor("#00a88f"));
+        category("session-icon", "session-icon(140)", Glyph::Link, QColor("#2d9cdb"));
+        badge("language-icon", Glyph::Globe, QColor("#7f8c9d"));
         // Processor architectures of the Binary module's items.
         t["64-icon"] = {Glyph::Chip, Style::Label, QColor("#f2994a"), "64"};
         t["32-icon"] = {Glyph::Chip, Style::Label, QColor("#7f8c9d"), "32"};

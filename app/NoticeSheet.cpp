@@ -53,11 +53,16 @@ QString NoticeSheet::text() const {
     return text_->text();
 }
 
-void NoticeSheet::showEvent(QShowEvent* event) {
-    if (QWidget* host = parentWidget()) {
+void NoticeSheet::centreOnWindow(QWidget* sheet) {
+    if (QWidget* host = sheet->parentWidget()) {
         QWidget* w = host->window();
-        move(w->mapToGlobal(QPoint((w->width() - width()) / 2, (w->height() - height()) / 2)));
+        sheet->move(w->mapToGlobal(
+            QPoint((w->width() - sheet->width()) / 2, (w->height() - sheet->height()) / 2)));
     }
+}
+
+void NoticeSheet::showEvent(QShowEvent* event) {
+    centreOnWindow(this);
     QDialog::showEvent(event);
 }
 

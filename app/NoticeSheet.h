@@ -16,6 +16,9 @@ public:
     QString title() const;
     QString text() const;
 
+    // Places a sheet in the middle of its parent's window.
+    static void centreOnWindow(QWidget* sheet);
+
 protected:
     void showEvent(QShowEvent* event) override;
 

@@ -1,9 +1,11 @@
 #include "app/ScreenFactory.h"
 
+#include "app/BrowserViewController.h"
 #include "app/DuplicateViewController.h"
 #include "app/HomeViewController.h"
 #include "app/PlaceholderViewController.h"
 #include "app/SystemCleanupViewController.h"
+#include "app/UninstallViewController.h"
 #include "model/ToolIndex.h"
 
 namespace tessaly {
@@ -15,6 +17,10 @@ ToolBaseViewController* createScreen(AppDelegate* delegate, std::int64_t toolInd
         return new HomeViewController(delegate, parent);
     case tool::SystemCleanup:
         return new SystemCleanupViewController(delegate, parent);
+    case tool::BrowserCleanup:
+        return new BrowserViewController(delegate, parent);
+    case tool::Uninstaller:
+        return new UninstallViewController(delegate, parent);
     case tool::DuplicatesFinder:
         return new DuplicateViewController(delegate, parent);
     default:

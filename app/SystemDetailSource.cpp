@@ -2,6 +2,7 @@
 
 #include "ScanCode/system/QSVCleanManager.h"
 #include "ScanCode/system/SystemModules.h"
+#include "app/common/ScanItemTree.h"
 #include "model/CommonFunction.h"
 #include "platform/Paths.h"
 
@@ -196,22 +197,14 @@ void SystemDetailSource::setItemCheck(int category, const ItemPath& path, bool c
     const ScanItem& item = node.item;
     if (!item || node.folder >= 0)
         return;
-    if (item->hasChildren())
-        for (const ScanItem& child : *item->subObjects)
-            child->isCheck = check;
-    else
-        item->isCheck = check;
+    setLeavesCheck(*item, check);
 }
 
 void SystemDetailSource::sort(int category) {
     auto list = manager_.moduleItems(moduleAt(category));
     if (!list)
         return;
-    auto bySort = [](const ScanItem& a, const ScanItem& b) { return a->compareWithSort(*b); };
-    sortUsing(*list, bySort);
-    for (const ScanItem& item : *list)
-        if (item->subObjects)
-            sortUsing(*item->subObjects, bySort);
+    sortBySortChoice(*list);
 }
 
 } // namespace tessaly

@@ -3,8 +3,10 @@
 #include "app/Artwork.h"
 #include "model/ThumbnailReference.h"
 
+#include <QByteArray>
 #include <QFileIconProvider>
 #include <QFileInfo>
+#include <QHash>
 #include <QImage>
 #include <QImageReader>
 #include <QPixmap>
@@ -37,6 +39,23 @@ QIcon thumbnail(const ThumbnailReference& ref) {
     return QIcon(QPixmap::fromImage(image));
 }
 
+// An image carried in the reference itself ("data:image/png;base64,..."), as the
+// browsers' site icons are: decoded once per distinct reference (many pages share
+// a site's icon); one that does not decode stands as the unknown site's icon.
+QIcon dataIcon(const QString& reference) {
+    static QHash<QString, QIcon> decoded;
+    if (auto it = decoded.constFind(reference); it != decoded.constEnd())
+        return *it;
+    QImage image;
+    const qsizetype comma = reference.indexOf(',');
+    if (comma > 0 && reference.left(comma).endsWith(";base64"))
+        image.loadFromData(QByteArray::fromBase64(reference.mid(comma + 1).toLatin1()));
+    const QIcon icon = image.isNull() ? artwork::icon("language-icon")
+                                      : QIcon(QPixmap::fromImage(std::move(image)));
+    decoded.insert(reference, icon);
+    return icon;
+}
+
 } // namespace
 
 QIcon itemIcon(const QString& reference) {
@@ -44,6 +63,8 @@ QIcon itemIcon(const QString& reference) {
         return {};
     if (artwork::known(reference))
         return artwork::icon(reference);
+    if (reference.startsWith("data:"))
+        return dataIcon(reference);
     if (auto ref = parseThumbnailReference(reference.toStdString()))
         return thumbnail(*ref);
     // A word rather than a path names a picture we do not ship (a language

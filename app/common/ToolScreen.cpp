@@ -144,6 +144,10 @@ void ToolScreen::setIdleAccessory(QWidget* widget) {
     idle_->setAccessory(widget);
 }
 
+void ToolScreen::setDetailsHeader(QWidget* widget) {
+    static_cast<QVBoxLayout*>(detailsPage_->layout())->insertWidget(0, widget);
+}
+
 void ToolScreen::start() {
     if (QWidget* focus = mainControl())
         focus->setFocus(Qt::OtherFocusReason);
@@ -263,8 +267,11 @@ void ToolScreen::scanClicked() {
     SoundPlayer::player().playClikSelectSound();
     summary_->clear();
     beginRun(Stage::Scanning, texts_.scanningTitle, texts_.scanningText, &ToolScreen::fillScanRows,
-             [this, engine = &engine_](std::stop_token stop, const ProgressSink& sink) {
+             [this, engine = &engine_, followUp = scanFollowUp()](std::stop_token stop,
+                                                                  const ProgressSink& sink) {
                  ScanSummary summary = engine->scan(stop, sink);
+                 if (followUp && !stop.stop_requested())
+                     followUp();
                  summary.stopped = summary.stopped || stop.stop_requested();
                  return ToolRun::Completion([this, summary] { scanFinished(summary); });
              });
@@ -276,12 +283,30 @@ void ToolScreen::scanFinished(const ScanSummary& summary) {
     scanEnded(summary);
     finishRun([this] {
         isDoing = false;
-        emit workFinished({false, tickedTotals().bytes, 0});
-        showReport();
+        emit workFinished({false, sidebarValue(false), 0});
+        if (detailsAfterScan()) {
+            fillReport(); // for Back
+            showDetails();
+        } else {
+            showReport();
+        }
     });
 }
 
+std::int64_t ToolScreen::sidebarValue(bool) const {
+    return tickedTotals().bytes;
+}
+
+void ToolScreen::fillEmptyReport(ReportPanel& report) const {
+    report.showMessage("No selected file can be remove");
+}
+
 void ToolScreen::showReport() {
+    fillReport();
+    show(Stage::Report);
+}
+
+void ToolScreen::fillReport() {
     const Totals totals = tickedTotals();
     report_->setNote(scan_.stopped ? QString("The scan was stopped before it had finished: what it "
                                              "had not reached is not listed.")
@@ -296,10 +321,9 @@ void ToolScreen::showReport() {
         report_->setTitle("Scan Completed");
         report_->setHeadlines({}, {}, {});
         report_->setTotal({});
-        report_->showMessage("No selected file can be remove");
+        fillEmptyReport(*report_);
     }
     report_->problemsNote()->setProblems(scanProblemsSummary(scan_.problems), scan_.problems);
-    show(Stage::Report);
 }
 
 QString ToolScreen::totalText(const Totals& totals) const {
@@ -338,6 +362,11 @@ void ToolScreen::updateTotals() {
     run_->setEnabled(totals.count > 0 && !isDoing);
 }
 
+void ToolScreen::refreshDetails() {
+    details_->reload();
+    updateTotals();
+}
+
 void ToolScreen::backClicked() {
     if (isDoing)
         return;
@@ -368,7 +397,7 @@ void ToolScreen::cleanClicked() {
     if (isDoing || confirmation_)
         return;
     const Totals totals = tickedTotals();
-    if (totals.count == 0 || !mayStartWork())
+    if (totals.count == 0 || !mayStartWork() || !beforeClean())
         return;
     SoundPlayer::player().playClikSelectSound();
     if (!askBeforeCleaning(UserDefaults::standardUserDefaults())) {
@@ -394,6 +423,31 @@ void ToolScreen::startClean() {
              });
 }
 
+void ToolScreen::runWithoutReview() {
+    if (isDoing || !mayStartWork())
+        return;
+    recordCleanStart(UserDefaults::standardUserDefaults(), index, now());
+    summary_->clear();
+    beginRun(Stage::Cleaning, texts_.cleaningTitle, QString(), &ToolScreen::fillCleanRows,
+             [this, engine = &engine_](std::stop_token stop, const ProgressSink& sink) {
+                 const ScanSummary measured = engine->scan(stop, sink);
+                 CleanOutcome outcome;
+                 if (!stop.stop_requested())
+                     outcome = engine->clean(engine->plan(), stop, sink);
+                 // What could not even be measured (gone meanwhile) was left too.
+                 for (const Problem& p : measured.problems)
+                     outcome.left.push_back({p.path, p.reason});
+                 outcome.stopped = outcome.stopped || measured.stopped || stop.stop_requested();
+                 return ToolRun::Completion([this, outcome] { cleanFinished(outcome); });
+             });
+}
+
+QString ToolScreen::cleanedAmount(const CleanOutcome& outcome) const {
+    if (outcome.bytes >= 1)
+        return sizeText(outcome.bytes);
+    return outcome.removed >= 1 ? QString("%1 Files").arg(outcome.removed) : QString();
+}
+
 void ToolScreen::cleanFinished(const CleanOutcome& outcome) {
     outcome_ = outcome;
     stopped_ = outcome.stopped;
@@ -401,17 +455,20 @@ void ToolScreen::cleanFinished(const CleanOutcome& outcome) {
     finishRun([this] {
         SoundPlayer::player().playRemoveSound();
         isDoing = false;
-        emit workFinished({true, tickedTotals().bytes, outcome_.bytes});
-        if (outcome_.bytes >= 1)
-            summary_->setText("Cleaned:  " + sizeText(outcome_.bytes));
-        else if (outcome_.removed >= 1)
-            summary_->setText(QString("Cleaned:  %1 Files").arg(outcome_.removed));
+        emit workFinished({true, sidebarValue(true), outcome_.bytes});
+        if (const QString amount = cleanedAmount(outcome_); !amount.isEmpty())
+            summary_->setText("Cleaned:  " + amount);
         postCleanFinish(finishInfo(outcome_));
         if (!stopped_ && tickedTotals().count > 0 && detailsAfterClean())
             showDetails();
         else
             showDone();
     });
+}
+
+QString ToolScreen::doneMessage(const CleanOutcome& outcome) const {
+    return QString("%1 of unneeded items were removed from your system and applications.")
+        .arg(sizeText(outcome.bytes));
 }
 
 CleanFinishInfo ToolScreen::finishInfo(const CleanOutcome& outcome) const {
@@ -422,9 +479,7 @@ void ToolScreen::showDone() {
     done_->setTitle("Cleanup Completed");
     done_->setHeadlines({}, {}, {});
     done_->setTotal(summary_->text());
-    done_->showMessage(
-        QString("%1 of unneeded items were removed from your system and applications.")
-            .arg(sizeText(outcome_.bytes)));
+    done_->showMessage(doneMessage(outcome_));
     done_->setNote(outcome_.stopped
                        ? QString("The clean was stopped before it had finished: what it had "
                                  "not reached is still listed and ticked.")

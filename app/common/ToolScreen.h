@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 class QLabel;
@@ -112,6 +113,9 @@ protected:
 
     // Before a scan is started; false refuses it (the tool has told the user why).
     virtual bool beforeScan() { return true; }
+    // Before a clean is confirmed and started; false holds it (the tool asks the
+    // user something first and calls cleanClicked again).
+    virtual bool beforeClean() { return true; }
     // The rows of the progress page for a scan and for a clean.
     virtual void fillScanRows(ProgressList& list) = 0;
     virtual void fillCleanRows(ProgressList& list) = 0;
@@ -129,6 +133,39 @@ protected:
     // After a clean that left ticked items, whether the detailed results come back
     // (with the cleaned line) in place of the completion page.
     virtual bool detailsAfterClean() const { return false; }
+    // After a scan, whether the detailed results open at once (the report is then
+    // reached through Back).
+    virtual bool detailsAfterScan() const { return false; }
+    // What the tool's row in the sidebar shows after a scan or a clean (0: the done
+    // mark); by default the ticked size.
+    virtual std::int64_t sidebarValue(bool afterClean) const;
+    // The report when nothing is ticked; by default it says that nothing can be removed.
+    virtual void fillEmptyReport(ReportPanel& report) const;
+    // What follows "Cleaned:  " after a clean: the size freed, else the files
+    // removed; empty when nothing went.
+    virtual QString cleanedAmount(const CleanOutcome& outcome) const;
+    // Work for the worker right after the scan, before scanEnded (a tool that
+    // derives more from its results there). Called on the screen's thread when the
+    // scan starts; what it returns must not reach into the screen, which may be
+    // gone by the time it runs.
+    virtual std::function<void()> scanFollowUp() { return {}; }
+    // The completion page's line under "Cleanup Completed"; by default the size freed.
+    virtual QString doneMessage(const CleanOutcome& outcome) const;
+    // The totals beside the run button and in the report; by default the size,
+    // else the count of files.
+    virtual QString totalText(const Totals& totals) const;
+    // A widget above the detail list (the page takes it): a tool's own choice of
+    // what the list shows.
+    void setDetailsHeader(QWidget* widget);
+
+    // After the tool changed its results outside a run (a repair): the detail list
+    // and the totals read them again.
+    void refreshDetails();
+
+    // For a tool without a review of results (the Eraser): measures what the
+    // engine was given and cleans it in one run, straight from the idle page. The
+    // tool has asked the user first.
+    void runWithoutReview();
 
 private:
     void show(Stage stage);
@@ -141,11 +178,11 @@ private:
     void finishRun(std::function<void()> then);
     void scanFinished(const ScanSummary& summary);
     void cleanFinished(const CleanOutcome& outcome);
+    void fillReport();
     void showReport();
     void showDetails();
     void showDone();
     void updateTotals();
-    QString totalText(const Totals& totals) const;
 
     ToolEngine& engine_;
     DetailSource& source_;

@@ -3,10 +3,13 @@
 #include "app/DuplicateViewController.h"
 #include "app/HelpWindowController.h"
 #include "app/HomeViewController.h"
+#include "app/MainQueueBinding.h"
 #include "app/NoticeSheet.h"
 #include "app/PlaceholderViewController.h"
 #include "app/Sidebar.h"
+#include "app/common/DetailList.h"
 #include "app/common/FolderListPicker.h"
+#include "app/common/ToolScreen.h"
 #include "model/CommonFunction.h"
 #include "model/SettingKeys.h"
 #include "model/StartupSteps.h"
@@ -24,6 +27,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTreeWidget>
 #include <sys/stat.h>
 
 using namespace tessaly;
@@ -39,6 +43,9 @@ struct Shell {
         app.show();
         app.awakeFromNib();
         settle();
+    }
+    ToolBaseViewController* screen(std::int64_t toolIndex) {
+        return app.getVC(AppDelegate::resetCellIndex(toolIndex));
     }
     PlaceholderViewController* placeholder(std::int64_t toolIndex) {
         return qobject_cast<PlaceholderViewController*>(
@@ -156,7 +163,7 @@ TEST_F(ShellNavigation, RowsMapToToolScreensCreatedOnceAndKept) {
         EXPECT_EQ(shell.app.selected(), row);
         EXPECT_FALSE(shell.app.currentVC()->comeHome);
     }
-    EXPECT_EQ(shell.placeholder(tool::BrowserCleanup)->exitCount(), 1);
+    EXPECT_EQ(shell.placeholder(tool::Eraser)->exitCount(), 1);
     shell.app.backHome();
     EXPECT_EQ(shell.app.currentVC()->index, tool::Home);
     EXPECT_TRUE(shell.app.currentVC()->comeHome);
@@ -214,8 +221,9 @@ TEST_F(ShellNavigation, StartToolAndViewMenuSetComeHomeDifferently) {
 TEST_F(ShellNavigation, TheSwitchAnimatesWithTheSidebarDisabled) {
     Shell shell(400);
     QSignalSpy finished(&shell.app, &AppDelegate::switchFinished);
-    shell.app.tableViewSelectionDidChange(4);
-    auto* target = shell.app.getVC(4);
+    // A screen with a bottom bar, as the home screen has (the content keeps its height).
+    shell.app.tableViewSelectionDidChange(7);
+    auto* target = shell.app.getVC(7);
     EXPECT_TRUE(shell.app.isSwitching());
     EXPECT_FALSE(shell.app.sidebar()->isEnabled());
     EXPECT_FALSE(shell.app.viewMenu()->actions()[0]->isEnabled());
@@ -223,7 +231,7 @@ TEST_F(ShellNavigation, TheSwitchAnimatesWithTheSidebarDisabled) {
     EXPECT_EQ(target->y(), shell.app.getVC(0)->height()); // comes from below
 
     shell.app.tableViewSelectionDidChange(2); // refused during the switch
-    EXPECT_EQ(shell.app.selected(), 4);
+    EXPECT_EQ(shell.app.selected(), 7);
 
     ASSERT_TRUE(finished.wait(5000));
     EXPECT_FALSE(shell.app.isSwitching());
@@ -298,7 +306,7 @@ TEST_F(ShellExclusion, MemoryDoesNotStartWhileFilesAreWorkedOn) {
     shell.placeholder(tool::SystemSecurity)->isDoing = true;
     EXPECT_TRUE(memory->mayStartWork());
 
-    shell.placeholder(tool::Uninstaller)->isDoing = true;
+    shell.screen(tool::Uninstaller)->isDoing = true;
     EXPECT_TRUE(shell.app.isDoingWork());
     EXPECT_FALSE(memory->mayStartWork());
     ASSERT_NE(memory->currentNotice(), nullptr);
@@ -404,7 +412,16 @@ TEST_F(ShellCatalogue, UninstallerScreenCountsTheInstalledApplications) {
     Shell shell; // start-up starts the catalogue build
     // Complete a build on this fixture before the screen is first opened.
     SearchApplications::shareSearchApplications().buildCatalogue();
-    EXPECT_EQ(shell.placeholder(tool::Uninstaller)->catalogueText(),
-              "2 installed applications found, 1 of them removable.");
+    // The screen lists the removable one when it is first opened.
+    bindMainQueueToEventLoop(*QCoreApplication::instance());
+    shell.app.startTool(tool::Uninstaller);
+    auto* uninstaller = qobject_cast<ToolScreen*>(shell.screen(tool::Uninstaller));
+    ASSERT_NE(uninstaller, nullptr);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return uninstaller->stage() == ToolScreen::Stage::Details; }, 60000));
+    const QTreeWidget* list = uninstaller->detailList()->categoryTree();
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(list->topLevelItem(1)->text(0), "Foo");
+    MainQueue::setWakeHandler(nullptr);
     EXPECT_EQ(shell.placeholder(tool::Eraser)->catalogueText(), "");
 }

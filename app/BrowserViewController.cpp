@@ -1,5 +1,7 @@
 #include "app/BrowserViewController.h"
 
+#include "ScanCode/browser/BrowserPlaces.h"
+
 #include "ScanCode/browser/BroswerManager.h"
 #include "app/common/DetailList.h"
 #include "app/common/ProgressList.h"
@@ -9,6 +11,7 @@
 
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <algorithm>
 
 namespace tessaly {
 
@@ -44,14 +47,20 @@ QPushButton* makeBrowserButton(int browser, bool checkable) {
     return b;
 }
 
-// A row of the three browsers' buttons.
+// A row of the browsers' buttons; a browser the home's layout has no place for
+// (Safari on a Linux home) is not shown.
 QWidget* browserRow(QPushButton* const (&buttons)[3]) {
     auto* row = new QWidget;
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(28, 8, 28, 0);
     layout->addStretch(1);
-    for (QPushButton* b : buttons)
+    const auto& known = currentBrowserLayout().browsers;
+    for (int browser = 0; browser < 3; ++browser) {
+        QPushButton* b = buttons[browser];
         layout->addWidget(b);
+        b->setVisible(std::any_of(known.begin(), known.end(),
+                                  [browser](const auto& rule) { return rule.browser == browser; }));
+    }
     layout->addStretch(1);
     return row;
 }

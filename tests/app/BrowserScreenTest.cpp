@@ -228,12 +228,21 @@ TEST_F(BrowserScreen, NothingFoundSaysSoAndOpensOnSafari) {
     EXPECT_FALSE(screen.runButton()->isEnabled());
 }
 
+TEST_F(BrowserScreen, ALinuxHomeOffersNoSafari) {
+    test::ScopedEnv layout("TESSALY_LAYOUT", "linux");
+    auto engine = m.engine();
+    BrowserViewController screen(nullptr, nullptr, engine.get());
+    EXPECT_TRUE(screen.browserButton(browser::Safari)->isHidden());
+    EXPECT_FALSE(screen.browserButton(browser::Chrome)->isHidden());
+    EXPECT_FALSE(screen.browserButton(browser::Firefox)->isHidden());
+}
+
 TEST_F(BrowserScreen, RunningBrowsersAreOfferedToQuitAndTheScanThenStarts) {
     for (const bool quitAll : {true, false}) {
         SCOPED_TRACE(quitAll ? "Quit All" : "Continue");
         const pid_t pid = startStandIn();
         ASSERT_GT(pid, 0);
-        m.processes = {{pid, "chromium"}};
+        m.processes = {test::runningProgram(pid, "chromium")};
         auto engine = m.engine();
         BrowserViewController screen(nullptr, nullptr, engine.get());
         screen.setAnimationScale(0);

@@ -97,6 +97,14 @@ struct Visit {
     }
 };
 
+// A running program known by its executable's name.
+inline process::RunningProcess runningProgram(pid_t pid, const std::string& executable) {
+    process::RunningProcess p;
+    p.pid = pid;
+    p.executable = executable;
+    return p;
+}
+
 struct BrowserMachine : FixtureRoots {
     std::vector<std::string> keep; // the cookie keep list
     std::optional<std::vector<std::string>> risky = std::vector<std::string>{}; // risky sites

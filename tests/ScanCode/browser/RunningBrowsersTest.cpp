@@ -2,6 +2,7 @@
 // Safari stand-in that is never found here, and a polite request to quit.
 #include "ScanCode/browser/BroswerManager.h"
 #include "platform/ProcessList.h"
+#include "tests/ScanCode/browser/BrowserFixture.h"
 #include "tests/support/TempTree.h"
 
 #include <algorithm>
@@ -20,12 +21,8 @@ TEST(RunningBrowsers, BrowsersAreFoundByTheirExecutablesInLayoutOrder) {
                                                                               {11, "firefox-esr"},
                                                                               {12, "chromium"},
                                                                               {13, "firefox-esr"},
-                                                                              {14, "Safari"}}) {
-        process::RunningProcess p;
-        p.pid = pid;
-        p.executable = name;
-        running.push_back(p);
-    }
+                                                                              {14, "Safari"}})
+        running.push_back(test::runningProgram(pid, name));
     auto found = hasBrowserRun(currentBrowserLayout(), [&] { return running; });
     ASSERT_EQ(found.size(), 2u);
     EXPECT_EQ(found[0].bundleIdentifier, "com.google.Chrome");

@@ -34,6 +34,11 @@ struct DetailItemInfo {
     bool checkable = true;
 };
 
+// The box of a tick state: 0 none ticked, 2 all, anything else some.
+inline Qt::CheckState checkStateOf(int status) {
+    return status == 0 ? Qt::Unchecked : status == 2 ? Qt::Checked : Qt::PartiallyChecked;
+}
+
 // What a tool offers a DetailList: its categories and item trees, and its own
 // tick rules. The list reads and changes ticks only through this interface and
 // reads every state back after a change.

@@ -112,24 +112,39 @@ void ReportPanel::setPreparedRows(const std::vector<ModuleReport>& lines) {
 }
 
 void ReportPanel::showRows(const std::vector<ModuleReport>& rows) {
+    std::vector<TextRow> texts;
+    for (const auto& r : rows)
+        texts.push_back({QString::fromStdString(r.name),
+                         r.size > 0 || r.files == 0
+                             ? QString::fromStdString(CommonFunction::getSizeString(r.size))
+                             : QString("%1 Files").arg(r.files),
+                         r.b});
+    showTextRows(texts, true);
+}
+
+void ReportPanel::setTextRows(const std::vector<TextRow>& rows) {
+    showTextRows(rows, false);
+}
+
+void ReportPanel::showTextRows(const std::vector<TextRow>& rows, bool everyDot) {
     while (QLayoutItem* item = rowsLayout_->takeAt(0)) {
         delete item->widget();
         delete item;
     }
     names_.clear();
     values_.clear();
+    std::vector<ModuleReport> shares;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const auto& r = rows[i];
         auto* row = new QWidget(rowsBox_);
         auto* dot = new QLabel(row);
         dot->setFixedSize(10, 10);
-        dot->setStyleSheet(
-            QString("background:%1;border-radius:5px;").arg(ShareChart::colorAt(i).name()));
-        auto* name = new QLabel(QString::fromStdString(r.name), row);
-        const QString text = r.size > 0 || r.files == 0
-                                 ? QString::fromStdString(CommonFunction::getSizeString(r.size))
-                                 : QString("%1 Files").arg(r.files);
-        auto* value = new QLabel(text, row);
+        // A row that is no part of the chart keeps the dot's room without its colour.
+        if (everyDot || r.share > 0)
+            dot->setStyleSheet(
+                QString("background:%1;border-radius:5px;").arg(ShareChart::colorAt(i).name()));
+        auto* name = new QLabel(r.name, row);
+        auto* value = new QLabel(r.value, row);
         value->setObjectName("ReportRowValue");
         auto* l = new QHBoxLayout(row);
         l->setContentsMargins(0, 0, 0, 0);
@@ -137,10 +152,11 @@ void ReportPanel::showRows(const std::vector<ModuleReport>& rows) {
         l->addWidget(name, 1);
         l->addWidget(value);
         rowsLayout_->addWidget(row);
-        names_ << name->text();
-        values_ << value->text();
+        names_ << r.name;
+        values_ << r.value;
+        shares.push_back({r.name.toStdString(), 0, 0, r.share});
     }
-    chart_->setLines(rows);
+    chart_->setLines(shares);
     chart_->setVisible(!rows.empty());
     rowsBox_->show();
     message_->hide();

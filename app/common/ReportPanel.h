@@ -41,6 +41,14 @@ public:
     // Shows lines a tool has already folded and shared out, as they are (their own
     // b); a line without size reads its file count.
     void setPreparedRows(const std::vector<ModuleReport>& lines);
+    // A row that reads as a text of its own ("3 Items", "1 m2 s"); share is its
+    // part of the chart (0 for a row that is no part of it).
+    struct TextRow {
+        QString name;
+        QString value;
+        float share = 0.0f;
+    };
+    void setTextRows(const std::vector<TextRow>& rows);
     // The completion variant: the chart and rows give way to the message.
     void showMessage(const QString& message);
     // A line that stands out (a run that was stopped); empty hides it.
@@ -61,6 +69,7 @@ public:
 
 private:
     void showRows(const std::vector<ModuleReport>& rows);
+    void showTextRows(const std::vector<TextRow>& rows, bool everyDot);
 
     QLabel* title_;
     QLabel* headline_[3];

@@ -262,8 +262,11 @@ void ToolScreen::scanClicked() {
         return;
     summary_->clear();
     beginRun(Stage::Scanning, texts_.scanningTitle, texts_.scanningText, &ToolScreen::fillScanRows,
-             [this, engine = &engine_](std::stop_token stop, const ProgressSink& sink) {
+             [this, engine = &engine_, followUp = scanFollowUp()](std::stop_token stop,
+                                                                   const ProgressSink& sink) {
                  ScanSummary summary = engine->scan(stop, sink);
+                 if (followUp && !stop.stop_requested())
+                     followUp();
                  summary.stopped = summary.stopped || stop.stop_requested();
                  return ToolRun::Completion([this, summary] { scanFinished(summary); });
              });
@@ -275,12 +278,30 @@ void ToolScreen::scanFinished(const ScanSummary& summary) {
     scanEnded(summary);
     finishRun([this] {
         isDoing = false;
-        emit workFinished({false, tickedTotals().bytes, 0});
-        showReport();
+        emit workFinished({false, sidebarValue(false), 0});
+        if (detailsAfterScan()) {
+            fillReport(); // for Back
+            showDetails();
+        } else {
+            showReport();
+        }
     });
 }
 
+std::int64_t ToolScreen::sidebarValue(bool) const {
+    return tickedTotals().bytes;
+}
+
+void ToolScreen::fillEmptyReport(ReportPanel& report) const {
+    report.showMessage("No selected file can be remove");
+}
+
 void ToolScreen::showReport() {
+    fillReport();
+    show(Stage::Report);
+}
+
+void ToolScreen::fillReport() {
     const Totals totals = tickedTotals();
     report_->setNote(scan_.stopped ? QString("The scan was stopped before it had finished: what it "
                                              "had not reached is not listed.")
@@ -295,10 +316,9 @@ void ToolScreen::showReport() {
         report_->setTitle("Scan Completed");
         report_->setHeadlines({}, {}, {});
         report_->setTotal({});
-        report_->showMessage("No selected file can be remove");
+        fillEmptyReport(*report_);
     }
     report_->problemsNote()->setProblems(scanProblemsSummary(scan_.problems), scan_.problems);
-    show(Stage::Report);
 }
 
 QString ToolScreen::totalText(const Totals& totals) const {
@@ -335,6 +355,11 @@ void ToolScreen::updateTotals() {
     const Totals totals = tickedTotals();
     totals_->setText(totalText(totals));
     run_->setEnabled(totals.count > 0 && !isDoing);
+}
+
+void ToolScreen::refreshDetails() {
+    details_->reload();
+    updateTotals();
 }
 
 void ToolScreen::backClicked() {
@@ -389,6 +414,31 @@ void ToolScreen::startClean() {
              });
 }
 
+void ToolScreen::runWithoutReview() {
+    if (isDoing || !mayStartWork())
+        return;
+    recordCleanStart(UserDefaults::standardUserDefaults(), index, now());
+    summary_->clear();
+    beginRun(Stage::Cleaning, texts_.cleaningTitle, QString(), &ToolScreen::fillCleanRows,
+             [this, engine = &engine_](std::stop_token stop, const ProgressSink& sink) {
+                 const ScanSummary measured = engine->scan(stop, sink);
+                 CleanOutcome outcome;
+                 if (!stop.stop_requested())
+                     outcome = engine->clean(engine->plan(), stop, sink);
+                 // What could not even be measured (gone meanwhile) was left too.
+                 for (const Problem& p : measured.problems)
+                     outcome.left.push_back({p.path, p.reason});
+                 outcome.stopped = outcome.stopped || measured.stopped || stop.stop_requested();
+                 return ToolRun::Completion([this, outcome] { cleanFinished(outcome); });
+             });
+}
+
+QString ToolScreen::cleanedAmount(const CleanOutcome& outcome) const {
+    if (outcome.bytes >= 1)
+        return sizeText(outcome.bytes);
+    return outcome.removed >= 1 ? QString("%1 Files").arg(outcome.removed) : QString();
+}
+
 void ToolScreen::cleanFinished(const CleanOutcome& outcome) {
     outcome_ = outcome;
     stopped_ = outcome.stopped;
@@ -396,11 +446,9 @@ void ToolScreen::cleanFinished(const CleanOutcome& outcome) {
     finishRun([this] {
         seams::playSound("remove");
         isDoing = false;
-        emit workFinished({true, tickedTotals().bytes, outcome_.bytes});
-        if (outcome_.bytes >= 1)
-            summary_->setText("Cleaned:  " + sizeText(outcome_.bytes));
-        else if (outcome_.removed >= 1)
-            summary_->setText(QString("Cleaned:  %1 Files").arg(outcome_.removed));
+        emit workFinished({true, sidebarValue(true), outcome_.bytes});
+        if (const QString amount = cleanedAmount(outcome_); !amount.isEmpty())
+            summary_->setText("Cleaned:  " + amount);
         postCleanFinish(finishInfo(outcome_));
         if (!stopped_ && tickedTotals().count > 0 && detailsAfterClean())
             showDetails();

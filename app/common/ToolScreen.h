@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 class QLabel;
@@ -129,6 +130,31 @@ protected:
     // After a clean that left ticked items, whether the detailed results come back
     // (with the cleaned line) in place of the completion page.
     virtual bool detailsAfterClean() const { return false; }
+    // After a scan, whether the detailed results open at once (the report is then
+    // reached through Back).
+    virtual bool detailsAfterScan() const { return false; }
+    // What the tool's row in the sidebar shows after a scan or a clean (0: the done
+    // mark); by default the ticked size.
+    virtual std::int64_t sidebarValue(bool afterClean) const;
+    // The report when nothing is ticked; by default it says that nothing can be removed.
+    virtual void fillEmptyReport(ReportPanel& report) const;
+    // What follows "Cleaned:  " after a clean: the size freed, else the files
+    // removed; empty when nothing went.
+    virtual QString cleanedAmount(const CleanOutcome& outcome) const;
+    // Work for the worker right after the scan, before scanEnded (a tool that
+    // derives more from its results there). Called on the screen's thread when the
+    // scan starts; what it returns must not reach into the screen, which may be
+    // gone by the time it runs.
+    virtual std::function<void()> scanFollowUp() { return {}; }
+
+    // After the tool changed its results outside a run (a repair): the detail list
+    // and the totals read them again.
+    void refreshDetails();
+
+    // For a tool without a review of results (the Eraser): measures what the
+    // engine was given and cleans it in one run, straight from the idle page. The
+    // tool has asked the user first.
+    void runWithoutReview();
 
 private:
     void show(Stage stage);
@@ -141,6 +167,7 @@ private:
     void finishRun(std::function<void()> then);
     void scanFinished(const ScanSummary& summary);
     void cleanFinished(const CleanOutcome& outcome);
+    void fillReport();
     void showReport();
     void showDetails();
     void showDone();

@@ -4,7 +4,9 @@
 #include "app/HelpWindowController.h"
 #include "app/HomeViewController.h"
 #include "app/NoticeSheet.h"
+#include "app/OldViewController.h"
 #include "app/PlaceholderViewController.h"
+#include "app/ShredderViewController.h"
 #include "app/Sidebar.h"
 #include "app/common/FolderListPicker.h"
 #include "model/CommonFunction.h"
@@ -39,6 +41,9 @@ struct Shell {
         app.show();
         app.awakeFromNib();
         settle();
+    }
+    ToolBaseViewController* screen(std::int64_t toolIndex) {
+        return app.getVC(AppDelegate::resetCellIndex(toolIndex));
     }
     PlaceholderViewController* placeholder(std::int64_t toolIndex) {
         return qobject_cast<PlaceholderViewController*>(
@@ -146,8 +151,8 @@ TEST_F(ShellNavigation, RowsMapToToolScreensCreatedOnceAndKept) {
         EXPECT_EQ(AppDelegate::resetCellIndex(screen->index), row);
     }
     EXPECT_EQ(shell.app.getVC(10), nullptr);
-    EXPECT_EQ(shell.placeholder(tool::Eraser)->notice(),
-              "Eraser comes in a later version of Tessaly.");
+    EXPECT_EQ(shell.placeholder(tool::BrowserCleanup)->notice(),
+              "Browser Cleanup comes in a later version of Tessaly.");
 
     // Visiting every screen keeps each one; exit is called on leaving.
     for (int row = 1; row < 10; ++row) {
@@ -166,20 +171,20 @@ TEST_F(ShellNavigation, RowsMapToToolScreensCreatedOnceAndKept) {
 
 TEST_F(ShellNavigation, SelectingTheSelectedRowDoesNothing) {
     Shell shell;
-    shell.app.tableViewSelectionDidChange(7); // Eraser
-    auto* eraser = shell.placeholder(tool::Eraser);
-    ASSERT_EQ(eraser->startCount(), 1);
-    eraser->comeHome = true;
+    shell.app.tableViewSelectionDidChange(3); // Browser Cleanup
+    auto* browser = shell.placeholder(tool::BrowserCleanup);
+    ASSERT_EQ(browser->startCount(), 1);
+    browser->comeHome = true;
 
-    shell.app.tableViewSelectionDidChange(7);
-    shell.app.startTool(tool::Eraser);
-    shell.app.onEraser();
-    shell.app.viewMenu()->actions()[6]->trigger(); // "Eraser"
+    shell.app.tableViewSelectionDidChange(3);
+    shell.app.startTool(tool::BrowserCleanup);
+    shell.app.onBrowserup();
+    shell.app.viewMenu()->actions()[2]->trigger(); // "Browser Cleanup"
     shell.app.tableViewSelectionDidChange(12);     // no such row
-    EXPECT_EQ(eraser->startCount(), 1);
-    EXPECT_EQ(eraser->exitCount(), 0);
-    EXPECT_TRUE(eraser->comeHome); // untouched
-    EXPECT_EQ(shell.app.selected(), 7);
+    EXPECT_EQ(browser->startCount(), 1);
+    EXPECT_EQ(browser->exitCount(), 0);
+    EXPECT_TRUE(browser->comeHome); // untouched
+    EXPECT_EQ(shell.app.selected(), 3);
 }
 
 TEST_F(ShellNavigation, ArrowKeysAndClicksOnTheSidebarSelectRows) {
@@ -202,7 +207,7 @@ TEST_F(ShellNavigation, StartToolAndViewMenuSetComeHomeDifferently) {
     EXPECT_EQ(shell.app.selected(), 8);
     EXPECT_TRUE(shell.app.currentVC()->comeHome);
 
-    auto* old = shell.placeholder(tool::OldFilesFinder);
+    ToolBaseViewController* old = shell.app.getVC(AppDelegate::resetCellIndex(tool::OldFilesFinder));
     old->comeHome = true;
     shell.app.onLargeup(); // View menu: comeHome left as it was
     EXPECT_EQ(shell.app.currentVC(), old);
@@ -278,7 +283,7 @@ TEST_F(ShellExclusion, NoToolStartsWhileMemoryIsFreed) {
     EXPECT_TRUE(system->mayStartWork());
     EXPECT_EQ(system->currentNotice(), nullptr);
 
-    shell.placeholder(tool::MemoryOptimization)->isDoing = true;
+    shell.screen(tool::MemoryOptimization)->isDoing = true;
     EXPECT_TRUE(shell.app.isDoingMemory());
     EXPECT_FALSE(shell.app.isDoingWork()); // memory does not count as file work
     EXPECT_FALSE(system->mayStartWork());
@@ -288,17 +293,20 @@ TEST_F(ShellExclusion, NoToolStartsWhileMemoryIsFreed) {
     EXPECT_EQ(sheet->text(), "Memeory is freeing, do other task will become every slow");
     EXPECT_EQ(sheet->size(), QSize(420, 153));
     EXPECT_EQ(sheet->findChild<QPushButton*>()->text(), "Cancel");
-    EXPECT_FALSE(shell.placeholder(tool::SystemSecurity)->mayStartWork());
+    EXPECT_FALSE(shell.screen(tool::SystemSecurity)->mayStartWork());
 }
 
 TEST_F(ShellExclusion, MemoryDoesNotStartWhileFilesAreWorkedOn) {
     Shell shell;
-    auto* memory = shell.placeholder(tool::MemoryOptimization);
-    // System Security is not consulted.
-    shell.placeholder(tool::SystemSecurity)->isDoing = true;
+    ToolBaseViewController* memory = shell.screen(tool::MemoryOptimization);
     EXPECT_TRUE(memory->mayStartWork());
+    // System Security reads every file too, and counts as work.
+    shell.screen(tool::SystemSecurity)->isDoing = true;
+    EXPECT_TRUE(shell.app.isDoingWork());
+    EXPECT_FALSE(memory->mayStartWork());
+    shell.screen(tool::SystemSecurity)->isDoing = false;
 
-    shell.placeholder(tool::Uninstaller)->isDoing = true;
+    shell.screen(tool::Uninstaller)->isDoing = true;
     EXPECT_TRUE(shell.app.isDoingWork());
     EXPECT_FALSE(memory->mayStartWork());
     ASSERT_NE(memory->currentNotice(), nullptr);
@@ -315,16 +323,23 @@ using ShellHandOver = GuiTest;
 
 TEST_F(ShellHandOver, SwitchesToTheToolFirstThenHandsThePathsOver) {
     Shell shell;
-    shell.app.tableViewSelectionDidChange(8); // Alias Finder
-    shell.app.addFileFromFinder({"/tmp/a.txt", "/tmp/b"});
-    EXPECT_EQ(shell.app.selected(), 7);
-    auto* eraser = shell.placeholder(tool::Eraser);
-    EXPECT_EQ(shell.app.currentVC(), eraser);
-    EXPECT_EQ(eraser->files(), (QStringList{"/tmp/a.txt", "/tmp/b"}));
-
-    shell.app.AddDirForOld({"/tmp/old"});
-    EXPECT_EQ(shell.app.currentVC()->index, tool::OldFilesFinder);
     test::TempTree tree;
+    const QString file = QString::fromStdString(tree.file("a.txt", "a"));
+    const QString folder = QString::fromStdString(tree.dir("b"));
+    shell.app.tableViewSelectionDidChange(8); // Alias Finder
+    shell.app.addFileFromFinder({file, folder});
+    EXPECT_EQ(shell.app.selected(), 7);
+    auto* eraser = qobject_cast<ShredderViewController*>(shell.screen(tool::Eraser));
+    ASSERT_NE(eraser, nullptr);
+    EXPECT_EQ(shell.app.currentVC(), eraser);
+    EXPECT_EQ(eraser->fileList()->folders(), (QStringList{file, folder}));
+
+    const QString oldDir = QString::fromStdString(tree.dir("old"));
+    shell.app.AddDirForOld({oldDir});
+    EXPECT_EQ(shell.app.currentVC()->index, tool::OldFilesFinder);
+    auto* old = qobject_cast<OldViewController*>(shell.app.currentVC());
+    ASSERT_NE(old, nullptr);
+    EXPECT_TRUE(old->folderList()->folders().contains(oldDir));
     const QString dup = QString::fromStdString(tree.dir("dup"));
     shell.app.AddDirForDuplicate({dup});
     EXPECT_EQ(shell.app.currentVC()->index, tool::DuplicatesFinder);
@@ -406,5 +421,5 @@ TEST_F(ShellCatalogue, UninstallerScreenCountsTheInstalledApplications) {
     SearchApplications::shareSearchApplications().buildCatalogue();
     EXPECT_EQ(shell.placeholder(tool::Uninstaller)->catalogueText(),
               "2 installed applications found, 1 of them removable.");
-    EXPECT_EQ(shell.placeholder(tool::Eraser)->catalogueText(), "");
+    EXPECT_EQ(shell.placeholder(tool::BrowserCleanup)->catalogueText(), "");
 }

@@ -14,6 +14,8 @@ const char* actionName(PlanAction action) {
         return "rewrite-list";
     case PlanAction::Erase:
         return "erase";
+    case PlanAction::Unload:
+        return "unload";
     }
     return "remove";
 }

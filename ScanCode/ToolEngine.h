@@ -44,8 +44,9 @@ enum class PlanAction {
     Thin,        // an executable is rewritten with only this machine's code
     RewriteList, // an entry leaves a list kept in a file (`path` is the list's file)
     Erase,       // the file (every file of the folder) is overwritten, then removed
+    Unload,      // a launch job is stopped, then its description (`path`) is removed
 };
-// "remove", "replace", "thin", "rewrite-list", "erase".
+// "remove", "replace", "thin", "rewrite-list", "erase", "unload".
 const char* actionName(PlanAction action);
 
 // One step of a clean.

@@ -6,10 +6,12 @@
 #include "app/HelpWindowController.h"
 #include "app/HomeViewController.h"
 #include "app/KeyboardAccess.h"
-#include "app/PreferencesWindow.h"
 #include "app/ScreenFactory.h"
 #include "app/Sidebar.h"
+#include "app/SoundPlayer.h"
 #include "app/ToolBaseViewController.h"
+#include "app/settings/BrowserCookieNames.h"
+#include "app/settings/SettingsWindowController.h"
 #include "model/CleanRecord.h"
 #include "model/CommonFunction.h"
 #include "model/Function.h"
@@ -270,7 +272,7 @@ void AppDelegate::resetCell(std::int64_t toolIndex) {
 void AppDelegate::tableViewSelectionDidChange(std::int64_t row) {
     if (row < 0 || row > 9 || row == selected_ || switching_)
         return;
-    seams::playSound("select");
+    SoundPlayer::player().playLeftSelectSound();
     sidebar_->setSelectedRow(static_cast<int>(row));
     selected_ = row;
     ToolBaseViewController* target = getVC(row);
@@ -464,10 +466,15 @@ void AppDelegate::AddDirForDuplicate(const QStringList& paths) {
 
 void AppDelegate::onSetting() {
     if (!preferences_)
-        preferences_ = new PreferencesWindow;
+        preferences_ = new SettingsWindowController(
+            browserCookieNames, [this](bool attached) { setViewMenuAttached(attached); });
     preferences_->show();
     preferences_->raise();
     preferences_->activateWindow();
+}
+
+SettingsWindowController* AppDelegate::preferencesWindow() const {
+    return preferences_;
 }
 
 void AppDelegate::onHelp() {

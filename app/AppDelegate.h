@@ -13,7 +13,7 @@ namespace tessaly {
 
 class HelpWindowController;
 class HomeViewController;
-class PreferencesWindow;
+class SettingsWindowController;
 class SidebarView;
 class ToolBaseViewController;
 
@@ -94,6 +94,8 @@ public:
     QMenu* viewMenu() const { return viewMenu_; }
     QAction* fullScreenAction() const { return fullScreenAction_; }
     QAction* zoomAction() const { return zoomAction_; }
+    // The preferences window once it was opened.
+    SettingsWindowController* preferencesWindow() const;
 
     // Length of the screen switch in milliseconds (400; 0 switches at once).
     int switchDuration() const { return switchDuration_; }
@@ -139,7 +141,8 @@ private:
     QAction* fullScreenAction_ = nullptr;
     QAction* zoomAction_ = nullptr;
     QPointer<HelpWindowController> help_;
-    QPointer<PreferencesWindow> preferences_;
+    QPointer<SettingsWindowController> preferences_;
+    int menuDetached_ = 0;
 };
 
 } // namespace tessaly

@@ -9,6 +9,7 @@
 #include <QKeySequence>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <algorithm>
 
 namespace tessaly {
 
@@ -115,8 +116,11 @@ void AppDelegate::buildMenus() {
 }
 
 void AppDelegate::setViewMenuAttached(bool attached) {
+    // A screen switch and the language sheet each detach the items; they come
+    // back when neither holds them.
+    menuDetached_ = std::max(0, menuDetached_ + (attached ? -1 : 1));
     for (QAction* a : toolActions_)
-        a->setEnabled(attached);
+        a->setEnabled(menuDetached_ == 0);
 }
 
 } // namespace tessaly

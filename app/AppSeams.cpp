@@ -1,13 +1,41 @@
 #include "app/AppSeams.h"
 
+#include "model/Reports.h"
+#include "platform/CrashHandler.h"
+#include "platform/Dispatch.h"
+#include "platform/UserDefaults.h"
+
+#include <atomic>
+#include <cstdlib>
+
 namespace tessaly::seams {
 
-// The install report is part of the reports to the maker, built separately.
-void sendInstallReport() {}
+namespace {
 
-// Crash reporting is part of the reports to the maker, built separately.
-void installCrashReporter() {}
-void uploadPendingCrashReport() {}
+std::atomic<bool> crashReporting{false};
+
+} // namespace
+
+void sendInstallReport() {
+    GlobalQueue::async([] { reports::sendInstallReport(UserDefaults::standardUserDefaults()); });
+}
+
+void enableCrashReporting() {
+    crashReporting = true;
+}
+
+void installCrashReporter() {
+    if (!crashReporting)
+        return;
+    const std::string path = reports::crashFilePath();
+    crash::removeStalePartials(path);
+    if (crash::install(path))
+        std::atexit(crash::uninstall);
+}
+
+void uploadPendingCrashReport() {
+    GlobalQueue::async([] { reports::sendCrashReport(UserDefaults::standardUserDefaults()); });
+}
 
 // Updates come from the package manager.
 void checkForUpdatesInBackground() {}
@@ -17,8 +45,5 @@ bool selfUninstallAvailable() {
     return false;
 }
 void uninstallSelf() {}
-
-// The interface sounds come with the preferences.
-void playSound(const char*) {}
 
 } // namespace tessaly::seams

@@ -1,13 +1,16 @@
 #pragma once
 
-// Start-up and menu calls into parts of the application that are not in this
-// build yet. Each does nothing for now and is replaced when its part lands.
+// Start-up and menu calls into parts of the application that stand apart from
+// the window: reports, updates, self-removal.
 namespace tessaly::seams {
 
 // Start-up on the first start: sends the install report.
 void sendInstallReport();
 
-// Start-up: installs crash reporting; after launch, uploads a pending crash report.
+// Start-up: installs crash reporting (only in the application itself, once
+// enableCrashReporting was called from main); after launch, uploads a pending
+// crash report. The reports go out on a background queue.
+void enableCrashReporting();
 void installCrashReporter();
 void uploadPendingCrashReport();
 
@@ -19,8 +22,5 @@ void checkForUpdatesInBackground();
 bool selfUninstallAvailable();
 // Menu "Uninstall": removes the menu helper, then the application itself.
 void uninstallSelf();
-
-// Plays one of the interface sounds when sounds are on.
-void playSound(const char* name);
 
 } // namespace tessaly::seams

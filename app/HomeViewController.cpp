@@ -1,8 +1,8 @@
 #include "app/HomeViewController.h"
 
 #include "app/AppDelegate.h"
-#include "app/AppSeams.h"
 #include "app/Artwork.h"
+#include "app/SoundPlayer.h"
 #include "model/CleanFinish.h"
 #include "model/CommonFunction.h"
 #include "model/Function.h"
@@ -114,7 +114,7 @@ void HomeViewController::clickRow(int position) {
     if (!canSelect_ || position < 0 || static_cast<std::size_t>(position) >= datas_.size())
         return;
     canSelect_ = false;
-    seams::playSound("small-button");
+    SoundPlayer::player().playLittleButtonSound();
     if (delegate)
         delegate->startTool(datas_[static_cast<std::size_t>(position)].tool);
 }

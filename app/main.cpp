@@ -61,6 +61,7 @@ std::optional<int> handOverEarly(int argc, char** argv) {
 int main(int argc, char** argv) {
     if (auto status = handOverEarly(argc, argv))
         return *status;
+    seams::enableCrashReporting();
     QApplication qapp(argc, argv);
     QApplication::setApplicationName("Tessaly");
     QApplication::setApplicationVersion(TESSALY_VERSION);

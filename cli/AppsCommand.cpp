@@ -1,8 +1,11 @@
 #include "cli/AppsCommand.h"
 
 #include "ScanCode/uninstall/SearchApplications.h"
+#include "cli/Destructive.h"
+#include "cli/ExitCodes.h"
 #include "cli/Output.h"
 #include "cli/Progress.h"
+#include "cli/ToolDriver.h"
 #include "model/CommonFunction.h"
 
 #include <algorithm>
@@ -19,6 +22,8 @@ namespace {
 struct AppsOptions {
     bool json = false;
     bool other = false;
+    std::vector<std::string> names;
+    bool yes = false;
 };
 
 AppItemList sortedByName(AppItemList list) {
@@ -96,15 +101,136 @@ void run(const AppsOptions& options) {
     }
 }
 
+// Scans with the named items selected; a name that names nothing, or more
+// than one item, ends the command with a usage error.
+ProblemList scanNamed(SearchApplications& engine, const std::vector<std::string>& names) {
+    engine.setTargets(names);
+    ScanSummary summary = scanTool(engine);
+    for (const auto& match : engine.targetMatches()) {
+        if (match.candidates.empty())
+            throw CommandExit(exitcode::Usage,
+                              "no application, widget, plug-in or preference pane is named " +
+                                  shown(match.name));
+        if (match.candidates.size() > 1) {
+            std::string text = shown(match.name) + " names " +
+                               std::to_string(match.candidates.size()) +
+                               " items; name one by its identifier or its path:";
+            for (const AppItemRef& item : match.candidates)
+                text += "\n  " + shown(item->name) + "  " +
+                        (item->bundleID.empty() ? "-" : shown(item->bundleID)) + "  " +
+                        shown(item->path);
+            throw CommandExit(exitcode::Usage, text);
+        }
+    }
+    return summary.problems;
+}
+
+const char* kindName(const SubAppFileObj& record) {
+    switch (record.type) {
+    case subfile::LoginItem:
+        return "login-item";
+    case subfile::DockEntry:
+        return "dock-tile";
+    case subfile::LaunchJob:
+        return "launch-job";
+    default:
+        return "file";
+    }
+}
+
+nlohmann::json recordJson(const SubAppFileObj& record) {
+    nlohmann::json j{{"path", record.path},
+                     {"size", record.size},
+                     {"kind", kindName(record)},
+                     {"checked", record.isCheck}};
+    if (record.type == subfile::LaunchJob) {
+        j["label"] = record.identifier;
+        j["system"] = record.system;
+        j["title"] = record.title();
+        j["program"] = record.appPath ? nlohmann::json(*record.appPath) : nullptr;
+    }
+    return j;
+}
+
+void printFiles(const AppItem& item, const ProblemList& problems, bool json) {
+    const SubAppFileList none;
+    const SubAppFileList& records = item.fileDatas ? *item.fileDatas : none;
+    if (json) {
+        nlohmann::json files = nlohmann::json::array();
+        for (const SubAppFileRef& record : records)
+            files.push_back(recordJson(*record));
+        printJson({{"name", item.name},
+                   {"path", item.path},
+                   {"identifier", item.bundleID},
+                   {"files", files},
+                   {"checkedSize", SearchApplications::appCheckCount(item)},
+                   {"problems", problemsJson(problems)}},
+                  std::cout);
+        return;
+    }
+    std::cout << shown(item.name) << "  " << (item.bundleID.empty() ? "-" : shown(item.bundleID))
+              << "  " << shown(item.path) << "\n";
+    for (const SubAppFileRef& record : records)
+        std::cout << "  " << (record->isCheck ? "[x] " : "[ ] ") << kindName(*record) << "  "
+                  << shown(record->type == subfile::LaunchJob
+                               ? record->path + "  (" + record->title() + ")"
+                               : record->path)
+                  << "  " << CommonFunction::getSizeString(record->size) << "\n";
+    std::cout << records.size() << (records.size() == 1 ? " record, " : " records, ")
+              << CommonFunction::getSizeString(SearchApplications::appCheckCount(item))
+              << " ticked\n";
+    printProblems("Problems", problems, std::cout);
+}
+
+// Warns (on standard error) about the selected applications that are running:
+// their removal would not be complete.
+void warnAboutRunning(const SearchApplications& engine) {
+    AppItemList running;
+    engine.appIsRun(engine.selectAllApps(), &running);
+    for (const AppItemRef& item : running)
+        std::cerr << "tessaly-cli: " << shown(item->name)
+                  << " is running; quit it first for a complete removal\n";
+}
+
 } // namespace
 
 void addAppsCommand(CLI::App& root) {
     auto options = std::make_shared<AppsOptions>();
-    CLI::App* apps = root.add_subcommand("apps", "list the installed applications");
+    CLI::App* apps = root.add_subcommand(
+        "apps", "list the installed applications; show and remove what belongs to one");
     addJsonFlag(*apps, options->json);
     apps->add_flag("--other", options->other,
                    "list internet plug-ins, widgets and preference panes instead");
-    apps->callback([options] { run(*options); });
+    apps->require_subcommand(0, 1);
+    apps->callback([options, apps] {
+        if (apps->get_subcommands().empty())
+            run(*options);
+    });
+
+    CLI::App* files = apps->add_subcommand(
+        "files", "the files, login item, dock tile and launch jobs that belong to an application");
+    files->add_option("name", options->names, "name, identifier or path of the application")
+        ->required()
+        ->expected(1);
+    addJsonFlag(*files, options->json);
+    files->callback([options] {
+        SearchApplications& engine = SearchApplications::shareSearchApplications();
+        ProblemList problems = scanNamed(engine, options->names);
+        printFiles(*engine.targetMatches().front().candidates.front(), problems, options->json);
+    });
+
+    CLI::App* remove = apps->add_subcommand(
+        "remove", "uninstall applications with what belongs to them (acts only with --yes)");
+    remove->add_option("names", options->names, "names, identifiers or paths of the applications")
+        ->required();
+    addJsonFlag(*remove, options->json);
+    addYesFlag(*remove, options->yes);
+    remove->callback([options] {
+        SearchApplications& engine = SearchApplications::shareSearchApplications();
+        ProblemList problems = scanNamed(engine, options->names);
+        warnAboutRunning(engine);
+        cleanTool(engine, {options->yes, options->json}, problems);
+    });
 }
 
 } // namespace tessaly::cli

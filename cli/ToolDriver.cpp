@@ -88,6 +88,8 @@ void printPlan(const Plan& plan, std::ostream& out) {
             first = false;
         }
         out << "  " << actionName(p->action) << "  " << shown(p->path);
+        if (p->action == PlanAction::RewriteList && !p->name.empty())
+            out << "  entry " << shown(p->name); // which entry leaves the list
         if (p->size >= 0)
             out << "  " << sizeText(p->size);
         if (!p->replacement.empty())

@@ -2,6 +2,7 @@
 #include "ScanCode/HelperPass.h"
 #include "cli/AliasCommand.h"
 #include "cli/AppsCommand.h"
+#include "cli/BrowserCommand.h"
 #include "cli/DuplicatesCommand.h"
 #include "cli/EraseCommand.h"
 #include "cli/ExitCodes.h"
@@ -75,6 +76,7 @@ int main(int argc, char** argv) {
     addStatusCommand(app);
     addAppsCommand(app);
     addSystemCommand(app);
+    addBrowserCommand(app);
     addDuplicatesCommand(app);
     addOldCommand(app);
     addAliasCommand(app);

@@ -41,8 +41,8 @@ bool askBeforeCleaning(const UserDefaults& defaults) {
     return !value || !value->isBool() || value->toBool();
 }
 
-void setAskBeforeCleaning(UserDefaults& defaults, bool ask) {
-    defaults.setBool(keys::askBeforeCleaning, ask);
+bool setAskBeforeCleaning(UserDefaults& defaults, bool ask) {
+    return defaults.setBool(keys::askBeforeCleaning, ask);
 }
 
 } // namespace tessaly

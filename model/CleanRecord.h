@@ -25,6 +25,6 @@ std::int64_t recordCleanEnd(UserDefaults& defaults, std::int64_t bytes, Date whe
 // Whether a clean started from a screen asks first ("askBeforeCleaning"; absent
 // or unreadable: it asks), and the choice to stop or start asking again.
 bool askBeforeCleaning(const UserDefaults& defaults);
-void setAskBeforeCleaning(UserDefaults& defaults, bool ask);
+bool setAskBeforeCleaning(UserDefaults& defaults, bool ask);
 
 } // namespace tessaly

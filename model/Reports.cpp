@@ -52,8 +52,16 @@ std::string crashFilePath() {
     return paths::join(paths::homePath(), "Library/Application Support/Tessaly/crash.txt");
 }
 
+bool reportsAllowed(const UserDefaults& defaults) {
+    return !defaults.hasKey(keys::sendReports) || defaults.boolForKey(keys::sendReports);
+}
+
+bool setReportsAllowed(UserDefaults& defaults, bool allowed) {
+    return defaults.setBool(keys::sendReports, allowed);
+}
+
 std::optional<std::string> destination(const UserDefaults& defaults) {
-    if (defaults.hasKey(keys::sendReports) && !defaults.boolForKey(keys::sendReports))
+    if (!reportsAllowed(defaults))
         return std::nullopt;
     const char* env = std::getenv("TESSALY_REPORT_URL");
     std::string host = env && *env ? env : defaults.stringForKey(keys::reportHost);

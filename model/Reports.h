@@ -18,6 +18,11 @@ namespace reports {
 // home + "Library/Application Support/Tessaly/crash.txt".
 std::string crashFilePath();
 
+// Whether the user lets reports be sent ("sendReports"; on unless stored as
+// false), and the choice; false when it could not be stored.
+bool reportsAllowed(const UserDefaults& defaults);
+bool setReportsAllowed(UserDefaults& defaults, bool allowed);
+
 // The base URL reports go to; none when they must not be sent.
 std::optional<std::string> destination(const UserDefaults& defaults);
 

@@ -138,4 +138,15 @@ std::int64_t totalSize(const ScanItemList& items) {
     return sum;
 }
 
+int checkStatusOfLeaves(const ScanItemList& items) {
+    std::size_t ticked = 0, all = 0;
+    forEachLeaf(items, [&](const ScaneOuputObject& o) {
+        ++all;
+        ticked += o.isCheck ? 1 : 0;
+    });
+    if (ticked == 0)
+        return 0;
+    return ticked == all ? 2 : 1;
+}
+
 } // namespace tessaly

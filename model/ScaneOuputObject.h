@@ -78,4 +78,20 @@ public:
 // Sums and list helpers used by every tool.
 std::int64_t totalSize(const ScanItemList& items);
 
+// Calls f for each leaf of a two-level list: the children of an item that has
+// any, else the item itself.
+template <typename F> void forEachLeaf(const ScanItemList& items, F f) {
+    for (const ScanItem& item : items) {
+        if (item->hasChildren()) {
+            for (const ScanItem& child : *item->subObjects)
+                f(*child);
+        } else {
+            f(*item);
+        }
+    }
+}
+
+// 0 when no leaf of the list is ticked, 2 when every leaf is, 1 otherwise.
+int checkStatusOfLeaves(const ScanItemList& items);
+
 } // namespace tessaly

@@ -13,6 +13,7 @@ PACKAGES=(
   clang libclang-rt-14-dev clang-format
   procps
   pkexec
+  libcanberra-dev
 )
 
 missing=()

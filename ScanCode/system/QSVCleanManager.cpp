@@ -27,17 +27,6 @@ namespace {
 constexpr float kMinimumShare = 0.0055555557f; // 1/180: the smallest slice the chart draws
 constexpr const char* kLipoTool = "/usr/bin/lipo";
 
-template <typename F> void forEachLeaf(const ScanItemList& items, F f) {
-    for (const ScanItem& item : items) {
-        if (item->hasChildren()) {
-            for (const ScanItem& child : *item->subObjects)
-                f(*child);
-        } else {
-            f(*item);
-        }
-    }
-}
-
 // The user may replace a file when its folder is writable to them.
 bool userMayChange(const std::string& path) {
     return ::access(paths::deletingLastComponent(path).c_str(), W_OK | X_OK) == 0;
@@ -138,16 +127,11 @@ bool QSVCleanManager::waitDiscPath(const std::function<bool()>& stopped) {
 // ---- scan ----
 
 bool QSVCleanManager::moduleEnabled(int module) const {
-    if (module < 0 || module > sysmodule::LastSelectable)
-        return false;
-    UserDefaults& defaults = env_.defaults();
-    std::string key = moduleName(module);
-    return !defaults.hasKey(key) || defaults.boolForKey(key);
+    return moduleSwitchedOn(env_.defaults(), module);
 }
 
 void QSVCleanManager::setModuleEnabled(int module, bool enabled) {
-    if (module >= 0 && module <= sysmodule::LastSelectable)
-        env_.defaults().setBool(moduleName(module), enabled);
+    setModuleSwitch(env_.defaults(), module, enabled);
 }
 
 void QSVCleanManager::setModuleFilter(std::vector<int> modules) {
@@ -321,14 +305,7 @@ bool QSVCleanManager::hasCheck(int module) const {
 }
 
 int QSVCleanManager::checkStatus(const ScanItemList& items) {
-    std::size_t ticked = 0, all = 0;
-    forEachLeaf(items, [&](const ScaneOuputObject& o) {
-        ++all;
-        ticked += o.isCheck ? 1 : 0;
-    });
-    if (ticked == 0)
-        return 0;
-    return ticked == all ? 2 : 1;
+    return checkStatusOfLeaves(items);
 }
 
 ModuleData QSVCleanManager::moduleData(int module) const {

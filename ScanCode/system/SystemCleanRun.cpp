@@ -99,6 +99,9 @@ void runStep(StepRun& s, const ScaneOuputObject& item, HelperPass& pass,
     case PlanAction::Erase:
         failure = "System Cleanup does not erase";
         break;
+    case PlanAction::Unload:
+        failure = "System Cleanup does not unload jobs";
+        break;
     }
     s.state = failure ? StepState::Failed : StepState::Done;
     s.reason = failure.value_or("");

@@ -1,5 +1,7 @@
 #include "ScanCode/system/SystemModules.h"
 
+#include "platform/UserDefaults.h"
+
 #include <array>
 
 namespace tessaly {
@@ -78,6 +80,19 @@ int moduleForName(const std::string& name) {
         if (name == catalogue()[static_cast<std::size_t>(m)].name)
             return m;
     return -1;
+}
+
+bool moduleSwitchedOn(const UserDefaults& defaults, int module) {
+    if (module < 0 || module > sysmodule::LastSelectable)
+        return false;
+    const std::string key = moduleName(module);
+    return !defaults.hasKey(key) || defaults.boolForKey(key);
+}
+
+bool setModuleSwitch(UserDefaults& defaults, int module, bool on) {
+    if (module < 0 || module > sysmodule::LastSelectable)
+        return false;
+    return defaults.setBool(moduleName(module), on);
 }
 
 } // namespace tessaly

@@ -5,6 +5,8 @@
 
 namespace tessaly {
 
+class UserDefaults;
+
 // The System Cleanup module identifiers. Result stores, progress rows,
 // notifications and the module switches all use them. 0-12 can be switched on
 // and off by the user; 13-20 have names and no scanner of their own.
@@ -44,5 +46,11 @@ std::string moduleOkImage(std::int64_t module);
 
 // The module for a display name (exact text); -1 when none.
 int moduleForName(const std::string& name);
+
+// The user's switch of a module 0-12, stored under its display name: on unless
+// stored as false. Modules outside 0-12 are never on.
+bool moduleSwitchedOn(const UserDefaults& defaults, int module);
+// Stores the switch; false when the settings could not be written.
+bool setModuleSwitch(UserDefaults& defaults, int module, bool on);
 
 } // namespace tessaly

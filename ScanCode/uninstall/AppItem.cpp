@@ -18,7 +18,7 @@ std::int64_t AppItem::checkStatus() const {
     if (!fileDatas)
         return isSelected;
     auto ticked = std::count_if(fileDatas->begin(), fileDatas->end(),
-                                [](const ScanItem& item) { return item && item->isCheck; });
+                                [](const SubAppFileRef& item) { return item && item->isCheck; });
     if (ticked == 0)
         return 0;
     if (static_cast<std::size_t>(ticked) == fileDatas->size())
@@ -28,7 +28,7 @@ std::int64_t AppItem::checkStatus() const {
 
 void AppItem::setItemEnable(bool enable) {
     if (fileDatas)
-        for (const ScanItem& item : *fileDatas)
+        for (const SubAppFileRef& item : *fileDatas)
             if (item)
                 item->isCheck = enable;
     isSelected = enable ? 2 : 0;

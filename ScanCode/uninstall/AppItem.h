@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/ScaneOuputObject.h"
+#include "ScanCode/uninstall/SubAppFileObj.h"
 #include "platform/Date.h"
 
 #include <cstdint>
@@ -31,7 +31,7 @@ public:
     std::string isSystemAppString;
     std::string executableString;
     std::int64_t size = 0;
-    ScanItemListRef fileDatas; // absent until searched
+    SubAppFileListRef fileDatas; // the related records; absent until searched
     std::optional<Date> lastOpenDate;
     std::optional<std::string> company;
 

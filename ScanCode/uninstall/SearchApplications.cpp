@@ -36,8 +36,10 @@ SearchApplications& SearchApplications::shareSearchApplications() {
     return *shared;
 }
 
-SearchApplications::SearchApplications()
-    : dockApps_(readDockApps()), appleApps_(systemApplicationNames()) {}
+SearchApplications::SearchApplications() : SearchApplications(UninstallEnvironment::system()) {}
+
+SearchApplications::SearchApplications(UninstallEnvironment env)
+    : env_(std::move(env)), dockApps_(readDockApps()), appleApps_(systemApplicationNames()) {}
 
 SearchApplications::~SearchApplications() {
     running_.wait();
@@ -244,6 +246,26 @@ AppItemList SearchApplications::allWidgets() const {
 
 AppItemList SearchApplications::allPreferences() const {
     return snapshot(preferences_);
+}
+
+std::vector<AppItemList> SearchApplications::uninstallLists() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return {apps_, widgets_, plugins_, preferences_};
+}
+
+void SearchApplications::dropItems(const AppItemList& gone) {
+    if (gone.empty())
+        return;
+    auto without = [&gone](const AppItemList& list) {
+        AppItemList kept;
+        for (const AppItemRef& item : list)
+            if (std::find(gone.begin(), gone.end(), item) == gone.end())
+                kept.push_back(item);
+        return kept;
+    };
+    std::lock_guard<std::mutex> guard(lock_);
+    for (AppItemList* list : {&allTheApplicationPath_, &apps_, &widgets_, &plugins_, &preferences_})
+        *list = without(*list);
 }
 
 } // namespace tessaly

@@ -1,5 +1,6 @@
 #include "app/common/DetailList.h"
 
+#include "app/SoundPlayer.h"
 #include "app/common/FileManagerActions.h"
 #include "app/common/ItemIcon.h"
 #include "app/common/NamedComboBox.h"
@@ -130,8 +131,12 @@ DetailList::DetailList(QWidget* parent) : QWidget(parent) {
     layout->addLayout(right, 1);
 
     connect(categories_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
-        if (!updating_ && item)
-            selectCategory(item->data(0, kIndexRole).toInt());
+        if (updating_ || !item)
+            return;
+        const int category = item->data(0, kIndexRole).toInt();
+        if (category != current_)
+            SoundPlayer::player().playListSelectSound();
+        selectCategory(category);
     });
     connect(categories_, &QTreeWidget::itemChanged, this, &DetailList::onCategoryChanged);
     connect(items_, &QTreeWidget::itemChanged, this, &DetailList::onItemChanged);

@@ -1,6 +1,6 @@
 #include "app/common/ToolScreen.h"
 
-#include "app/AppSeams.h"
+#include "app/SoundPlayer.h"
 #include "app/common/DetailList.h"
 #include "app/common/DetailSource.h"
 #include "app/common/ProblemsNote.h"
@@ -260,6 +260,7 @@ void ToolScreen::stopClicked() {
 void ToolScreen::scanClicked() {
     if (isDoing || !beforeScan() || !mayStartWork())
         return;
+    SoundPlayer::player().playClikSelectSound();
     summary_->clear();
     beginRun(Stage::Scanning, texts_.scanningTitle, texts_.scanningText, &ToolScreen::fillScanRows,
              [this, engine = &engine_, followUp = scanFollowUp()](std::stop_token stop,
@@ -363,13 +364,16 @@ void ToolScreen::refreshDetails() {
 }
 
 void ToolScreen::backClicked() {
-    if (!isDoing)
-        showReport();
+    if (isDoing)
+        return;
+    SoundPlayer::player().playLittleButtonSound();
+    showReport();
 }
 
 void ToolScreen::startOverClicked() {
     if (isDoing)
         return;
+    SoundPlayer::player().playLittleButtonSound();
     summary_->clear();
     emit resultCleared();
     show(Stage::Idle);
@@ -391,6 +395,7 @@ void ToolScreen::cleanClicked() {
     const Totals totals = tickedTotals();
     if (totals.count == 0 || !mayStartWork())
         return;
+    SoundPlayer::player().playClikSelectSound();
     if (!askBeforeCleaning(UserDefaults::standardUserDefaults())) {
         startClean();
         return;
@@ -444,7 +449,7 @@ void ToolScreen::cleanFinished(const CleanOutcome& outcome) {
     stopped_ = outcome.stopped;
     cleanEnded(outcome);
     finishRun([this] {
-        seams::playSound("remove");
+        SoundPlayer::player().playRemoveSound();
         isDoing = false;
         emit workFinished({true, sidebarValue(true), outcome_.bytes});
         if (const QString amount = cleanedAmount(outcome_); !amount.isEmpty())

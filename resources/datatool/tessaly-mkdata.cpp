@@ -5,10 +5,11 @@
 // the program reads it back with EncryptManager::decryptResourceFile.
 //
 // The source is either JSON or a property list (XML or binary), chosen by its
-// content or its extension. A JSON source is an array of objects: integers
-// become integers, other numbers reals, strings texts, booleans booleans, and
-// an object of the single member {"$data": "<base64>"} stands for bytes.
-// A property-list source holds an array of dictionaries.
+// content or its extension. A JSON source is an array of objects (records) or
+// of strings (a plain list, such as the risky sites of CV3): integers become
+// integers, other numbers reals, strings texts, booleans booleans, and an
+// object of the single member {"$data": "<base64>"} stands for bytes. A
+// property-list source holds an array of dictionaries or of strings.
 
 #include "model/EncryptManager.h"
 #include "model/KeyedArchive.h"
@@ -208,9 +209,12 @@ PlistValue readSource(const std::string& path) {
     const auto* items = list.array();
     if (!items)
         throw SourceError("the top level must be a list (a JSON array or property-list array)");
+    // Records or plain texts, one kind throughout.
+    const bool texts = !items->empty() && (*items)[0].isString();
     for (std::size_t i = 0; i < items->size(); ++i)
-        if (!(*items)[i].isDict())
-            throw SourceError("[" + std::to_string(i) + "]: every entry must be an object");
+        if (texts ? !(*items)[i].isString() : !(*items)[i].isDict())
+            throw SourceError("[" + std::to_string(i) + "]: every entry must be " +
+                              (texts ? "a string, as the first is" : "an object"));
     return list;
 }
 

@@ -4,17 +4,20 @@
 // part of the scan that fails. A new engine adds a rig and a row.
 #include "ScanCode/ToolEngine.h"
 #include "ScanCode/alias/AliasHelper.h"
+#include "ScanCode/browser/BroswerManager.h"
 #include "ScanCode/duplicate/DuplicateFile.h"
 #include "ScanCode/eraser/ShredderFiles.h"
 #include "ScanCode/old/OldFileScan.h"
 #include "ScanCode/security/VirtualScan.h"
 #include "ScanCode/system/QSVCleanManager.h"
 #include "ScanCode/system/SystemModules.h"
+#include "ScanCode/uninstall/SearchApplications.h"
 #include "platform/AtomicFile.h"
 #include "platform/BookmarkData.h"
 #include "platform/Dispatch.h"
 #include "platform/FileRemoval.h"
 #include "tests/ScanCode/system/SystemFixture.h"
+#include "tests/ScanCode/uninstall/UninstallFixture.h"
 #include "tests/support/TempTree.h"
 
 #include <ctime>
@@ -281,6 +284,88 @@ private:
     VirtualScan engine_;
 };
 
+class BrowserRig : public Rig {
+public:
+    BrowserRig()
+        : engine_([] {
+              BrowserEnvironment env;
+              env.keepCookies = [] { return std::vector<std::string>{}; };
+              env.riskyList = [] { return std::optional<std::vector<std::string>>(); };
+              return env;
+          }()) {}
+    ToolEngine& engine() override { return engine_; }
+    // Chrome cache entries, each a folder with a file in it.
+    std::vector<std::string> populate(int n) override {
+        std::vector<std::string> out;
+        for (int i = 0; i < n; ++i) {
+            std::string item = kCache + "/entry" + std::to_string(i);
+            m.t.sizedFile(item + "/data", static_cast<std::uint64_t>(100 + i));
+            out.push_back(m.t.path(item));
+        }
+        return out;
+    }
+    std::string lockTarget(const std::string& path) override { return path + "/data"; }
+    // A cookie database that is no database.
+    void breakScan() override {
+        m.t.file("home/Library/Application Support/Google/Chrome/Default/Cookies",
+                 std::string(4096, 'x'));
+    }
+    void change(const std::string& path) override {
+        test::removeTree(path);
+        ASSERT_EQ(::mkdir(path.c_str(), 0755), 0);
+        m.t.file(path.substr(m.t.root().size() + 1) + "/new", "something else");
+    }
+    bool usesHelper() const override { return false; }
+
+private:
+    const std::string kCache = "home/Library/Caches/Google/Chrome/Default/Cache";
+    test::FixtureRoots m;
+    BroswerManager engine_;
+};
+
+class UninstallerRig : public Rig {
+public:
+    UninstallerRig()
+        : engine_([this] {
+              UninstallEnvironment env = u.environment();
+              env.removeSystemFile = helper();
+              return env;
+          }()) {}
+    ToolEngine& engine() override {
+        engine_.setTargets(names_);
+        return engine_;
+    }
+    // Applications, each removed with its bundle alone.
+    std::vector<std::string> populate(int n) override {
+        std::vector<std::string> out;
+        for (int i = 0; i < n; ++i) {
+            std::string name = "App" + std::to_string(i);
+            out.push_back(test::makeApp(u.m.t, "root/Applications/" + name + ".app",
+                                        "com.contract." + name, name));
+            names_.push_back(name);
+        }
+        return out;
+    }
+    std::string lockTarget(const std::string& path) override {
+        return path + "/Contents/Info.plist";
+    }
+    void breakScan() override {
+        // A searched folder that is a link is not listed, and said so.
+        u.m.t.dir("elsewhere");
+        u.m.t.symlink("home/Library/Caches", u.m.t.path("elsewhere"));
+    }
+    void change(const std::string& path) override {
+        test::removeTree(path);
+        ASSERT_EQ(::mkdir(path.c_str(), 0755), 0);
+        u.m.t.file(path.substr(u.m.t.root().size() + 1) + "/new", "something else");
+    }
+
+private:
+    test::UninstallMachine u;
+    std::vector<std::string> names_;
+    SearchApplications engine_;
+};
+
 struct Row {
     const char* name;
     std::function<std::unique_ptr<Rig>()> make;
@@ -436,5 +521,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Row{"OldFiles", [] { return std::unique_ptr<Rig>(new OldFilesRig); }},
                     Row{"Aliases", [] { return std::unique_ptr<Rig>(new AliasRig); }},
                     Row{"Eraser", [] { return std::unique_ptr<Rig>(new EraserRig); }},
-                    Row{"Security", [] { return std::unique_ptr<Rig>(new SecurityRig); }}),
+                    Row{"Security", [] { return std::unique_ptr<Rig>(new SecurityRig); }},
+                    Row{"Browser", [] { return std::unique_ptr<Rig>(new BrowserRig); }},
+                    Row{"Uninstaller", [] { return std::unique_ptr<Rig>(new UninstallerRig); }}),
     [](const testing::TestParamInfo<Row>& row) { return std::string(row.param.name); });

@@ -1,6 +1,8 @@
 // One QApplication for the GUI tests of a process, on the offscreen platform.
 #include "tests/app/QtEnvironment.h"
 
+#include "app/SoundPlayer.h"
+
 #include <QApplication>
 #include <QWidget>
 #include <memory>
@@ -16,6 +18,8 @@ public:
         static char name[] = "shell_tests";
         static char* argv[] = {name, nullptr};
         app_ = std::make_unique<QApplication>(argc, argv);
+        // The screens play their sounds into nothing here.
+        tessaly::SoundPlayer::player().setOutput([](const std::string&) {});
     }
     void TearDown() override { app_.reset(); }
 

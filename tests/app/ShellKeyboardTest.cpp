@@ -94,7 +94,7 @@ TEST_F(ShellKeyboard, ThePreferencesSetTheQuestionBeforeCleaning) {
     for (QWidget* w : QApplication::topLevelWidgets())
         if (w->objectName() == "PreferencesWindow")
             prefs = w;
-    QCheckBox* ask = prefs->findChild<QCheckBox*>();
+    QCheckBox* ask = prefs->findChild<QCheckBox*>("AskBeforeCleaning");
     ASSERT_NE(ask, nullptr);
     EXPECT_TRUE(ask->isChecked()); // asks unless told otherwise
     ask->click();

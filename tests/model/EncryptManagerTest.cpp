@@ -256,6 +256,7 @@ TEST(DataTool, RejectsBadSourcesWithoutWritingOutput) {
         {"broken.json", R"([{"a": 1},)", "JSON"},
         {"object.json", R"({"a": 1})", "list"},
         {"scalar-entry.json", R"([{"a": 1}, 5])", "[1]"},
+        {"mixed-texts.json", R"(["a.example", {"a": 1}])", "[1]"},
         {"null.json", R"([{"a": null}])", "[0].a"},
         {"base64.json", R"([{"b": {"$data": "A=P8"}}])", "base64"},
         {"zero.json", R"([{"t": "a\u0000b"}])", "zero"},

@@ -36,10 +36,10 @@ int crashChild(int sig) {
 
 TEST(Reports, ACrashIsParkedThenSentOnceByTheNextStart) {
     test::FixtureRoots m;
-    test::HttpListener server;
-    test::ScopedEnv url("TESSALY_REPORT_URL", server.baseUrl());
     UserDefaults defaults(m.t.path("defaults.plist"));
 
+    // The crashing children are forked before the listener's thread exists: a
+    // child forked while another thread holds the allocator's lock would hang.
     for (int sig : {SIGSEGV, SIGABRT}) {
         int status = crashChild(sig);
         ASSERT_TRUE(WIFSIGNALED(status)) << status;
@@ -54,6 +54,8 @@ TEST(Reports, ACrashIsParkedThenSentOnceByTheNextStart) {
     EXPECT_FALSE(m.t.exists("home/Library/Application Support/Tessaly/crash.txt.other.partial-" +
                             std::to_string(::getpid())));
 
+    test::HttpListener server;
+    test::ScopedEnv url("TESSALY_REPORT_URL", server.baseUrl());
     const std::string text = test::readText(reports::crashFilePath());
     reports::onStart(defaults, false); // the second start
     reports::onStart(defaults, false); // the third

@@ -274,10 +274,10 @@ TEST(AppItem, CompanyAndTickState) {
     EXPECT_EQ(item.isSelected, 0); // a new item is never ticked
     item.isSelected = 2;
     EXPECT_EQ(item.checkStatus(), 2); // no related files: as stored
-    item.fileDatas = std::make_shared<ScanItemList>();
+    item.fileDatas = std::make_shared<SubAppFileList>();
     EXPECT_EQ(item.checkStatus(), 0); // an empty list counts as none ticked
     for (int i = 0; i < 3; ++i)
-        item.fileDatas->push_back(std::make_shared<ScaneOuputObject>());
+        item.fileDatas->push_back(std::make_shared<SubAppFileObj>());
     (*item.fileDatas)[1]->isCheck = true;
     EXPECT_EQ(item.checkStatus(), 1);
     item.setItemEnable(true);

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "ScanCode/browser/QSVCookieDBManager.h"
+#include "model/ScaneOuputObject.h"
+
+#include <functional>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+namespace tessaly {
+
+struct BrowserFiles;
+
+// The web sites that hold cookies in Safari (the shared cookie store), Chrome and
+// Firefox, split into ordinary and risky sites, and the deletion of a site's
+// cookies. A site is a cookie domain without its leading dot; sites on the keep
+// list are never listed or deleted.
+class CookieManager {
+public:
+    QSVCookieDBManager chromeCookieDB, firefoxCookieDB;
+    std::string safariCookieFile;
+    // The distinct sites found by the last read of each browser.
+    std::vector<std::string> safariCookies, chromCookies, firefoxCookies;
+
+    // Takes the browsers' cookie files found for this scan.
+    void connect(const BrowserFiles& files);
+
+    // The risky-site list, loaded once: until a load succeeds, each call tries
+    // again.
+    using RiskyListSource = std::function<std::optional<std::vector<std::string>>()>;
+    void loadBadCookie(const RiskyListSource& source);
+    std::optional<std::vector<std::string>> badCookie() const;
+    bool isRisky(const std::string& site) const { return risky_.count(site) > 0; }
+
+    // The keep list the next reads and deletions honour.
+    void setKeepList(std::vector<std::string> keep);
+
+    // Append the browser's sites, in order of first appearance, to the two lists.
+    void getSafariCookie(ScanItemList& ordinary, ScanItemList& risky, std::stop_token stop = {});
+    void getChromeCookie(ScanItemList& ordinary, ScanItemList& risky, std::stop_token stop = {});
+    void getFireFoxCookie(ScanItemList& ordinary, ScanItemList& risky, std::stop_token stop = {});
+
+    // The distinct sites of all three browsers, keep list excluded, Safari's first.
+    std::vector<std::string> allCookies();
+
+    // Deletes the cookies of the sites of these items (of any browser); per item,
+    // none when its cookies are gone, else why not.
+    std::vector<std::optional<std::string>> removeCookie(const ScanItemList& items,
+                                                         std::stop_token stop);
+
+    // The text without its first character when that is ".".
+    static std::string deleteFirstDot(const std::string& text);
+
+private:
+    std::optional<std::vector<std::string>> safariDomains() const;
+    void readSites(const std::optional<std::vector<std::string>>& domains,
+                   std::vector<std::string>& sites, const std::string& browser,
+                   ScanItemList& ordinary, ScanItemList& risky, std::stop_token stop);
+    bool kept(const std::string& site) const;
+
+    std::optional<std::vector<std::string>> badCookie_;
+    std::unordered_set<std::string> risky_;
+    std::vector<std::string> keep_;
+};
+
+} // namespace tessaly

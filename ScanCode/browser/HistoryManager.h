@@ -1,0 +1,51 @@
+#pragma once
+
+#include "ScanCode/browser/QSVHistoryDBManager.h"
+#include "model/ScaneOuputObject.h"
+
+#include <functional>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+namespace tessaly {
+
+struct BrowserFiles;
+
+// The browsing history of Safari (History.plist, rewritten on clean), Chrome and
+// Firefox (SQLite), as visits grouped by local day.
+class HistoryManager {
+public:
+    QSVHistoryDBManager chromeHistoryDB;
+    QSVHistoryDBManager firefoxCookieDB; // the Firefox history database
+    std::string safariHistoryFile;
+
+    void connect(const BrowserFiles& files);
+
+    // Looks up the icon of a visit's host; the readers fill each visit's icon.
+    using IconLookup = std::function<std::string(const std::string& key, int type)>;
+    void setIconLookup(IconLookup lookup) { icons_ = std::move(lookup); }
+
+    // Append the browser's visits to the day groups of the list (a visit whose
+    // day has a group there joins it).
+    void getSafariHistory(ScanItemList& groups, std::stop_token stop = {});
+    void getChromeHistory(ScanItemList& groups, std::stop_token stop = {});
+    void getFirfoxHistory(ScanItemList& groups, std::stop_token stop = {});
+
+    // Deletes these visits (of any browser); per visit, none when it is gone,
+    // else why not. Safari's list is rewritten once without them.
+    std::vector<std::optional<std::string>> removeHistory(const ScanItemList& visits,
+                                                          std::stop_token stop);
+
+private:
+    void addToGroups(ScanItemList& groups, ScanItemList visits, int type, std::stop_token stop);
+
+    IconLookup icons_;
+};
+
+// The host of an address ("https://a.example.com:8080/x" gives "a.example.com");
+// the whole text when it has none.
+std::string hostOfAddress(const std::string& address);
+
+} // namespace tessaly

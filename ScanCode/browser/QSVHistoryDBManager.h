@@ -1,0 +1,44 @@
+#pragma once
+
+#include "model/ScaneOuputObject.h"
+
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+namespace tessaly {
+
+// The history database of Chrome ("History": urls, with their visits) or Firefox
+// ("places.sqlite": moz_places, with moz_historyvisits).
+class QSVHistoryDBManager {
+public:
+    // "chrome" or "firefox" and the database file (empty: none).
+    void connectDatabase(const std::string& type, const std::string& path);
+    const std::string& path() const { return path_; }
+
+    // One page record per distinct row (Chrome) or per visited page (Firefox, in
+    // the order of its first visit): path, name, lastDate, dateStr, and
+    // visitCount (Chrome) or place_id (Firefox). No database gives none found;
+    // one that cannot be read gives none, and the problem is reported.
+    std::optional<ScanItemList> getData() const;
+
+    // Deletes these visits in one transaction: a Chrome entry with its visits
+    // (by address and stored time), a Firefox page's visits (its moz_places row
+    // stays, counted as unvisited). Per item, none when done, else why not.
+    std::vector<std::optional<std::string>> deleteHistory(const ScanItemList& visits,
+                                                          std::stop_token stop) const;
+
+private:
+    ScanItemList parseDataByDic(const std::vector<PlistValue::Dict>& rows) const;
+
+    std::string type_;
+    std::string path_;
+};
+
+// The visit's day as "yyyy-MM-dd" in local time, from the stored times:
+// Chrome's microseconds since 1601, Firefox's microseconds since 1970.
+std::string chromeDay(std::int64_t lastVisitTime);
+std::string firefoxDay(std::int64_t lastVisitDate);
+
+} // namespace tessaly

@@ -1,0 +1,253 @@
+#include "cli/BrowserCommand.h"
+
+#include "ScanCode/browser/BroswerManager.h"
+#include "ScanCode/browser/BrowserModules.h"
+#include "cli/Destructive.h"
+#include "cli/ExitCodes.h"
+#include "cli/Output.h"
+#include "cli/ToolDriver.h"
+#include "model/CommonFunction.h"
+#include "platform/TextCase.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <set>
+
+namespace tessaly::cli {
+
+namespace {
+
+using browser::ModuleKind;
+
+struct BrowserOptions {
+    std::vector<std::string> browsers;
+    std::vector<std::string> modules;
+    bool json = false;
+    bool details = false;
+    bool yes = false;
+};
+
+// "Chrom Cookie", "chrom cookie" and "chrom-cookie" name the same module.
+std::string folded(const std::string& text) {
+    std::string out = text::asciiLowercase(text);
+    std::replace(out.begin(), out.end(), ' ', '-');
+    std::replace(out.begin(), out.end(), '_', '-');
+    return out;
+}
+
+std::string knownModules() {
+    std::string known;
+    for (const browser::ModuleInfo& m : browser::moduleTable())
+        known += (known.empty() ? "\"" : ", \"") + std::string(m.name) + "\"";
+    return known;
+}
+
+// The chosen browsers' types (all three when none is named).
+std::set<int> chosenBrowsers(const std::vector<std::string>& names) {
+    std::set<int> out;
+    for (const std::string& name : names) {
+        const std::string n = text::asciiLowercase(name);
+        int type = n == "safari"                   ? browser::Safari
+                   : n == "chrome" || n == "chrom" ? browser::Chrome
+                   : n == "firefox"                ? browser::Firefox
+                                                   : -1;
+        if (type < 0)
+            throw CommandExit(exitcode::Usage,
+                              "unknown browser \"" + name + "\" (one of: safari, chrome, firefox)");
+        out.insert(type);
+    }
+    if (out.empty())
+        out = {browser::Safari, browser::Chrome, browser::Firefox};
+    return out;
+}
+
+// The modules the command works on, in module order.
+std::vector<const browser::ModuleInfo*> chosenModules(const BrowserOptions& options) {
+    const std::set<int> browsers = chosenBrowsers(options.browsers);
+    std::set<int> named;
+    for (const std::string& name : options.modules) {
+        const browser::ModuleInfo* found = nullptr;
+        for (const browser::ModuleInfo& m : browser::moduleTable())
+            if (folded(m.name) == folded(name))
+                found = &m;
+        if (!found)
+            throw CommandExit(exitcode::Usage,
+                              "unknown module \"" + name + "\" (one of: " + knownModules() + ")");
+        named.insert(found->index);
+    }
+    std::vector<const browser::ModuleInfo*> out;
+    for (const browser::ModuleInfo& m : browser::moduleTable())
+        if (browsers.count(m.browser) && (named.empty() || named.count(m.index)))
+            out.push_back(&m);
+    return out;
+}
+
+ProblemList scan(BroswerManager& manager) {
+    for (const RunningBrowser& b : manager.hasBrowserRun())
+        std::cerr << "tessaly-cli: " << b.name
+                  << " is running; quit it for a complete scan (its databases may be in use)\n";
+    return scanTool(manager).problems;
+}
+
+bool isFile(ModuleKind kind) {
+    return kind == ModuleKind::Cache || kind == ModuleKind::Session;
+}
+
+nlohmann::json itemJson(const BroswerManager& manager, const browser::ModuleInfo& m,
+                        const ScaneOuputObject& item, const std::string& day) {
+    nlohmann::json j{{"name", item.name},
+                     {"checked", item.isCheck},
+                     {"file", manager.fileOf(m.name, item)},
+                     {"action", isFile(m.kind) ? "remove" : "rewrite-list"}};
+    if (isFile(m.kind)) {
+        j["path"] = item.path;
+        j["size"] = item.fileSize;
+    } else if (m.kind == ModuleKind::History || m.kind == ModuleKind::Topsite) {
+        j["address"] = item.path;
+    } else {
+        j["risky"] = item.isBadCookie;
+    }
+    if (!day.empty())
+        j["day"] = day;
+    return j;
+}
+
+template <typename F> void forEachRecord(const ScanItemList& list, F f) {
+    for (const ScanItem& item : list) {
+        if (!item->subObjects) {
+            f(*item, std::string());
+            continue;
+        }
+        for (const ScanItem& visit : *item->subObjects)
+            f(*visit, item->dateStr);
+    }
+}
+
+std::int64_t moduleSize(const ScanItemList& list) {
+    std::int64_t size = 0;
+    forEachRecord(list, [&](const ScaneOuputObject& o, const std::string&) { size += o.fileSize; });
+    return size;
+}
+
+void printScanJson(const BroswerManager& manager, const BrowserOptions& options,
+                   const ProblemList& problems) {
+    nlohmann::json modules = nlohmann::json::array();
+    std::int64_t count = 0, checked = 0;
+    for (const browser::ModuleInfo* m : chosenModules(options)) {
+        auto list = manager.dataForModule(m->name);
+        nlohmann::json items = nlohmann::json::array();
+        if (list)
+            forEachRecord(*list, [&](const ScaneOuputObject& o, const std::string& day) {
+                items.push_back(itemJson(manager, *m, o, day));
+            });
+        count += manager.dataCountWithoutCheck(m->name);
+        checked += manager.dataCount(m->name);
+        modules.push_back({{"module", m->name},
+                           {"browser", browser::browserName(m->browser)},
+                           {"count", manager.dataCountWithoutCheck(m->name)},
+                           {"checkedCount", manager.dataCount(m->name)},
+                           {"size", list ? moduleSize(*list) : 0},
+                           {"items", items}});
+    }
+    printJson({{"modules", modules},
+               {"totalCount", count},
+               {"checkedCount", checked},
+               {"problems", problemsJson(problems)}},
+              std::cout);
+}
+
+void printScanText(const BroswerManager& manager, const BrowserOptions& options,
+                   const ProblemList& problems) {
+    std::cout << "Browser Cleanup\n";
+    std::int64_t total = 0;
+    for (const browser::ModuleInfo* m : chosenModules(options)) {
+        auto list = manager.dataForModule(m->name);
+        const std::int64_t count = manager.dataCountWithoutCheck(m->name);
+        total += count;
+        const std::int64_t size = list ? moduleSize(*list) : 0;
+        std::printf("  %-22s %10s  %lld %s\n", m->name,
+                    isFile(m->kind) && size > 0 ? CommonFunction::getSizeString(size).c_str() : "-",
+                    static_cast<long long>(count), count == 1 ? "item" : "items");
+        if (!options.details || !list)
+            continue;
+        std::string day;
+        forEachRecord(*list, [&](const ScaneOuputObject& o, const std::string& group) {
+            if (group != day && !group.empty()) {
+                std::printf("      %s\n", shown(group).c_str());
+                day = group;
+            }
+            const char* indent = group.empty() ? "      " : "          ";
+            if (isFile(m->kind))
+                std::printf("%s%s  %s\n", indent, shown(o.path).c_str(),
+                            CommonFunction::getSizeString(o.fileSize).c_str());
+            else if (m->kind == ModuleKind::History || m->kind == ModuleKind::Topsite)
+                std::printf("%s%s  %s  (from %s)\n", indent, shown(o.name).c_str(),
+                            shown(o.path).c_str(), shown(manager.fileOf(m->name, o)).c_str());
+            else
+                std::printf("%s%s%s  (from %s)\n", indent, shown(o.name).c_str(),
+                            o.isBadCookie ? "  risky" : "",
+                            shown(manager.fileOf(m->name, o)).c_str());
+        });
+    }
+    std::fflush(stdout);
+    std::cout << "Total: " << total << (total == 1 ? " item" : " items") << "\n";
+    printProblems("Problems", problems, std::cout);
+}
+
+// Unticks every module the command was not asked for, so that the plan holds
+// only the chosen ones.
+void keepOnlyChosen(BroswerManager& manager, const BrowserOptions& options) {
+    std::set<std::string> chosen;
+    for (const browser::ModuleInfo* m : chosenModules(options))
+        chosen.insert(m->name);
+    for (const browser::ModuleInfo& m : browser::moduleTable())
+        if (!chosen.count(m.name))
+            manager.setCheck(m.name, false);
+}
+
+} // namespace
+
+void addBrowserCommand(CLI::App& root) {
+    auto options = std::make_shared<BrowserOptions>();
+    CLI::App* command = root.add_subcommand(
+        "browser", "Browser Cleanup: cookies, history, top sites, caches and sessions");
+    command->require_subcommand(1);
+    const std::string browserHelp = "only this browser: safari, chrome or firefox; repeatable";
+
+    CLI::App* scanCommand = command->add_subcommand(
+        "scan", "scan and print each module's count (and size, for caches and sessions)");
+    scanCommand->add_option("--browser", options->browsers, browserHelp);
+    scanCommand->add_flag("--details", options->details,
+                          "list every site, page and file, with where a clean removes it");
+    addJsonFlag(*scanCommand, options->json);
+    scanCommand->callback([options] {
+        chosenModules(*options); // names are checked before the scan
+        BroswerManager& manager = BroswerManager::shareBroswerManager();
+        ProblemList problems = scan(manager);
+        if (options->json)
+            printScanJson(manager, *options, problems);
+        else
+            printScanText(manager, *options, problems);
+    });
+
+    CLI::App* cleanCommand =
+        command->add_subcommand("clean", "scan, then clean everything the scan ticks");
+    cleanCommand->add_option("--browser", options->browsers, browserHelp);
+    cleanCommand->add_option("--module", options->modules,
+                             "only this module, as displayed (e.g. \"Chrom Cookie\", any case); "
+                             "repeatable");
+    addYesFlag(*cleanCommand, options->yes);
+    addJsonFlag(*cleanCommand, options->json);
+    cleanCommand->callback([options] {
+        chosenModules(*options);
+        BroswerManager& manager = BroswerManager::shareBroswerManager();
+        ProblemList problems = scan(manager);
+        keepOnlyChosen(manager, *options);
+        cleanTool(manager, {options->yes, options->json}, problems);
+    });
+}
+
+} // namespace tessaly::cli

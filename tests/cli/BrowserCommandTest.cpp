@@ -1,0 +1,95 @@
+// tessaly-cli browser: the real binary on a fixture home with real-schema
+// browser files.
+#include "tests/ScanCode/browser/BrowserFixture.h"
+#include "tests/support/ProcessCapture.h"
+
+#include <nlohmann/json.hpp>
+
+using namespace tessaly;
+using test::BrowserMachine;
+using test::FixtureDb;
+
+namespace {
+
+test::CapturedRun cli(std::vector<std::string> arguments) {
+    return test::runCaptured(TESSALY_CLI_PATH, std::move(arguments));
+}
+
+} // namespace
+
+TEST(BrowserCommand, ScanListsModulesAndItemsAndCleanCarriesOutItsPlan) {
+    BrowserMachine b;
+    const std::string cookies = b.chromeCookies({".tracker.example", "news.example"});
+    const std::string cache =
+        b.t.sizedFile("home/Library/Caches/Google/Chrome/Default/Cache/data_1", 4000);
+    b.safariHistory({BrowserMachine::safariVisit("https://s.example/", "S", 1.7e9)});
+
+    auto run = cli({"browser", "scan", "--browser", "chrome", "--json"});
+    ASSERT_EQ(run.exitCode, 0) << run.standardError;
+    auto out = nlohmann::json::parse(run.standardOutput);
+    ASSERT_EQ(out["modules"].size(), 6u); // Chrome's modules only
+    EXPECT_EQ(out["modules"][0]["module"], "Chrom Cookie");
+    EXPECT_EQ(out["modules"][0]["count"], 2);
+    EXPECT_EQ(out["modules"][0]["items"][0]["name"], "news.example");
+    EXPECT_EQ(out["modules"][0]["items"][0]["file"], cookies);
+    EXPECT_EQ(out["modules"][0]["items"][0]["action"], "rewrite-list");
+    const auto& cacheModule = out["modules"][3]; // module order: cookie, history, top sites, cache
+    EXPECT_EQ(cacheModule["module"], "Chrom Cache");
+    EXPECT_EQ(cacheModule["items"][0]["path"], cache);
+    EXPECT_EQ(cacheModule["items"][0]["size"], 4000);
+    EXPECT_EQ(out["totalCount"], 3);
+
+    auto text = cli({"browser", "scan", "--details"});
+    ASSERT_EQ(text.exitCode, 0) << text.standardError;
+    EXPECT_NE(text.standardOutput.find("Safari History"), std::string::npos);
+    EXPECT_NE(text.standardOutput.find("https://s.example/"), std::string::npos);
+
+    // A dry run names the cookie sites it would take, in any case of module name.
+    auto dry = cli({"browser", "clean", "--module", "chrom cookie", "--json"});
+    ASSERT_EQ(dry.exitCode, 0) << dry.standardError;
+    auto plan = nlohmann::json::parse(dry.standardOutput);
+    EXPECT_EQ(plan["dryRun"], true);
+    ASSERT_EQ(plan["plan"].size(), 2u);
+    EXPECT_EQ(plan["plan"][0]["action"], "rewrite-list");
+    EXPECT_EQ(plan["plan"][0]["path"], cookies);
+    EXPECT_EQ(FixtureDb(cookies).column("SELECT COUNT(*) FROM cookies"),
+              std::vector<std::string>{"2"});
+
+    auto done = cli({"browser", "clean", "--module", "Chrom Cookie", "--module", "chrom-cache",
+                     "--yes", "--json"});
+    ASSERT_EQ(done.exitCode, 0) << done.standardError;
+    auto outcome = nlohmann::json::parse(done.standardOutput);
+    EXPECT_EQ(outcome["removed"], 3);
+    EXPECT_EQ(outcome["bytes"], 4000);
+    EXPECT_EQ(FixtureDb(cookies).column("SELECT COUNT(*) FROM cookies"),
+              std::vector<std::string>{"0"});
+    EXPECT_FALSE(b.t.exists("home/Library/Caches/Google/Chrome/Default/Cache/data_1"));
+    EXPECT_TRUE(b.t.exists("home/Library/Safari/History.plist")); // not chosen
+}
+
+TEST(BrowserCommand, ADatabaseABrowserHoldsIsReportedAndLeftAsItWas) {
+    BrowserMachine b;
+    const std::string cookies = b.chromeCookies({"a.example"});
+    FixtureDb holder(cookies);
+    holder.exec("BEGIN EXCLUSIVE; DELETE FROM meta;");
+    auto run = cli({"browser", "clean", "--yes", "--json"});
+    ASSERT_EQ(run.exitCode, 0) << run.standardError;
+    auto out = nlohmann::json::parse(run.standardOutput);
+    EXPECT_EQ(out["removed"], 0);
+    ASSERT_EQ(out["problems"].size(), 1u);
+    EXPECT_EQ(out["problems"][0]["path"], cookies);
+    EXPECT_NE(out["problems"][0]["reason"].get<std::string>().find("in use"), std::string::npos);
+    holder.exec("ROLLBACK;");
+    EXPECT_EQ(FixtureDb(cookies).column("SELECT host_key FROM cookies"),
+              std::vector<std::string>{"a.example"});
+}
+
+TEST(BrowserCommand, UnknownBrowsersAndModulesAreUsageErrors) {
+    test::FixtureRoots m;
+    auto browser = cli({"browser", "scan", "--browser", "opera"});
+    EXPECT_EQ(browser.exitCode, 2);
+    EXPECT_NE(browser.standardError.find("opera"), std::string::npos);
+    auto module = cli({"browser", "clean", "--module", "Chrome Cookie"});
+    EXPECT_EQ(module.exitCode, 2);
+    EXPECT_NE(module.standardError.find("Chrom Cookie"), std::string::npos);
+}

@@ -30,8 +30,8 @@ AliasRef AliasDetailSource::alias(int category, const ItemPath& item) const {
 
 DetailCategoryInfo AliasDetailSource::categoryInfo(int category) const {
     const AliasList& l = list(category);
-    const std::int64_t ticked = broken(category) ? engine_.breakAliasCountWithCheck()
-                                                 : engine_.aliasCountWithCheck();
+    const std::int64_t ticked =
+        broken(category) ? engine_.breakAliasCountWithCheck() : engine_.aliasCountWithCheck();
     DetailCategoryInfo c;
     c.name = broken(category) ? "Break Alias" : "Alias";
     c.icon = l.empty() ? (interrupted_ ? "iconWarning" : "chek")

@@ -22,8 +22,9 @@ AliasRepairSheet::AliasRepairSheet(const AliasObj& alias, const QStringList& can
     name->setObjectName("NoticeTitle");
     auto* was = new QLabel(this);
     was->setWordWrap(true);
-    was->setText(alias.orgPath ? QString("It pointed at %1.").arg(QString::fromStdString(*alias.orgPath))
-                               : QString("Its target cannot be read."));
+    was->setText(alias.orgPath
+                     ? QString("It pointed at %1.").arg(QString::fromStdString(*alias.orgPath))
+                     : QString("Its target cannot be read."));
     auto* found = new QLabel("Found under the scanned folders:", this);
     candidates_ = new QListWidget(this);
     candidates_->setAccessibleName("Found under the scanned folders");

@@ -35,8 +35,8 @@ ToolScreen::Texts aliasTexts() {
 } // namespace
 
 AliasViewController::AliasViewController(AppDelegate* d, QWidget* parent, AliasHelper* engine)
-    : ToolScreen(d, tool::AliasFinder, engine ? *engine : AliasHelper::shareAliasHelper(),
-                 source_, parent),
+    : ToolScreen(d, tool::AliasFinder, engine ? *engine : AliasHelper::shareAliasHelper(), source_,
+                 parent),
       engine_(engine ? *engine : AliasHelper::shareAliasHelper()), source_(engine_) {
     setObjectName("Screen-alias");
     setTexts(aliasTexts());
@@ -56,8 +56,7 @@ AliasViewController::AliasViewController(AppDelegate* d, QWidget* parent, AliasH
     detailList()->setItemAction("Fix Alias...", [this](int category, const ItemPath& item) {
         return !isDoing && source_.alias(category, item) != nullptr;
     });
-    connect(detailList(), &DetailList::itemActionRequested, this,
-            &AliasViewController::fixClicked);
+    connect(detailList(), &DetailList::itemActionRequested, this, &AliasViewController::fixClicked);
 }
 
 bool AliasViewController::beforeScan() {

@@ -7,7 +7,6 @@
 #include "model/ToolIndex.h"
 #include "platform/Paths.h"
 
-
 namespace tessaly {
 
 namespace {

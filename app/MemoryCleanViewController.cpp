@@ -3,6 +3,7 @@
 #include "app/AppDelegate.h"
 #include "app/Artwork.h"
 #include "app/MemoryView.h"
+#include "app/SoundPlayer.h"
 #include "helper/DeamonInstaller.h"
 #include "model/CleanFinish.h"
 #include "model/CommonFunction.h"
@@ -58,8 +59,8 @@ MemoryCleanViewController::MemoryCleanViewController(AppDelegate* d, QWidget* pa
     connect(&cleanTimer, &QTimer::timeout, this, &MemoryCleanViewController::resetCleanFlag);
     creep_.setInterval(kCreepTickMsec);
     connect(&creep_, &QTimer::timeout, this, [this] {
-        const int step = std::max(1, static_cast<int>(950 * kCreepTickMsec / 1000.0 /
-                                                      kCreepSeconds));
+        const int step =
+            std::max(1, static_cast<int>(950 * kCreepTickMsec / 1000.0 / kCreepSeconds));
         bar_->setValue(std::min(950, bar_->value() + step));
     });
     connect(chart_, &MemoryView::animateEnd, this, &MemoryCleanViewController::animateEnd);
@@ -82,8 +83,8 @@ void MemoryCleanViewController::buildView() {
     for (int i = 0; i < 4; ++i) {
         auto* dot = new QLabel(this);
         dot->setFixedSize(10, 10);
-        dot->setStyleSheet(QString("background:%1;border-radius:5px;")
-                               .arg(MemoryView::sliceColor(i).name()));
+        dot->setStyleSheet(
+            QString("background:%1;border-radius:5px;").arg(MemoryView::sliceColor(i).name()));
         values_[i] = new QLabel(this);
         values_[i]->setObjectName("ReportRowValue");
         rows->addWidget(dot, i, 0);
@@ -147,7 +148,8 @@ void MemoryCleanViewController::buildView() {
     auto_->setChecked(UserDefaults::standardUserDefaults().boolForKey(keys::Login));
     // The box reads the setting; a click toggles it through onAutoRelease.
     connect(auto_, &QCheckBox::clicked, this, [this] { onAutoRelease(); });
-    auto* note = new QLabel("  (Improve the performance of your Mac by auto-recovering RAM.)", this);
+    auto* note =
+        new QLabel("  (Improve the performance of your Mac by auto-recovering RAM.)", this);
     note->setObjectName("BottomHint");
     note->setWordWrap(true);
     auto* bottom = new QHBoxLayout;
@@ -259,6 +261,7 @@ void MemoryCleanViewController::animi() {
 void MemoryCleanViewController::onClean() {
     if (isDoing || !mayStartWork())
         return;
+    SoundPlayer::player().playClikSelectSound();
     isDoing = true;
     emit workStarted();
     const bool allowed = cleanCount < kMaxReleases;

@@ -42,8 +42,8 @@ OldViewController::OldViewController(AppDelegate* d, QWidget* parent, OldFileSca
     picker_->addFolders({QString::fromStdString(paths::join(paths::homePath(), "Downloads"))});
 
     NotificationCenter& center = NotificationCenter::defaultCenter();
-    folderDone_ = ObserverToken(
-        center, center.addObserver(oldScanModuleFinsh, [this](const Notification& n) {
+    folderDone_ =
+        ObserverToken(center, center.addObserver(oldScanModuleFinsh, [this](const Notification& n) {
             if (const auto* path = std::any_cast<std::string>(&n.object))
                 rowDone(*path, Stage::Scanning);
         }));

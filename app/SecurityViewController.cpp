@@ -42,8 +42,7 @@ QString items(std::int64_t n) {
 
 } // namespace
 
-SecurityViewController::SecurityViewController(AppDelegate* d, QWidget* parent,
-                                               VirtualScan* engine)
+SecurityViewController::SecurityViewController(AppDelegate* d, QWidget* parent, VirtualScan* engine)
     : ToolScreen(d, tool::SystemSecurity, engine ? *engine : VirtualScan::shareVirtualScan(),
                  source_, parent),
       engine_(engine ? *engine : VirtualScan::shareVirtualScan()), source_(engine_.virs),
@@ -62,10 +61,9 @@ QWidget* SecurityViewController::makeTypeChoice() {
     types_->setAccessibleName("Scan type");
     types_->setIconSize(QSize(32, 32));
     for (int type : {SystemScan, HomeScan, CustomScan}) {
-        auto* item = new QListWidgetItem(itemIcon(text(VirtualScan::typeImage(type))),
-                                         text(VirtualScan::typeName(type)) + "\n" +
-                                             text(VirtualScan::typeDes(type)),
-                                         types_);
+        auto* item = new QListWidgetItem(
+            itemIcon(text(VirtualScan::typeImage(type))),
+            text(VirtualScan::typeName(type)) + "\n" + text(VirtualScan::typeDes(type)), types_);
         item->setData(Qt::AccessibleTextRole, text(VirtualScan::typeName(type)));
     }
     types_->setFixedHeight(3 * (types_->sizeHintForRow(0) + 2) + 2 * types_->frameWidth());

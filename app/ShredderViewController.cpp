@@ -1,6 +1,7 @@
 #include "app/ShredderViewController.h"
 
 #include "app/NoticeSheet.h"
+#include "app/SoundPlayer.h"
 #include "app/common/FolderListPicker.h"
 #include "app/common/ProgressList.h"
 #include "model/ToolIndex.h"
@@ -52,8 +53,8 @@ ShredderViewController::ShredderViewController(AppDelegate* d, QWidget* parent,
     doneDetailsButton()->hide();
 
     NotificationCenter& center = NotificationCenter::defaultCenter();
-    pathDone_ = ObserverToken(
-        center, center.addObserver(shredderFileFinish, [this](const Notification& n) {
+    pathDone_ =
+        ObserverToken(center, center.addObserver(shredderFileFinish, [this](const Notification& n) {
             const auto* path = std::any_cast<std::string>(&n.object);
             if (!path || stage() != Stage::Cleaning)
                 return;
@@ -87,6 +88,7 @@ void ShredderViewController::eraseClicked() {
     }
     if (!mayStartWork())
         return;
+    SoundPlayer::player().playClikSelectSound();
     warning_ = new NoticeSheet("Warning", "Files delete permanently and data can not recover.",
                                window(), "Continue");
     connect(warning_, &QDialog::accepted, this, &ShredderViewController::eraseConfirmed);

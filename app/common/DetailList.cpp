@@ -144,8 +144,7 @@ DetailList::DetailList(QWidget* parent) : QWidget(parent) {
             [this](QTreeWidgetItem* item) { revealItem(pathOf(item)); });
     connect(items_, &QTreeWidget::customContextMenuRequested, this, &DetailList::showContextMenu);
     connect(items_, &QTreeWidget::currentItemChanged, this, &DetailList::offerItemAction);
-    connect(itemAction_, &QPushButton::clicked, this,
-            [this] { triggerItemAction(currentItem()); });
+    connect(itemAction_, &QPushButton::clicked, this, [this] { triggerItemAction(currentItem()); });
     connect(selectAll_, &QPushButton::clicked, this, &DetailList::selectAll);
     connect(deselectAll_, &QPushButton::clicked, this, &DetailList::deselectAll);
     auto sortChosen = [this] {

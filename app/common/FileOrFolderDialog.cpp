@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QListView>
 #include <QTreeView>
+#include <algorithm>
 
 namespace tessaly {
 
@@ -21,9 +22,8 @@ public:
     void accept() override {
         const QStringList chosen = selectedFiles();
         const bool allThere =
-            !chosen.isEmpty() && std::all_of(chosen.begin(), chosen.end(), [](const QString& p) {
-                return QFileInfo::exists(p);
-            });
+            !chosen.isEmpty() && std::all_of(chosen.begin(), chosen.end(),
+                                             [](const QString& p) { return QFileInfo::exists(p); });
         if (allThere)
             QDialog::accept();
         else

@@ -1,7 +1,7 @@
 #include "app/common/FolderListPicker.h"
 
-#include "app/Artwork.h"
 #include "ScanCode/duplicate/FolderList.h"
+#include "app/Artwork.h"
 #include "app/common/ElidedLabel.h"
 #include "app/common/FileOrFolderDialog.h"
 #include "app/common/ItemIcon.h"
@@ -168,9 +168,9 @@ void FolderListPicker::resizeEvent(QResizeEvent* event) {
 }
 
 void FolderListPicker::openSheet() {
-    const QStringList chosen = chooser_           ? chooser_(this)
-                               : filesMode_       ? chooseFilesOrFolders(this, "Add", true)
-                                                  : chooseWithDialog(this);
+    const QStringList chosen = chooser_     ? chooser_(this)
+                               : filesMode_ ? chooseFilesOrFolders(this, "Add", true)
+                                            : chooseWithDialog(this);
     addFolders(chosen);
 }
 

@@ -25,32 +25,33 @@ PathFollower::PathFollower(const char* notification, ProgressList* list,
     state_->showing = std::move(showing);
     std::weak_ptr<State> weak = state_;
     NotificationCenter& center = NotificationCenter::defaultCenter();
-    observer_ = ObserverToken(center, center.addObserver(notification, [weak](const Notification& n) {
-        const auto* path = std::any_cast<std::string>(&n.object);
-        auto s = weak.lock();
-        if (!path || !s)
-            return;
-        {
-            std::lock_guard<std::mutex> guard(s->mutex);
-            s->latest = *path;
-            if (s->hopQueued)
+    observer_ =
+        ObserverToken(center, center.addObserver(notification, [weak](const Notification& n) {
+            const auto* path = std::any_cast<std::string>(&n.object);
+            auto s = weak.lock();
+            if (!path || !s)
                 return;
-            s->hopQueued = true;
-        }
-        MainQueue::async([weak] {
-            auto state = weak.lock();
-            if (!state || !state->alive)
-                return;
-            std::string shown;
             {
-                std::lock_guard<std::mutex> guard(state->mutex);
-                state->hopQueued = false;
-                shown = state->latest;
+                std::lock_guard<std::mutex> guard(s->mutex);
+                s->latest = *path;
+                if (s->hopQueued)
+                    return;
+                s->hopQueued = true;
             }
-            if (!state->showing || state->showing())
-                state->list->setPath(QString::fromStdString(shown));
-        });
-    }));
+            MainQueue::async([weak] {
+                auto state = weak.lock();
+                if (!state || !state->alive)
+                    return;
+                std::string shown;
+                {
+                    std::lock_guard<std::mutex> guard(state->mutex);
+                    state->hopQueued = false;
+                    shown = state->latest;
+                }
+                if (!state->showing || state->showing())
+                    state->list->setPath(QString::fromStdString(shown));
+            });
+        }));
 }
 
 PathFollower::~PathFollower() {

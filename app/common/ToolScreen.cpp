@@ -258,13 +258,14 @@ void ToolScreen::stopClicked() {
 // ---- scan ----
 
 void ToolScreen::scanClicked() {
-    if (isDoing || !beforeScan() || !mayStartWork())
+    // While memory is freed the shell's alert comes first, before any sheet.
+    if (isDoing || !mayStartWork() || !beforeScan())
         return;
     SoundPlayer::player().playClikSelectSound();
     summary_->clear();
     beginRun(Stage::Scanning, texts_.scanningTitle, texts_.scanningText, &ToolScreen::fillScanRows,
              [this, engine = &engine_, followUp = scanFollowUp()](std::stop_token stop,
-                                                                   const ProgressSink& sink) {
+                                                                  const ProgressSink& sink) {
                  ScanSummary summary = engine->scan(stop, sink);
                  if (followUp && !stop.stop_requested())
                      followUp();

@@ -76,13 +76,13 @@ protected:
         screen->detailClicked();
     }
     std::vector<std::string> handedToHelper;
-    AliasHelper engine{[this](const std::vector<std::string>& paths,
-                              std::vector<std::string>* notRemoved) {
-                           handedToHelper.insert(handedToHelper.end(), paths.begin(), paths.end());
-                           *notRemoved = paths;
-                           return true;
-                       },
-                       [] {}};
+    AliasHelper engine{
+        [this](const std::vector<std::string>& paths, std::vector<std::string>* notRemoved) {
+            handedToHelper.insert(handedToHelper.end(), paths.begin(), paths.end());
+            *notRemoved = paths;
+            return true;
+        },
+        [] {}};
     AppDelegate app;
     std::unique_ptr<AliasViewController> screen;
 };
@@ -90,7 +90,8 @@ protected:
 } // namespace
 
 TEST_F(AliasScreen, ScanReportsTheTickedBrokenAliasesAndRepairMovesOneToTheWorkingList) {
-    EXPECT_EQ(screen->folderList()->folders(), QStringList{QString::fromStdString(home("Desktop"))});
+    EXPECT_EQ(screen->folderList()->folders(),
+              QStringList{QString::fromStdString(home("Desktop"))});
     screen->scanClicked();
     EXPECT_EQ(screen->progressList()->title(), "Alias Cleanup");
     EXPECT_EQ(screen->progressList()->text(), "Analyzing you files...");
@@ -117,9 +118,9 @@ TEST_F(AliasScreen, ScanReportsTheTickedBrokenAliasesAndRepairMovesOneToTheWorki
     ASSERT_EQ(details->itemTree()->topLevelItemCount(), 1); // the hidden one is never listed
     EXPECT_EQ(details->treeItem({0})->text(DetailList::NameColumn), "report link");
     EXPECT_EQ(details->treeItem({0})->checkState(0), Qt::Checked);
-    EXPECT_EQ(details->treeItem({0})->text(DetailList::StatusColumn),
-              QString::fromStdString("Nothing is at its target " +
-                                     home("Documents/gone/report.pdf")));
+    EXPECT_EQ(
+        details->treeItem({0})->text(DetailList::StatusColumn),
+        QString::fromStdString("Nothing is at its target " + home("Documents/gone/report.pdf")));
     details->selectCategory(1);
     EXPECT_EQ(details->treeItem({0})->checkState(0), Qt::Unchecked);
     EXPECT_EQ(details->treeItem({0})->text(DetailList::StatusColumn),

@@ -333,8 +333,7 @@ TEST_F(MemoryScreen, TheShellKeepsLongWorkApartBothWays) {
     ASSERT_NE(memory, nullptr);
     auto own = screen(&app);
     ToolBaseViewController* old = app.getVC(AppDelegate::resetCellIndex(tool::OldFilesFinder));
-    ToolBaseViewController* security =
-        app.getVC(AppDelegate::resetCellIndex(tool::SystemSecurity));
+    ToolBaseViewController* security = app.getVC(AppDelegate::resetCellIndex(tool::SystemSecurity));
 
     for (ToolBaseViewController* busy : {old, security}) {
         SCOPED_TRACE(busy->index);
@@ -369,10 +368,10 @@ TEST_F(MemoryScreen, TheSharedFunctionRunsTheReleaseProgramAndMeasuresByMeminfo)
                                                             "MemFree: 1000000 kB\n"
                                                             "Active: 3000000 kB\n"
                                                             "Inactive: 2000000 kB\n");
-    const std::string program = t.file(
-        "Quobble", "#!/bin/sh\nprintf 'MemTotal: 8000000 kB\\nMemFree: 1040000 kB\\n"
-                   "Active: 3000000 kB\\nInactive: 1960000 kB\\n' > '" +
-                       meminfo + "'\n");
+    const std::string program =
+        t.file("Quobble", "#!/bin/sh\nprintf 'MemTotal: 8000000 kB\\nMemFree: 1040000 kB\\n"
+                          "Active: 3000000 kB\\nInactive: 1960000 kB\\n' > '" +
+                              meminfo + "'\n");
     ASSERT_EQ(::chmod(program.c_str(), 0755), 0);
     Function& f = Function::shareMemoryFunction();
     f.setHelperPath(program);

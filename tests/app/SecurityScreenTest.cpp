@@ -62,12 +62,12 @@ protected:
         ASSERT_TRUE(QTest::qWaitFor([&] { return screen->stage() == Stage::Report; }, 60000));
     }
     test::TempTree t;
-    VirtualScan engine{[](const std::vector<std::string>& paths,
-                          std::vector<std::string>* notRemoved) {
-                           *notRemoved = paths;
-                           return true;
-                       },
-                       [] {}};
+    VirtualScan engine{
+        [](const std::vector<std::string>& paths, std::vector<std::string>* notRemoved) {
+            *notRemoved = paths;
+            return true;
+        },
+        [] {}};
     AppDelegate app;
     std::unique_ptr<SecurityViewController> screen;
 };
@@ -112,9 +112,9 @@ TEST_F(SecurityScreen, ACustomScanReportsTheKindsAndRemovesWhatIsTicked) {
     QTRY_COMPARE_WITH_TIMEOUT(screen->stage(), Stage::Report, 60000);
 
     ReportPanel* report = screen->reportPanel();
-    EXPECT_EQ(report->rowNames(), (QStringList{"Viruses Objects:", "Malware Objects:",
-                                               "Spyware Objects:", "Scanned Objects:",
-                                               "Scanned Time:"}));
+    EXPECT_EQ(report->rowNames(),
+              (QStringList{"Viruses Objects:", "Malware Objects:", "Spyware Objects:",
+                           "Scanned Objects:", "Scanned Time:"}));
     const QStringList values = report->rowValues();
     ASSERT_EQ(values.size(), 5);
     EXPECT_EQ(values[0], "2 Items");

@@ -207,7 +207,8 @@ TEST_F(ShellNavigation, StartToolAndViewMenuSetComeHomeDifferently) {
     EXPECT_EQ(shell.app.selected(), 8);
     EXPECT_TRUE(shell.app.currentVC()->comeHome);
 
-    ToolBaseViewController* old = shell.app.getVC(AppDelegate::resetCellIndex(tool::OldFilesFinder));
+    ToolBaseViewController* old =
+        shell.app.getVC(AppDelegate::resetCellIndex(tool::OldFilesFinder));
     old->comeHome = true;
     shell.app.onLargeup(); // View menu: comeHome left as it was
     EXPECT_EQ(shell.app.currentVC(), old);

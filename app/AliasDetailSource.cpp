@@ -1,15 +1,12 @@
 #include "app/AliasDetailSource.h"
 
+#include "app/common/DetailText.h"
 #include "model/CommonFunction.h"
 #include "model/SettingModel.h"
 
 namespace tessaly {
 
 namespace {
-
-QString text(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 bool broken(int category) {
     return category == 0;
@@ -54,17 +51,18 @@ DetailItemInfo AliasDetailSource::itemInfo(int category, const ItemPath& item) c
     const AliasObj& a = *list(category).at(item.at(0));
     DetailItemInfo info;
     info.icon = a.isInvalid ? "broken-alias-icon" : "alias-icon";
-    info.name = text(a.name);
-    info.path = text(a.path);
-    info.size = text(CommonFunction::getSizeString(a.size));
+    info.name = qtext(a.name);
+    info.path = qtext(a.path);
+    info.size = sizeText(a.size);
     if (a.createDate)
-        info.date = text(CommonFunction::dateStr(*a.createDate));
+        info.date = qtext(CommonFunction::dateStr(*a.createDate));
     if (a.cannotRemoved && !a.notRemovedReason.empty())
-        info.status = "Not removed: " + text(a.notRemovedReason);
+        info.status = notRemovedText(a.notRemovedReason);
     else if (!a.orgPath)
         info.status = "Its target cannot be read";
     else
-        info.status = (a.isInvalid ? "Nothing is at its target " : "Points to ") + text(*a.orgPath);
+        info.status =
+            (a.isInvalid ? "Nothing is at its target " : "Points to ") + qtext(*a.orgPath);
     info.check = a.isCheck ? Qt::Checked : Qt::Unchecked;
     return info;
 }

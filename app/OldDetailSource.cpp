@@ -1,23 +1,12 @@
 #include "app/OldDetailSource.h"
 
+#include "app/common/DetailText.h"
 #include "model/CommonFunction.h"
 #include "model/Comparison.h"
 #include "model/SettingModel.h"
 #include "platform/Paths.h"
 
 namespace tessaly {
-
-namespace {
-
-QString text(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
-QString sizeText(std::int64_t bytes) {
-    return text(CommonFunction::getSizeString(bytes));
-}
-
-} // namespace
 
 void OldDetailSource::setData(std::vector<OldTypeRef> ageClasses, bool interrupted) {
     data_ = std::move(ageClasses);
@@ -34,8 +23,8 @@ DetailCategoryInfo OldDetailSource::categoryInfo(int category) const {
     const OldType& t = *data_.at(category);
     DetailCategoryInfo c;
     const bool empty = t.fileCount() == 0;
-    c.icon = empty ? (interrupted_ ? "iconWarning" : "chek") : text(t.icon);
-    c.name = text(t.name);
+    c.icon = empty ? (interrupted_ ? "iconWarning" : "chek") : qtext(t.icon);
+    c.name = qtext(t.name);
     // What is ticked; with nothing ticked, what is listed, dimmed.
     if (t.fileSizeWithCheck() > 0)
         c.value = sizeText(t.fileSizeWithCheck());
@@ -64,19 +53,19 @@ DetailItemInfo OldDetailSource::itemInfo(int category, const ItemPath& item) con
     const OldSizeRef& s = sizeClass(category, item.at(0));
     DetailItemInfo info;
     if (item.size() == 1) {
-        info.name = QString("%1 (%2)").arg(text(s->name)).arg(s->fileCount());
+        info.name = QString("%1 (%2)").arg(qtext(s->name)).arg(s->fileCount());
         info.size = sizeText(s->fileSize());
         info.check = checkStateOf(s->checkStatus());
         return info;
     }
     const CustomFileInfo& f = *s->data.at(item.at(1));
-    info.icon = text(f.path);
-    info.name = text(paths::lastComponent(f.path));
-    info.path = text(f.path);
+    info.icon = qtext(f.path);
+    info.name = qtext(paths::lastComponent(f.path));
+    info.path = qtext(f.path);
     info.size = sizeText(f.size);
-    info.date = text(CommonFunction::dateStr(f.lastDate));
+    info.date = qtext(CommonFunction::dateStr(f.lastDate));
     if (f.cannotRemoved && !f.notRemovedReason.empty())
-        info.status = "Not removed: " + text(f.notRemovedReason);
+        info.status = notRemovedText(f.notRemovedReason);
     info.check = f.isCheck ? Qt::Checked : Qt::Unchecked;
     return info;
 }

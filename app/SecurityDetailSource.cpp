@@ -1,5 +1,6 @@
 #include "app/SecurityDetailSource.h"
 
+#include "app/common/DetailText.h"
 #include "model/CommonFunction.h"
 #include "model/SettingModel.h"
 
@@ -40,9 +41,9 @@ DetailItemInfo SecurityDetailSource::itemInfo(int, const ItemPath& item) const {
     info.icon = QString::fromStdString(v.icon);
     info.name = QString::fromStdString(v.name);
     info.path = QString::fromStdString(v.path);
-    info.size = QString::fromStdString(CommonFunction::getSizeString(v.fileSize));
+    info.size = sizeText(v.fileSize);
     if (auto it = left_.find(v.path); v.canotRemove && it != left_.end())
-        info.status = "Not removed: " + QString::fromStdString(it->second);
+        info.status = notRemovedText(it->second);
     info.check = v.isCheck ? Qt::Checked : Qt::Unchecked;
     return info;
 }

@@ -1,5 +1,6 @@
 #include "app/SecurityViewController.h"
 
+#include "app/common/DetailText.h"
 #include "app/common/FolderListPicker.h"
 #include "app/common/ItemIcon.h"
 #include "app/common/ProgressList.h"
@@ -32,10 +33,6 @@ ToolScreen::Texts securityTexts() {
     return t;
 }
 
-QString text(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
 QString items(std::int64_t n) {
     return QString("%1 Items").arg(n);
 }
@@ -62,9 +59,9 @@ QWidget* SecurityViewController::makeTypeChoice() {
     types_->setIconSize(QSize(32, 32));
     for (int type : {SystemScan, HomeScan, CustomScan}) {
         auto* item = new QListWidgetItem(
-            itemIcon(text(VirtualScan::typeImage(type))),
-            text(VirtualScan::typeName(type)) + "\n" + text(VirtualScan::typeDes(type)), types_);
-        item->setData(Qt::AccessibleTextRole, text(VirtualScan::typeName(type)));
+            itemIcon(qtext(VirtualScan::typeImage(type))),
+            qtext(VirtualScan::typeName(type)) + "\n" + qtext(VirtualScan::typeDes(type)), types_);
+        item->setData(Qt::AccessibleTextRole, qtext(VirtualScan::typeName(type)));
     }
     types_->setFixedHeight(3 * (types_->sizeHintForRow(0) + 2) + 2 * types_->frameWidth());
     connect(types_, &QListWidget::currentRowChanged, this, [this](int row) {
@@ -112,7 +109,7 @@ bool SecurityViewController::beforeScan() {
 }
 
 void SecurityViewController::fillScanRows(ProgressList& list) {
-    list.addRow(text(VirtualScan::typeImage(type_)), text(VirtualScan::typeName(type_)),
+    list.addRow(qtext(VirtualScan::typeImage(type_)), qtext(VirtualScan::typeName(type_)),
                 ProgressList::State::Scanning);
     list.setPath("Initialize viruses engine...");
 }
@@ -124,7 +121,7 @@ void SecurityViewController::fillCleanRows(ProgressList& list) {
         if (v->isCheck)
             ++kinds[VirtualScan::typeNameWithName(v->name)];
     for (const auto& [kind, count] : kinds) {
-        const int row = list.addRow("iconWarning", text(kind), ProgressList::State::Scanning);
+        const int row = list.addRow("iconWarning", qtext(kind), ProgressList::State::Scanning);
         list.setRowValue(row, items(count));
     }
 }
@@ -154,7 +151,7 @@ void SecurityViewController::fillCounters(ReportPanel& report) const {
         {"Malware Objects:", items(engine_.malwareCount), share(engine_.malwareCount)},
         {"Spyware Objects:", items(engine_.exploitCount), share(engine_.exploitCount)},
         {"Scanned Objects:", items(engine_.scanCount)},
-        {"Scanned Time:", text(VirtualScan::covertString(engine_.scanTime))},
+        {"Scanned Time:", qtext(VirtualScan::covertString(engine_.scanTime))},
     });
 }
 

@@ -3,6 +3,7 @@
 #include "app/SoundPlayer.h"
 #include "app/common/DetailList.h"
 #include "app/common/DetailSource.h"
+#include "app/common/DetailText.h"
 #include "app/common/ProblemsNote.h"
 #include "app/common/ProgressList.h"
 #include "app/common/ReportPanel.h"
@@ -24,10 +25,6 @@
 namespace tessaly {
 
 namespace {
-
-QString sizeText(std::int64_t bytes) {
-    return QString::fromStdString(CommonFunction::getSizeString(bytes));
-}
 
 QPushButton* button(const QString& text, bool primary) {
     auto* b = new QPushButton(text);

@@ -230,9 +230,10 @@ HelpWindowController* AppDelegate::helpWindow() const {
 }
 
 bool AppDelegate::isDoingWork() const {
+    // System Security reads every file too: memory is not freed while it scans.
     for (std::int64_t t :
          {tool::SystemCleanup, tool::DuplicatesFinder, tool::OldFilesFinder, tool::BrowserCleanup,
-          tool::Eraser, tool::AliasFinder, tool::Uninstaller})
+          tool::Eraser, tool::AliasFinder, tool::Uninstaller, tool::SystemSecurity})
         if (auto* s = existingScreen(t); s && s->isDoing)
             return true;
     return false;

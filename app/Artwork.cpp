@@ -91,6 +91,19 @@ const std::map<QString, Style>& styles() {
         category("app-image-icon", "app-image-icon(140)", Glyph::AppImage, QColor("#9b51e0"));
         category("other-files-icon", "other-files-icon(140)", Glyph::OtherFile, QColor("#7f8c9d"));
         badge("chek", Glyph::Check, QColor("#27ae60"));
+        // Old Files Finder: the age classes, later ones warmer.
+        category("1month-icon", "1month-icon(140)", Glyph::Clock, QColor("#2d9cdb"));
+        category("3month-icon", "3month-icon(140)", Glyph::Clock, QColor("#00a88f"));
+        category("12year-icon", "12year-icon(140)", Glyph::Clock, QColor("#f2c94c"));
+        category("1year-cion", "1-year-icon(140)", Glyph::Clock, QColor("#f2994a"));
+        category("2year-icon", "2year-icon(140)", Glyph::Clock, QColor("#eb5757"));
+        // Alias Finder: working and broken aliases.
+        category("alias-icon", "alias-icon-(140)", Glyph::Link, QColor("#2d9cdb"));
+        category("broken-alias-icon", "broken-alias-icon(140)", Glyph::Link, QColor("#eb5757"));
+        // System Security: the scan types.
+        badge("system-scan－icon", Glyph::Shield, QColor("#2f80ed"));
+        badge("home－scan－icon", Glyph::Home, QColor("#00a88f"));
+        badge("custom－scan－icon", Glyph::Folder, QColor("#9b51e0"));
         // System Cleanup modules: list icon, settings icon ("-set") and large icon ("(140)").
         auto module = [&badge](const char* name, Glyph g, QColor c) {
             badge(name, g, c);

@@ -9,8 +9,9 @@
 // icons ("home－sys－icon", ...), a badge of each sidebar drawing ("eraser-normal-badge"),
 // "iconWarning", "done-mark", "tessaly", "folder-icon", "remove-row" and the file
 // categories ("media-icon", "pictures-icon", "document-icon", "archier-icon",
-// "app-image-icon", "other-files-icon", each with its large variant) and the
-// architecture marks "64-icon" and "32-icon".
+// "app-image-icon", "other-files-icon", each with its large variant), the
+// architecture marks "64-icon" and "32-icon", the age classes of old files, the
+// working and broken aliases and the scan types of System Security.
 namespace tessaly::artwork {
 
 QPixmap pixmap(const QString& name, int size);

@@ -1,6 +1,7 @@
 #include "app/DuplicateDetailSource.h"
 
 #include "ScanCode/duplicate/DuplicateKinds.h"
+#include "app/common/DetailText.h"
 #include "model/CommonFunction.h"
 #include "model/CustomFileInfo.h"
 #include "model/SettingModel.h"
@@ -14,18 +15,6 @@ namespace tessaly {
 namespace {
 
 using Member = std::shared_ptr<DupFileInfo>;
-
-Qt::CheckState state(int status) {
-    return status == 0 ? Qt::Unchecked : status == 2 ? Qt::Checked : Qt::PartiallyChecked;
-}
-
-QString text(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
-QString sizeText(std::int64_t bytes) {
-    return text(CommonFunction::getSizeString(bytes));
-}
 
 bool allTicked(const DupGroup& g) {
     return g.count() > 0 && g.checkCount() == static_cast<std::int64_t>(g.count());
@@ -50,7 +39,7 @@ ComparisonResult byDate(double a, double b, bool asc) {
 
 QString statusOf(const DupGroup& g, const DupFileInfo& m) {
     if (m.cannotRemoved && !m.notRemovedReason.empty())
-        return "Not removed: " + text(m.notRemovedReason);
+        return notRemovedText(m.notRemovedReason);
     if (!m.isCheck)
         return "Kept";
     if (allTicked(g) && &m == g.array.back().get())
@@ -77,15 +66,15 @@ DetailCategoryInfo DuplicateDetailSource::categoryInfo(int category) const {
     DetailCategoryInfo c;
     const bool empty = info.dupFiles.empty();
     c.icon = empty ? (interrupted_ ? "iconWarning" : "chek")
-                   : text(dupkind::imageWithModule(info.module));
-    c.name = text(dupkind::moduleStr(info.module));
+                   : qtext(dupkind::imageWithModule(info.module));
+    c.name = qtext(dupkind::moduleStr(info.module));
     // What is ticked; with nothing ticked, what could be, dimmed.
     if (info.allSize() > 0)
         c.value = sizeText(info.allSize());
     else if (!empty)
         c.value = sizeText(info.allSizeNoCheck());
     c.dimmed = empty || info.checkStatus() == 0;
-    c.check = state(info.checkStatus());
+    c.check = checkStateOf(info.checkStatus());
     c.emptyText = interrupted_ ? "Scan was interrupted before this section has been completely"
                                : "There are no unneeded Files to removed";
     return c;
@@ -116,20 +105,20 @@ DetailItemInfo DuplicateDetailSource::itemInfo(int category, const ItemPath& ite
     if (item.size() == 1) {
         // A group reads as its kept copy, with what removing the others frees.
         const Member& kept = keptCopy(*g);
-        info.icon = text(dupkind::imageWithModule(kept->kind));
+        info.icon = qtext(dupkind::imageWithModule(kept->kind));
         info.name =
-            QString("%1 (%2 copies)").arg(text(paths::lastComponent(kept->path))).arg(g->count());
+            QString("%1 (%2 copies)").arg(qtext(paths::lastComponent(kept->path))).arg(g->count());
         info.size = sizeText(g->noCheckSize());
-        info.check = state(g->checkStatus());
+        info.check = checkStateOf(g->checkStatus());
         return info;
     }
     const Member& m = member(*g, item.at(1));
-    info.icon = text(m->path);
-    info.name = text(paths::lastComponent(m->path));
-    info.path = text(m->path);
+    info.icon = qtext(m->path);
+    info.name = qtext(paths::lastComponent(m->path));
+    info.path = qtext(m->path);
     info.size = sizeText(m->fileSize);
     if (m->accessDate)
-        info.date = text(CommonFunction::dateStr(*m->accessDate));
+        info.date = qtext(CommonFunction::dateStr(*m->accessDate));
     info.status = statusOf(*g, *m);
     info.check = m->isCheck ? Qt::Checked : Qt::Unchecked;
     return info;

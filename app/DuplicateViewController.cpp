@@ -1,15 +1,12 @@
 #include "app/DuplicateViewController.h"
 
 #include "ScanCode/duplicate/DuplicateKinds.h"
-#include "ScanCode/duplicate/FolderList.h"
 #include "app/common/FolderListPicker.h"
 #include "app/common/ProgressList.h"
 #include "app/common/ReportPanel.h"
 #include "model/ToolIndex.h"
 #include "platform/Paths.h"
 #include "platform/UserFolders.h"
-
-#include <QFileInfo>
 
 namespace tessaly {
 
@@ -85,13 +82,7 @@ void DuplicateViewController::addFiles(const QStringList& paths) {
 bool DuplicateViewController::beforeScan() {
     if (!picker_->requireFolders())
         return false;
-    // Walked as the folders themselves, also when the list names one through a link.
-    std::vector<std::string> folders;
-    for (const QString& f : picker_->folders()) {
-        const QString real = QFileInfo(f).canonicalFilePath();
-        folders.push_back((real.isEmpty() ? f : real).toStdString());
-    }
-    engine_.setScanFolders(cleanFolderList(folders));
+    engine_.setScanFolders(picker_->foldersToScan());
     return true;
 }
 

@@ -9,7 +9,8 @@
 
 namespace tessaly {
 
-NoticeSheet::NoticeSheet(const QString& title, const QString& text, QWidget* parent)
+NoticeSheet::NoticeSheet(const QString& title, const QString& text, QWidget* parent,
+                         const QString& confirm)
     : QDialog(parent, Qt::Sheet | Qt::FramelessWindowHint) {
     setObjectName("NoticeSheet");
     setAttribute(Qt::WA_DeleteOnClose);
@@ -25,10 +26,15 @@ NoticeSheet::NoticeSheet(const QString& title, const QString& text, QWidget* par
     text_ = new QLabel(text, this);
     text_->setObjectName("NoticeText");
     text_->setWordWrap(true);
-    auto* cancel = new QPushButton("Cancel", this);
-    cancel->setObjectName("NoticeCancel");
-    cancel->setDefault(true);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    cancel_ = new QPushButton("Cancel", this);
+    cancel_->setObjectName("NoticeCancel");
+    cancel_->setDefault(true);
+    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+    if (!confirm.isEmpty()) {
+        confirm_ = new QPushButton(confirm, this);
+        confirm_->setObjectName("PrimaryButton");
+        connect(confirm_, &QPushButton::clicked, this, &QDialog::accept);
+    }
 
     auto* texts = new QVBoxLayout;
     texts->addWidget(title_);
@@ -38,11 +44,14 @@ NoticeSheet::NoticeSheet(const QString& title, const QString& text, QWidget* par
     top->addLayout(texts, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    buttons->addWidget(cancel);
+    buttons->addWidget(cancel_);
+    if (confirm_)
+        buttons->addWidget(confirm_);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 16, 20, 14);
     layout->addLayout(top, 1);
     layout->addLayout(buttons);
+    cancel_->setFocus();
 }
 
 QString NoticeSheet::title() const {

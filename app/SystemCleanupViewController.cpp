@@ -5,13 +5,8 @@
 #include "app/common/ProgressList.h"
 #include "app/common/ReportPanel.h"
 #include "model/CommonFunction.h"
-#include "model/SettingKeys.h"
-#include "model/SettingModel.h"
 #include "model/ToolIndex.h"
-#include "platform/UserDefaults.h"
 
-#include <QDir>
-#include <QFileDialog>
 #include <cmath>
 
 namespace tessaly {
@@ -43,7 +38,7 @@ ToolScreen::Texts systemTexts() {
 } // namespace
 
 bool SystemCleanupViewController::startupDiskAccessRequired() {
-    return false; // no sandbox: the application reads the start-up disk with the user's rights
+    return tessaly::startupDiskAccessRequired();
 }
 
 SystemCleanupViewController::SystemCleanupViewController(AppDelegate* d, QWidget* parent,
@@ -85,7 +80,7 @@ void SystemCleanupViewController::setStartupDiskAccessRequired(bool required) {
 }
 
 void SystemCleanupViewController::showIdleTexts() {
-    if (accessRequired_ && !SettingModel::shareSettingModel().selectFile) {
+    if (accessRequired_ && !startupDiskAccessGranted()) {
         idlePanel()->setPrompt({{"Select File", true}, {"to continue", false}});
         idlePanel()->setScanText("Select File");
     } else {
@@ -95,7 +90,7 @@ void SystemCleanupViewController::showIdleTexts() {
 }
 
 bool SystemCleanupViewController::beforeScan() {
-    if (accessRequired_ && !SettingModel::shareSettingModel().selectFile) {
+    if (accessRequired_ && !startupDiskAccessGranted()) {
         selectFileClicked();
         return false;
     }
@@ -103,22 +98,8 @@ bool SystemCleanupViewController::beforeScan() {
 }
 
 void SystemCleanupViewController::selectFileClicked() {
-    QString chosen = chooser_ ? chooser_()
-                              : QFileDialog::getExistingDirectory(this, QString(), "/",
-                                                                  QFileDialog::ShowDirsOnly);
-    if (chosen.isEmpty())
-        return;
-    if (QDir::cleanPath(chosen) != "/") {
-        showAlert("Please Select Macintosh HD", "Notice");
-        return;
-    }
-    // The grant is remembered as a bookmark of "/"; here the path itself stands for it.
-    const std::string root = "/";
-    UserDefaults::standardUserDefaults().setObject(
-        keys::searchLocationKey, PlistValue(PlistValue::Data(root.begin(), root.end())));
-    SettingModel::shareSettingModel().selectFile = true;
-    showIdleTexts();
-    NotificationCenter::defaultCenter().post(fileSelectNotification);
+    if (askForStartupDisk(*this, chooser_))
+        showIdleTexts();
 }
 
 ToolScreen::Totals SystemCleanupViewController::tickedTotals() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/SystemDetailSource.h"
+#include "app/common/StartupDiskAccess.h"
 #include "app/common/ToolScreen.h"
 #include "model/CleanResult.h"
 #include "platform/NotificationCenter.h"
@@ -15,8 +16,6 @@ class QSVCleanManager;
 
 // "systemScanFinishNotfication": posted when a System Cleanup scan has ended.
 inline constexpr const char* systemScanFinishNotification = "systemScanFinishNotfication";
-// "fileSelectNotfication": posted when the user granted access to the start-up disk.
-inline constexpr const char* fileSelectNotification = "fileSelectNotfication";
 
 // The System Cleanup screen over the QSVCleanManager engine: a progress row per
 // module, the report's chart of the four largest modules and "Other", and the

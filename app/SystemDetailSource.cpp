@@ -2,6 +2,7 @@
 
 #include "ScanCode/system/QSVCleanManager.h"
 #include "ScanCode/system/SystemModules.h"
+#include "app/common/DetailText.h"
 #include "app/common/ScanItemTree.h"
 #include "model/CommonFunction.h"
 #include "platform/Paths.h"
@@ -15,14 +16,6 @@ namespace {
 
 Qt::CheckState checkState(int status) {
     return status == 2 ? Qt::Checked : status == 1 ? Qt::PartiallyChecked : Qt::Unchecked;
-}
-
-QString sizeText(std::int64_t size) {
-    return QString::fromStdString(CommonFunction::getSizeString(size));
-}
-
-QString text(const std::string& s) {
-    return QString::fromStdString(s);
 }
 
 // A row of the list: an item of the engine, or one of the folders of an item that
@@ -89,7 +82,7 @@ void SystemDetailSource::setLeft(const std::vector<LeftItem>& left) {
 
 QString SystemDetailSource::leftReason(const std::string& path) const {
     auto it = left_.find(path);
-    return it == left_.end() ? QString() : "Not removed: " + text(it->second);
+    return it == left_.end() ? QString() : notRemovedText(it->second);
 }
 
 int SystemDetailSource::categoryCount() const {
@@ -117,7 +110,7 @@ QString SystemDetailSource::moduleValue(int module, bool* dimmed) const {
 DetailCategoryInfo SystemDetailSource::categoryInfo(int category) const {
     const int module = moduleAt(category);
     DetailCategoryInfo info;
-    info.name = text(QSVCleanManager::convertModule(module));
+    info.name = qtext(QSVCleanManager::convertModule(module));
     info.value = moduleValue(module, &info.dimmed);
     auto list = manager_.moduleItems(module);
     const bool empty = !list || list->empty();
@@ -125,7 +118,7 @@ DetailCategoryInfo SystemDetailSource::categoryInfo(int category) const {
     if (empty || !complete)
         info.icon = complete ? "chek" : "iconWarning";
     else
-        info.icon = text(QSVCleanManager::convertImageModule(module));
+        info.icon = qtext(QSVCleanManager::convertImageModule(module));
     info.dimmed = info.dimmed || empty;
     info.check = list ? checkState(QSVCleanManager::checkStatus(*list)) : Qt::Unchecked;
     info.emptyText = interrupted_ && !complete
@@ -158,21 +151,21 @@ DetailItemInfo SystemDetailSource::itemInfo(int category, const ItemPath& path) 
         // One of the folders that go with the item above (a localisation).
         const auto i = static_cast<std::size_t>(node.folder);
         const std::string& p = item->removePaths[i];
-        info.icon = text(p);
-        info.name = text(paths::lastComponent(p));
-        info.path = text(p);
+        info.icon = qtext(p);
+        info.name = qtext(paths::lastComponent(p));
+        info.path = qtext(p);
         if (i < item->removeSizes.size() && item->removeSizes[i] > 0)
             info.size = sizeText(item->removeSizes[i]);
         info.status = leftReason(p);
         info.checkable = false;
         return info;
     }
-    info.icon = text(item->icon);
-    info.name = text(item->name);
+    info.icon = qtext(item->icon);
+    info.name = qtext(item->name);
     // An item standing for several folders is not its own path: those folders
     // are listed under it.
     if (!opensOntoFolders(item))
-        info.path = text(item->removePaths.empty() ? item->path : item->removePaths.front());
+        info.path = qtext(item->removePaths.empty() ? item->path : item->removePaths.front());
     if (item->fileSize > 0)
         info.size = sizeText(item->fileSize);
     if (item->hasChildren()) {

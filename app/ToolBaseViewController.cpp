@@ -12,6 +12,13 @@ namespace tessaly {
 ToolBaseViewController::ToolBaseViewController(AppDelegate* d, std::int64_t i, QWidget* parent)
     : QWidget(parent), delegate(d), index(i) {}
 
+// A notice shown over the screen itself (a screen without a window of its own)
+// goes with it; it must not reach back into a screen that is being destroyed.
+ToolBaseViewController::~ToolBaseViewController() {
+    if (notice_)
+        disconnect(notice_, nullptr, this, nullptr);
+}
+
 void ToolBaseViewController::showAlert(const QString& message, const QString& title) {
     if (notice_)
         notice_->close();

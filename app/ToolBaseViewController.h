@@ -23,6 +23,7 @@ class ToolBaseViewController : public QWidget {
     Q_OBJECT
 public:
     ToolBaseViewController(AppDelegate* delegate, std::int64_t index, QWidget* parent = nullptr);
+    ~ToolBaseViewController() override;
 
     AppDelegate* delegate = nullptr; // the shell, not owned
     bool isDoing = false;            // scanning or cleaning now

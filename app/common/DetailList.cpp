@@ -96,6 +96,9 @@ DetailList::DetailList(QWidget* parent) : QWidget(parent) {
     selectAll_->setObjectName("SecondaryButton");
     deselectAll_ = new QPushButton("Deselect All", this);
     deselectAll_->setObjectName("SecondaryButton");
+    itemAction_ = new QPushButton(this);
+    itemAction_->setObjectName("SecondaryButton");
+    itemAction_->hide();
 
     // The buttons sit above the list they act on; both rows are as high as the
     // sort boxes, so that the two lists start at the same height.
@@ -107,6 +110,7 @@ DetailList::DetailList(QWidget* parent) : QWidget(parent) {
     itemTools_ = new QHBoxLayout;
     itemTools_->addWidget(selectAll_);
     itemTools_->addWidget(deselectAll_);
+    itemTools_->addWidget(itemAction_);
     itemTools_->addStretch(1);
     itemTools_->addWidget(sortBox_);
     sortRow_ = new QHBoxLayout; // the sort choice, when it does not fit beside the buttons
@@ -139,6 +143,8 @@ DetailList::DetailList(QWidget* parent) : QWidget(parent) {
     connect(items_, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item) { revealItem(pathOf(item)); });
     connect(items_, &QTreeWidget::customContextMenuRequested, this, &DetailList::showContextMenu);
+    connect(items_, &QTreeWidget::currentItemChanged, this, &DetailList::offerItemAction);
+    connect(itemAction_, &QPushButton::clicked, this, [this] { triggerItemAction(currentItem()); });
     connect(selectAll_, &QPushButton::clicked, this, &DetailList::selectAll);
     connect(deselectAll_, &QPushButton::clicked, this, &DetailList::deselectAll);
     auto sortChosen = [this] {
@@ -166,9 +172,11 @@ bool DetailList::eventFilter(QObject* watched, QEvent* event) {
 void DetailList::arrangeTools() {
     const int room = stack_->width();
     const int gap = std::max(itemTools_->spacing(), 6);
-    const int buttons = selectAllEvery_ ? 0
-                                        : selectAll_->sizeHint().width() + gap +
-                                              deselectAll_->sizeHint().width() + gap;
+    int buttons = selectAllEvery_ ? 0
+                                  : selectAll_->sizeHint().width() + gap +
+                                        deselectAll_->sizeHint().width() + gap;
+    if (itemOffer_)
+        buttons += itemAction_->sizeHint().width() + gap;
     const int boxes = sortType_->sizeHint().width() + gap + sortDirection_->sizeHint().width();
     const int label = sortLabel_->sizeHint().width() + gap;
     const bool oneRow = buttons + label + boxes <= room;
@@ -204,6 +212,30 @@ void DetailList::setSelectAllEveryCategory(bool every) {
         to->insertWidget(0, b);
     }
     arrangeTools();
+}
+
+void DetailList::setItemAction(const QString& label, ItemOffer offered) {
+    itemAction_->setText(label);
+    itemOffer_ = std::move(offered);
+    itemAction_->setVisible(static_cast<bool>(itemOffer_));
+    offerItemAction();
+    arrangeTools();
+}
+
+ItemPath DetailList::currentItem() const {
+    return pathOf(items_->currentItem());
+}
+
+void DetailList::offerItemAction() {
+    const ItemPath item = currentItem();
+    itemAction_->setEnabled(itemOffer_ && source_ && current_ >= 0 && !item.empty() &&
+                            itemOffer_(current_, item));
+}
+
+void DetailList::triggerItemAction(const ItemPath& item) {
+    if (!itemOffer_ || !source_ || current_ < 0 || item.empty() || !itemOffer_(current_, item))
+        return;
+    emit itemActionRequested(current_, item);
 }
 
 void DetailList::setSource(DetailSource* source) {
@@ -293,6 +325,7 @@ void DetailList::fillItems() {
     const bool enabled = selectAllEvery_ ? current_ >= 0 : !none;
     selectAll_->setEnabled(enabled);
     deselectAll_->setEnabled(enabled);
+    offerItemAction();
 }
 
 // Adds the children of parentPath; true when one of them (at any depth) has a status.
@@ -482,6 +515,8 @@ void DetailList::showContextMenu(const QPoint& pos) {
     QMenu menu(this);
     menu.addAction("Reveal in File Manager", this, [this, path] { revealItem(path); });
     menu.addAction("Show Info", this, [this, path] { showInfo(path); });
+    if (itemOffer_ && itemOffer_(current_, path))
+        menu.addAction(itemAction_->text(), this, [this, path] { triggerItemAction(path); });
     menu.exec(items_->viewport()->mapToGlobal(pos));
 }
 

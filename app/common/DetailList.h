@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -44,6 +45,17 @@ public:
     void setSource(DetailSource* source);
     void reload();
 
+    // An action on single items beyond reveal and "Show Info" (the Alias Finder's
+    // repair): a button beside "Select All" / "Deselect All" that acts on the
+    // current item when `offered` says it may, and the same entry in the item's
+    // menu. Both emit itemActionRequested.
+    using ItemOffer = std::function<bool(int category, const ItemPath& item)>;
+    void setItemAction(const QString& label, ItemOffer offered);
+    void triggerItemAction(const ItemPath& item);
+    QPushButton* itemActionButton() const { return itemAction_; }
+    // The item the keyboard is on; empty when none.
+    ItemPath currentItem() const;
+
     // "Select All" / "Deselect All" tick every category, not only the one shown;
     // they then sit above the category list instead of above the items.
     void setSelectAllEveryCategory(bool every);
@@ -76,6 +88,8 @@ public:
 signals:
     // After any tick change, so that the screen can update its totals.
     void checksChanged();
+    // The item action was asked for on an item of the category shown.
+    void itemActionRequested(int category, const tessaly::ItemPath& item);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -94,6 +108,7 @@ private:
     void onItemChanged(QTreeWidgetItem* item, int column);
     void onCategoryChanged(QTreeWidgetItem* item, int column);
     void showContextMenu(const QPoint& pos);
+    void offerItemAction();
     static ItemPath pathOf(const QTreeWidgetItem* item);
 
     DetailSource* source_ = nullptr;
@@ -109,6 +124,8 @@ private:
     QComboBox* sortDirection_;
     QPushButton* selectAll_;
     QPushButton* deselectAll_;
+    QPushButton* itemAction_;
+    ItemOffer itemOffer_;
     QHBoxLayout* categoryTools_;
     QHBoxLayout* itemTools_;
     QHBoxLayout* sortRow_;

@@ -1,7 +1,10 @@
 #include "app/common/FolderListPicker.h"
 
+#include "ScanCode/duplicate/FolderList.h"
 #include "app/Artwork.h"
 #include "app/common/ElidedLabel.h"
+#include "app/common/FileOrFolderDialog.h"
+#include "app/common/ItemIcon.h"
 #include "platform/Paths.h"
 
 #include <QAbstractItemView>
@@ -41,6 +44,10 @@ FolderListPicker::FolderListPicker(QWidget* parent) : QWidget(parent) {
     list_->setAcceptDrops(false); // drops land on the picker itself
     add_ = new QPushButton("Add Folder...", this);
     clear_ = new QPushButton("Clear List", this);
+    dropHint_ = new QLabel("Drop files and folders here", list_);
+    dropHint_->setObjectName("DropHint");
+    dropHint_->setAlignment(Qt::AlignCenter);
+    dropHint_->hide();
     connect(add_, &QPushButton::clicked, this, &FolderListPicker::openSheet);
     connect(clear_, &QPushButton::clicked, this, &FolderListPicker::clearList);
 
@@ -54,6 +61,26 @@ FolderListPicker::FolderListPicker(QWidget* parent) : QWidget(parent) {
     layout->addWidget(list_, 1);
     layout->addLayout(buttons);
     rebuild();
+}
+
+void FolderListPicker::setFilesMode(bool files) {
+    filesMode_ = files;
+    add_->setText(files ? "Add Files" : "Add Folder...");
+    rebuild();
+}
+
+bool FolderListPicker::takes(const QString& path) const {
+    const QFileInfo info(path);
+    return filesMode_ ? info.exists() || info.isSymLink() : info.isDir();
+}
+
+std::vector<std::string> FolderListPicker::foldersToScan() const {
+    std::vector<std::string> out;
+    for (const QString& f : folders_) {
+        const QString real = QFileInfo(f).canonicalFilePath();
+        out.push_back((real.isEmpty() ? f : real).toStdString());
+    }
+    return cleanFolderList(out);
 }
 
 void FolderListPicker::setFolders(const QStringList& paths) {
@@ -71,7 +98,7 @@ int FolderListPicker::addFolders(const QStringList& paths) {
     int added = 0;
     for (const QString& p : paths) {
         QString n = normalised(p);
-        if (n.isEmpty() || folders_.contains(n) || !QFileInfo(n).isDir())
+        if (n.isEmpty() || folders_.contains(n) || !takes(n))
             continue;
         folders_ << n;
         ++added;
@@ -107,7 +134,10 @@ void FolderListPicker::rebuild() {
         item->setData(Qt::UserRole, path);
         auto* row = new QWidget(list_);
         auto* icon = new QLabel(row);
-        icon->setPixmap(artwork::pixmap("folder-icon", 20));
+        if (QFileInfo(path).isDir())
+            icon->setPixmap(artwork::pixmap("folder-icon", 20));
+        else
+            icon->setPixmap(itemIcon(path).pixmap(20, 20));
         auto* label =
             new ElidedLabel(row); // a long path is cut in the middle, whole in its tooltip
         label->setFullText(path);
@@ -128,10 +158,19 @@ void FolderListPicker::rebuild() {
         list_->setItemWidget(item, row);
     }
     clear_->setEnabled(!folders_.isEmpty());
+    dropHint_->setVisible(filesMode_ && folders_.isEmpty());
+    dropHint_->resize(list_->size());
+}
+
+void FolderListPicker::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    dropHint_->resize(list_->size());
 }
 
 void FolderListPicker::openSheet() {
-    const QStringList chosen = chooser_ ? chooser_(this) : chooseWithDialog(this);
+    const QStringList chosen = chooser_     ? chooser_(this)
+                               : filesMode_ ? chooseFilesOrFolders(this, "Add", true)
+                                            : chooseWithDialog(this);
     addFolders(chosen);
 }
 
@@ -164,26 +203,26 @@ QStringList FolderListPicker::chooseWithDialog(QWidget* parent) {
     return dialog.selectedFiles();
 }
 
-QStringList FolderListPicker::droppedFolders(const QMimeData* mime) {
-    QStringList folders;
+QStringList FolderListPicker::dropped(const QMimeData* mime) const {
+    QStringList paths;
     if (!mime || !mime->hasUrls())
-        return folders;
+        return paths;
     for (const QUrl& url : mime->urls())
-        if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isDir())
-            folders << url.toLocalFile();
-    return folders;
+        if (url.isLocalFile() && takes(url.toLocalFile()))
+            paths << url.toLocalFile();
+    return paths;
 }
 
 void FolderListPicker::dragEnterEvent(QDragEnterEvent* event) {
-    if (!droppedFolders(event->mimeData()).isEmpty())
+    if (!dropped(event->mimeData()).isEmpty())
         event->acceptProposedAction();
 }
 
 void FolderListPicker::dropEvent(QDropEvent* event) {
-    const QStringList folders = droppedFolders(event->mimeData());
-    if (folders.isEmpty())
+    const QStringList paths = dropped(event->mimeData());
+    if (paths.isEmpty())
         return;
-    addFolders(folders);
+    addFolders(paths);
     event->acceptProposedAction();
 }
 

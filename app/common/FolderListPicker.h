@@ -3,7 +3,10 @@
 #include <QStringList>
 #include <QWidget>
 #include <functional>
+#include <string>
+#include <vector>
 
+class QLabel;
 class QListWidget;
 class QMimeData;
 class QPushButton;
@@ -16,6 +19,10 @@ namespace tessaly {
 // accepts folders only, starts in the home folder, allows several choices and
 // whose accept button reads "Add". Folders dropped from the file manager are
 // added too. A folder is never listed twice.
+//
+// In files mode (the Eraser's list) it takes files as well as folders: its add
+// button reads "Add Files", the sheet accepts both, and while the list is empty
+// it reads as the area to drop them on.
 class FolderListPicker : public QWidget {
     Q_OBJECT
 public:
@@ -24,11 +31,17 @@ public:
 
     explicit FolderListPicker(QWidget* parent = nullptr);
 
+    void setFilesMode(bool files);
+    bool filesMode() const { return filesMode_; }
+
     QStringList folders() const { return folders_; }
     void setFolders(const QStringList& paths);
-    // Adds the existing folders of paths that are not listed yet, in order;
-    // answers how many were added.
+    // Adds the existing folders (in files mode, files and folders) of paths that
+    // are not listed yet, in order; answers how many were added.
     int addFolders(const QStringList& paths);
+    // The folders a scan walks: each listed folder as itself (a link in its path
+    // resolved), once, and none that lies inside another listed folder.
+    std::vector<std::string> foldersToScan() const;
     void removeFolder(int row);
     void clearList();
 
@@ -50,13 +63,17 @@ signals:
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void rebuild();
-    static QStringList droppedFolders(const QMimeData* mime);
+    QStringList dropped(const QMimeData* mime) const;
+    bool takes(const QString& path) const;
 
     QStringList folders_;
+    bool filesMode_ = false;
     QListWidget* list_;
+    QLabel* dropHint_;
     QPushButton* add_;
     QPushButton* clear_;
     FolderChooser chooser_;

@@ -3,6 +3,7 @@
 #include "app/SoundPlayer.h"
 #include "app/common/DetailList.h"
 #include "app/common/DetailSource.h"
+#include "app/common/DetailText.h"
 #include "app/common/ProblemsNote.h"
 #include "app/common/ProgressList.h"
 #include "app/common/ReportPanel.h"
@@ -24,10 +25,6 @@
 namespace tessaly {
 
 namespace {
-
-QString sizeText(std::int64_t bytes) {
-    return QString::fromStdString(CommonFunction::getSizeString(bytes));
-}
 
 QPushButton* button(const QString& text, bool primary) {
     auto* b = new QPushButton(text);
@@ -262,7 +259,8 @@ void ToolScreen::stopClicked() {
 // ---- scan ----
 
 void ToolScreen::scanClicked() {
-    if (isDoing || !beforeScan() || !mayStartWork())
+    // While memory is freed the shell's alert comes first, before any sheet.
+    if (isDoing || !mayStartWork() || !beforeScan())
         return;
     SoundPlayer::player().playClikSelectSound();
     summary_->clear();

@@ -5,7 +5,9 @@
 #include "app/HomeViewController.h"
 #include "app/MainQueueBinding.h"
 #include "app/NoticeSheet.h"
+#include "app/OldViewController.h"
 #include "app/PlaceholderViewController.h"
+#include "app/ShredderViewController.h"
 #include "app/Sidebar.h"
 #include "app/common/DetailList.h"
 #include "app/common/FolderListPicker.h"
@@ -46,10 +48,6 @@ struct Shell {
     }
     ToolBaseViewController* screen(std::int64_t toolIndex) {
         return app.getVC(AppDelegate::resetCellIndex(toolIndex));
-    }
-    PlaceholderViewController* placeholder(std::int64_t toolIndex) {
-        return qobject_cast<PlaceholderViewController*>(
-            app.getVC(AppDelegate::resetCellIndex(toolIndex)));
     }
     QStringList duplicateFolders() {
         auto* screen = qobject_cast<DuplicateViewController*>(
@@ -153,8 +151,9 @@ TEST_F(ShellNavigation, RowsMapToToolScreensCreatedOnceAndKept) {
         EXPECT_EQ(AppDelegate::resetCellIndex(screen->index), row);
     }
     EXPECT_EQ(shell.app.getVC(10), nullptr);
-    EXPECT_EQ(shell.placeholder(tool::Eraser)->notice(),
-              "Eraser comes in a later version of Tessaly.");
+    // Every tool has its own screen now: no placeholder is left.
+    for (int row = 1; row < 10; ++row)
+        EXPECT_EQ(qobject_cast<PlaceholderViewController*>(shell.app.getVC(row)), nullptr) << row;
 
     // Visiting every screen keeps each one; exit is called on leaving.
     for (int row = 1; row < 10; ++row) {
@@ -163,7 +162,6 @@ TEST_F(ShellNavigation, RowsMapToToolScreensCreatedOnceAndKept) {
         EXPECT_EQ(shell.app.selected(), row);
         EXPECT_FALSE(shell.app.currentVC()->comeHome);
     }
-    EXPECT_EQ(shell.placeholder(tool::Eraser)->exitCount(), 1);
     shell.app.backHome();
     EXPECT_EQ(shell.app.currentVC()->index, tool::Home);
     EXPECT_TRUE(shell.app.currentVC()->comeHome);
@@ -173,20 +171,19 @@ TEST_F(ShellNavigation, RowsMapToToolScreensCreatedOnceAndKept) {
 
 TEST_F(ShellNavigation, SelectingTheSelectedRowDoesNothing) {
     Shell shell;
-    shell.app.tableViewSelectionDidChange(7); // Eraser
-    auto* eraser = shell.placeholder(tool::Eraser);
-    ASSERT_EQ(eraser->startCount(), 1);
-    eraser->comeHome = true;
+    shell.app.tableViewSelectionDidChange(3); // Browser Cleanup
+    ToolBaseViewController* browser = shell.app.currentVC();
+    ASSERT_EQ(browser->index, tool::BrowserCleanup);
+    browser->comeHome = true;
 
-    shell.app.tableViewSelectionDidChange(7);
-    shell.app.startTool(tool::Eraser);
-    shell.app.onEraser();
-    shell.app.viewMenu()->actions()[6]->trigger(); // "Eraser"
+    shell.app.tableViewSelectionDidChange(3);
+    shell.app.startTool(tool::BrowserCleanup);
+    shell.app.onBrowserup();
+    shell.app.viewMenu()->actions()[2]->trigger(); // "Browser Cleanup"
     shell.app.tableViewSelectionDidChange(12);     // no such row
-    EXPECT_EQ(eraser->startCount(), 1);
-    EXPECT_EQ(eraser->exitCount(), 0);
-    EXPECT_TRUE(eraser->comeHome); // untouched
-    EXPECT_EQ(shell.app.selected(), 7);
+    EXPECT_EQ(shell.app.currentVC(), browser);
+    EXPECT_TRUE(browser->comeHome); // untouched: the screen was not entered again
+    EXPECT_EQ(shell.app.selected(), 3);
 }
 
 TEST_F(ShellNavigation, ArrowKeysAndClicksOnTheSidebarSelectRows) {
@@ -209,7 +206,8 @@ TEST_F(ShellNavigation, StartToolAndViewMenuSetComeHomeDifferently) {
     EXPECT_EQ(shell.app.selected(), 8);
     EXPECT_TRUE(shell.app.currentVC()->comeHome);
 
-    auto* old = shell.placeholder(tool::OldFilesFinder);
+    ToolBaseViewController* old =
+        shell.app.getVC(AppDelegate::resetCellIndex(tool::OldFilesFinder));
     old->comeHome = true;
     shell.app.onLargeup(); // View menu: comeHome left as it was
     EXPECT_EQ(shell.app.currentVC(), old);
@@ -286,7 +284,7 @@ TEST_F(ShellExclusion, NoToolStartsWhileMemoryIsFreed) {
     EXPECT_TRUE(system->mayStartWork());
     EXPECT_EQ(system->currentNotice(), nullptr);
 
-    shell.placeholder(tool::MemoryOptimization)->isDoing = true;
+    shell.screen(tool::MemoryOptimization)->isDoing = true;
     EXPECT_TRUE(shell.app.isDoingMemory());
     EXPECT_FALSE(shell.app.isDoingWork()); // memory does not count as file work
     EXPECT_FALSE(system->mayStartWork());
@@ -296,15 +294,18 @@ TEST_F(ShellExclusion, NoToolStartsWhileMemoryIsFreed) {
     EXPECT_EQ(sheet->text(), "Memeory is freeing, do other task will become every slow");
     EXPECT_EQ(sheet->size(), QSize(420, 153));
     EXPECT_EQ(sheet->findChild<QPushButton*>()->text(), "Cancel");
-    EXPECT_FALSE(shell.placeholder(tool::SystemSecurity)->mayStartWork());
+    EXPECT_FALSE(shell.screen(tool::SystemSecurity)->mayStartWork());
 }
 
 TEST_F(ShellExclusion, MemoryDoesNotStartWhileFilesAreWorkedOn) {
     Shell shell;
-    auto* memory = shell.placeholder(tool::MemoryOptimization);
-    // System Security is not consulted.
-    shell.placeholder(tool::SystemSecurity)->isDoing = true;
+    ToolBaseViewController* memory = shell.screen(tool::MemoryOptimization);
     EXPECT_TRUE(memory->mayStartWork());
+    // System Security reads every file too, and counts as work.
+    shell.screen(tool::SystemSecurity)->isDoing = true;
+    EXPECT_TRUE(shell.app.isDoingWork());
+    EXPECT_FALSE(memory->mayStartWork());
+    shell.screen(tool::SystemSecurity)->isDoing = false;
 
     shell.screen(tool::Uninstaller)->isDoing = true;
     EXPECT_TRUE(shell.app.isDoingWork());
@@ -323,16 +324,23 @@ using ShellHandOver = GuiTest;
 
 TEST_F(ShellHandOver, SwitchesToTheToolFirstThenHandsThePathsOver) {
     Shell shell;
-    shell.app.tableViewSelectionDidChange(8); // Alias Finder
-    shell.app.addFileFromFinder({"/tmp/a.txt", "/tmp/b"});
-    EXPECT_EQ(shell.app.selected(), 7);
-    auto* eraser = shell.placeholder(tool::Eraser);
-    EXPECT_EQ(shell.app.currentVC(), eraser);
-    EXPECT_EQ(eraser->files(), (QStringList{"/tmp/a.txt", "/tmp/b"}));
-
-    shell.app.AddDirForOld({"/tmp/old"});
-    EXPECT_EQ(shell.app.currentVC()->index, tool::OldFilesFinder);
     test::TempTree tree;
+    const QString file = QString::fromStdString(tree.file("a.txt", "a"));
+    const QString folder = QString::fromStdString(tree.dir("b"));
+    shell.app.tableViewSelectionDidChange(8); // Alias Finder
+    shell.app.addFileFromFinder({file, folder});
+    EXPECT_EQ(shell.app.selected(), 7);
+    auto* eraser = qobject_cast<ShredderViewController*>(shell.screen(tool::Eraser));
+    ASSERT_NE(eraser, nullptr);
+    EXPECT_EQ(shell.app.currentVC(), eraser);
+    EXPECT_EQ(eraser->fileList()->folders(), (QStringList{file, folder}));
+
+    const QString oldDir = QString::fromStdString(tree.dir("old"));
+    shell.app.AddDirForOld({oldDir});
+    EXPECT_EQ(shell.app.currentVC()->index, tool::OldFilesFinder);
+    auto* old = qobject_cast<OldViewController*>(shell.app.currentVC());
+    ASSERT_NE(old, nullptr);
+    EXPECT_TRUE(old->folderList()->folders().contains(oldDir));
     const QString dup = QString::fromStdString(tree.dir("dup"));
     shell.app.AddDirForDuplicate({dup});
     EXPECT_EQ(shell.app.currentVC()->index, tool::DuplicatesFinder);
@@ -423,5 +431,4 @@ TEST_F(ShellCatalogue, UninstallerScreenCountsTheInstalledApplications) {
     ASSERT_EQ(list->topLevelItemCount(), 2);
     EXPECT_EQ(list->topLevelItem(1)->text(0), "Foo");
     MainQueue::setWakeHandler(nullptr);
-    EXPECT_EQ(shell.placeholder(tool::Eraser)->catalogueText(), "");
 }

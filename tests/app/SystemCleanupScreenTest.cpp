@@ -250,8 +250,8 @@ TEST_F(SystemCleanupScreen, NothingFoundReportsCompletedScan) {
 
 TEST_F(SystemCleanupScreen, RefusedWhileMemoryIsFreed) {
     Screen s;
-    auto* memory = qobject_cast<PlaceholderViewController*>(
-        s.app.getVC(AppDelegate::resetCellIndex(tool::MemoryOptimization)));
+    ToolBaseViewController* memory =
+        s.app.getVC(AppDelegate::resetCellIndex(tool::MemoryOptimization));
     ASSERT_NE(memory, nullptr);
     memory->isDoing = true;
     s.screen->scanClicked();

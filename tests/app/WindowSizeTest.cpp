@@ -4,10 +4,12 @@
 #include "app/DuplicateViewController.h"
 #include "app/HomeViewController.h"
 #include "app/MainQueueBinding.h"
+#include "app/SecurityViewController.h"
 #include "app/Sidebar.h"
 #include "app/SystemCleanupViewController.h"
 #include "app/common/DetailList.h"
 #include "app/common/ElidedLabel.h"
+#include "app/common/FolderListPicker.h"
 #include "app/common/ProgressList.h"
 #include "model/CleanRecord.h"
 #include "model/ToolIndex.h"
@@ -169,5 +171,28 @@ TEST_F(WindowSize, EveryStageShowsItsTextsWholeAtTheDefaultAndTheSmallestSize) {
         expectWhole("system report");
         system->detailClicked();
         expectWhole("system details");
+    }
+}
+
+TEST_F(WindowSize, TheOtherToolsShowTheirPagesWhole) {
+    std::filesystem::create_directories(paths::join(paths::homePath(), "Downloads"));
+    std::filesystem::create_directories(paths::join(paths::homePath(), "Desktop"));
+    for (const QSize size : {QSize(1000, 660), app.minimumSize()}) {
+        app.resize(size);
+        for (std::int64_t tool : {tool::OldFilesFinder, tool::Eraser, tool::AliasFinder}) {
+            open(tool)->startOverClicked();
+            expectWhole(toolInfo(tool)->title);
+        }
+        auto* security = qobject_cast<SecurityViewController*>(open(tool::SystemSecurity));
+        security->setScanType(SecurityViewController::CustomScan);
+        security->startOverClicked();
+        expectWhole("security idle, custom scan");
+        security->folderList()->setFolders({QString::fromStdString(paths::homePath())});
+        security->scanClicked();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return security->stage() == Stage::Report; }, 60000));
+        expectWhole("security report");
+
+        app.startTool(tool::MemoryOptimization);
+        expectWhole("memory");
     }
 }

@@ -23,6 +23,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLayout>
 #include <QDesktopServices>
 #include <QEvent>
 #include <QGraphicsOpacityEffect>
@@ -361,6 +362,10 @@ void AppDelegate::setWindowZoomEnable() {
 void AppDelegate::placeViews(ToolBaseViewController* screen) {
     // The bottom bar is there only for a screen that has a part for it.
     bottomBar_->setVisible(screen->getBottomView() != nullptr);
+    // The content takes its new height now, not at the next layout pass, so the
+    // screen is sized and placed for the height it will have.
+    if (QLayout* column = content_->parentWidget()->layout())
+        column->activate();
     screen->setParent(content_);
     screen->setGeometry(content_->rect());
     screen->show();
@@ -372,9 +377,9 @@ void AppDelegate::switchVC(ToolBaseViewController* target) {
     ToolBaseViewController* old = currentVC_;
     if (!target || target == old)
         return;
-    const int h = content_->height();
     const bool fromBelow = !old || target->index > old->index;
     placeViews(target);
+    const int h = content_->height();
     target->move(0, fromBelow ? h : -h);
     target->raise();
     setOpacity(target->getTopView(), 0);

@@ -219,7 +219,8 @@ TEST_F(ShellNavigation, StartToolAndViewMenuSetComeHomeDifferently) {
 TEST_F(ShellNavigation, TheSwitchAnimatesWithTheSidebarDisabled) {
     Shell shell(400);
     QSignalSpy finished(&shell.app, &AppDelegate::switchFinished);
-    // A screen with a bottom bar, as the home screen has (the content keeps its height).
+    // A tool screen has no bottom bar, the home screen has one: each comes in at
+    // the height it will have.
     shell.app.tableViewSelectionDidChange(7);
     auto* target = shell.app.getVC(7);
     EXPECT_TRUE(shell.app.isSwitching());

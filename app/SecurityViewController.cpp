@@ -6,7 +6,10 @@
 #include "app/common/ProgressList.h"
 #include "app/common/ReportPanel.h"
 #include "app/common/StartupDiskAccess.h"
+#include "model/SettingKeys.h"
 #include "model/ToolIndex.h"
+#include "platform/Log.h"
+#include "platform/UserDefaults.h"
 
 #include <QListWidget>
 #include <QPushButton>
@@ -105,6 +108,10 @@ bool SecurityViewController::beforeScan() {
     if (type_ == CustomScan && !picker_->requireFolders())
         return false;
     engine_.setScanFolders(VirtualScan::typePaths(type_, picker_->foldersToScan()));
+    // The user's own signature files, as the preferences name their folder now.
+    for (const std::string& unreadable : engine_.useSignatureFolder(
+             UserDefaults::standardUserDefaults().stringForKey(keys::signatureFolder)))
+        log::line("the signature file " + unreadable + " cannot be read");
     return true;
 }
 

@@ -25,5 +25,8 @@ inline constexpr const char* sendReports = "sendReports";
 inline constexpr const char* reportHost = "reportHost";
 // Whether a clean or removal asks before it deletes (bool; absent: it asks).
 inline constexpr const char* askBeforeCleaning = "askBeforeCleaning";
+// A folder of signature files of the user's own (".hsb", ".ndb") that System
+// Security reads before each scan, after its shipped tables (absent: none).
+inline constexpr const char* signatureFolder = "signatureFolder";
 
 } // namespace tessaly::keys

@@ -8,6 +8,7 @@
 #include "model/EncryptManager.h"
 #include "model/FolderWalk.h"
 #include "model/ToolIndex.h"
+#include "platform/DirectoryReader.h"
 #include "platform/FileAttributes.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
@@ -126,6 +127,37 @@ bool VirtualScan::addSignatureFile(const std::string& path, std::string* error) 
     skippedLines_ += file.skipped;
     rebuildIndex();
     return true;
+}
+
+std::vector<std::string> VirtualScan::useSignatureFolder(const std::string& folder) {
+    loadVir();
+    std::vector<std::string> names, unreadable;
+    DirectoryReader reader(folder);
+    while (!folder.empty() && reader.isOpen() && reader.next()) {
+        const std::string extension = paths::extension(reader.name());
+        if ((extension == "hsb" || extension == "ndb") && !reader.isDirectory())
+            names.push_back(reader.name());
+    }
+    std::sort(names.begin(), names.end());
+    std::vector<SignatureFile> files;
+    for (const std::string& name : names) {
+        SignatureFile file;
+        if (readSignatureFile(paths::join(folder, name), file))
+            files.push_back(std::move(file));
+        else
+            unreadable.push_back(paths::join(folder, name));
+    }
+    std::lock_guard<std::mutex> guard(tablesMutex_);
+    userCodes_.clear();
+    userDigests_.clear();
+    skippedLines_ = 0;
+    for (const SignatureFile& file : files) {
+        userCodes_.insert(userCodes_.end(), file.byteSignatures.begin(), file.byteSignatures.end());
+        userDigests_.insert(userDigests_.end(), file.digests.begin(), file.digests.end());
+        skippedLines_ += file.skipped;
+    }
+    rebuildIndex();
+    return unreadable;
 }
 
 VirtualScan::SignatureCounts VirtualScan::signatureCounts() const {

@@ -44,6 +44,10 @@ public:
     // Adds a signature file of the user's own (".hsb" or ".ndb") after the
     // tables loaded so far; false with the reason when it cannot be read.
     bool addSignatureFile(const std::string& path, std::string* error);
+    // Replaces the user's own tables with the signature files (".hsb", ".ndb")
+    // of the folder, in name order; an empty folder name leaves none. Returns
+    // the files that could not be read.
+    std::vector<std::string> useSignatureFolder(const std::string& folder);
     struct SignatureCounts {
         std::size_t byteSignatures = 0, digests = 0, skippedLines = 0;
     };

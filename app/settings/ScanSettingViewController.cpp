@@ -5,10 +5,14 @@
 #include "app/NoticeSheet.h"
 #include "app/common/ItemIcon.h"
 #include "app/settings/SettingsWindowController.h"
+#include "model/SettingKeys.h"
 #include "platform/UserDefaults.h"
 
+#include <QFileDialog>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace tessaly {
@@ -45,6 +49,49 @@ ScanSettingViewController::ScanSettingViewController(QWidget* parent) : QWidget(
     layout->addWidget(title);
     layout->addWidget(new QLabel("Only the following items will be scanned", this));
     layout->addWidget(list_, 1);
+
+    // System Security's signature files of the user's own.
+    auto* security = new QLabel("System Security:", this);
+    security->setObjectName("SettingHeading");
+    layout->addWidget(security);
+    auto* row = new QHBoxLayout;
+    signatureFolder_ = new QLabel(this);
+    signatureFolder_->setObjectName("SignatureFolder");
+    signatureFolder_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* choose = new QPushButton("Choose…", this);
+    choose->setAccessibleName("Choose the folder of your own signature files");
+    clearSignatures_ = new QPushButton("None", this);
+    clearSignatures_->setAccessibleName("Use no signature files of your own");
+    connect(choose, &QPushButton::clicked, this, [this] {
+        const QString folder = QFileDialog::getExistingDirectory(
+            this, "Folder of signature files (.hsb, .ndb)", signatureFolder_->toolTip());
+        if (!folder.isEmpty())
+            setSignatureFolder(folder);
+    });
+    connect(clearSignatures_, &QPushButton::clicked, this, [this] { setSignatureFolder({}); });
+    row->addWidget(signatureFolder_, 1);
+    row->addWidget(choose);
+    row->addWidget(clearSignatures_);
+    layout->addLayout(row);
+    showSignatureFolder();
+}
+
+void ScanSettingViewController::setSignatureFolder(const QString& folder) {
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    const bool stored = folder.isEmpty()
+                            ? defaults.removeObjectForKey(keys::signatureFolder)
+                            : defaults.setString(keys::signatureFolder, folder.toStdString());
+    settingStored(this, stored);
+    showSignatureFolder();
+}
+
+void ScanSettingViewController::showSignatureFolder() {
+    const QString folder = QString::fromStdString(
+        UserDefaults::standardUserDefaults().stringForKey(keys::signatureFolder));
+    signatureFolder_->setText(folder.isEmpty() ? "Signature files of your own: none"
+                                               : "Signature files of your own: " + folder);
+    signatureFolder_->setToolTip(folder);
+    clearSignatures_->setEnabled(!folder.isEmpty());
 }
 
 void ScanSettingViewController::onCheck(QListWidgetItem* item) {

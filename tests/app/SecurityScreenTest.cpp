@@ -14,6 +14,7 @@
 #include "app/common/RunConfirmation.h"
 #include "app/common/StartupDiskAccess.h"
 #include "app/common/ToolStagePanel.h"
+#include "app/settings/ScanSettingViewController.h"
 #include "model/SettingKeys.h"
 #include "model/SettingModel.h"
 #include "model/ToolIndex.h"
@@ -189,4 +190,27 @@ TEST_F(SecurityScreen, ASystemScanAsksForTheStartUpDiskWhereAccessMustBeGranted)
     EXPECT_TRUE(defaults().hasKey(keys::searchLocationKey));
     EXPECT_EQ(screen->stage(), Stage::Idle); // granted; the next press scans
     settings().selectFile = false;
+}
+
+TEST_F(SecurityScreen, TheUsersSignatureFolderFromThePreferencesIsReadBeforeEachScan) {
+    t.file("scan/kit.bin", "ZZZZZ" + std::string(100, '.'));
+    const std::string mine = t.dir("signatures");
+    t.file("signatures/mine.ndb", "Exploit.Kit.Mine:0:0:5a5a5a5a5a\n");
+    t.file("signatures/notes.txt", "not a signature file");
+    ScanSettingViewController pane;
+    pane.setSignatureFolder(q(mine));
+    EXPECT_EQ(defaults().stringForKey(keys::signatureFolder), mine);
+    EXPECT_TRUE(pane.clearSignaturesButton()->isEnabled());
+    scanFolder(t.path("scan"));
+    EXPECT_EQ(screen->reportPanel()->rowValues().mid(0, 4),
+              (QStringList{"0 Items", "0 Items", "1 Items", "1 Items"}));
+
+    // Set to none: the next scan has only the shipped tables.
+    pane.clearSignaturesButton()->click();
+    EXPECT_EQ(defaults().stringForKey(keys::signatureFolder), "");
+    EXPECT_FALSE(pane.clearSignaturesButton()->isEnabled());
+    screen->startOverClicked();
+    scanFolder(t.path("scan"));
+    EXPECT_EQ(screen->reportPanel()->rowValues().mid(0, 4),
+              (QStringList{"0 Items", "0 Items", "0 Items", "1 Items"}));
 }

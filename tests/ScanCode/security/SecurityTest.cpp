@@ -128,8 +128,8 @@ TEST(VirtualScan, WhatIsExaminedAndWhereAndTheCounters) {
     VirtualScan engine({}, {});
     ASSERT_TRUE(engine.addSignatureFile(sigs, nullptr));
     m.t.file("root/Users/me/eicar.com", kEicar);
-    m.t.file("root/Users/me/Report.PDF", kEicar);        // examined: the test is case-sensitive
-    m.t.file("root/Users/me/report.pdf", kEicar);        // never examined
+    m.t.file("root/Users/me/Report.PDF", kEicar); // examined: the test is case-sensitive
+    m.t.file("root/Users/me/report.pdf", kEicar); // never examined
     // Byte signatures of the user's own (in files longer than every shipped pattern,
     // since the first pattern longer than a file ends its lookup).
     m.t.file("root/Users/me/kit.bin", "ZZZZZ" + std::string(100, '.'));
@@ -162,6 +162,25 @@ TEST(VirtualScan, WhatIsExaminedAndWhereAndTheCounters) {
     EXPECT_EQ(engine.cleanVir(), 4);
     EXPECT_EQ(engine.virs.size(), 1u);
     EXPECT_TRUE(fileops::itemExists(engine.virs.front()->path));
+}
+
+TEST(VirtualScan, ASignatureFolderReplacesTheUsersTablesAndKeepsTheShippedOnes) {
+    test::FixtureRoots m;
+    const std::string kit = m.t.file("kit.bin", "ZZZZZ" + std::string(100, '.'));
+    const std::string eicar = m.t.file("eicar.com", kEicar);
+    m.t.file("first/a.ndb", "Exploit.Kit.A:0:0:5a5a5a5a5a\n");
+    m.t.file("first/b.hsb", "nonsense line\n");
+    m.t.file("second/c.ndb", "Malware.Kit.C:0:0:5a5a5a5a5a\n");
+    VirtualScan engine({}, {});
+    EXPECT_TRUE(engine.useSignatureFolder(m.t.path("first")).empty());
+    EXPECT_EQ(engine.getVirusFromFilePath(kit, 105), "Exploit.Kit.A");
+    EXPECT_EQ(engine.signatureCounts().skippedLines, 1u);
+    EXPECT_TRUE(engine.useSignatureFolder(m.t.path("second")).empty());
+    EXPECT_EQ(engine.getVirusFromFilePath(kit, 105), "Malware.Kit.C");
+    EXPECT_EQ(engine.signatureCounts().skippedLines, 0u);
+    engine.useSignatureFolder("");
+    EXPECT_EQ(engine.getVirusFromFilePath(kit, 105), "");
+    EXPECT_EQ(engine.getVirusFromFilePath(eicar, 68), "EICAR-Test-File");
 }
 
 TEST(VirtualScan, DigestsOnlyUpToTheirSizeLimit) {

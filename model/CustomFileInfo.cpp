@@ -28,19 +28,25 @@ ComparisonResult CustomFileInfo::compareWithSort(const CustomFileInfo& other) co
     return compareWithSort(other, SettingModel::shareSettingModel().source);
 }
 
-ComparisonResult CustomFileInfo::compareWithSort(const CustomFileInfo& other,
-                                                 const DataSource& source) const {
+ComparisonResult compareFilesWithSort(const SortedFile& a, const SortedFile& b,
+                                      const DataSource& source) {
     const bool asc = source.ascending();
     switch (source.type.load()) {
     case DataSource::Size:
-        return sortBySizeRule(size, other.size, asc);
+        return sortBySizeRule(a.size, b.size, asc);
     case DataSource::Name:
-        return sortByNameRule(paths::lastComponent(path), paths::lastComponent(other.path), asc);
+        return sortByNameRule(paths::lastComponent(a.path), paths::lastComponent(b.path), asc);
     case DataSource::Selection:
-        return sortByCountRule(isCheck ? 1 : 0, other.isCheck ? 1 : 0, asc);
+        return sortByCountRule(a.checked ? 1 : 0, b.checked ? 1 : 0, asc);
     default:
         return OrderedSame;
     }
+}
+
+ComparisonResult CustomFileInfo::compareWithSort(const CustomFileInfo& other,
+                                                 const DataSource& source) const {
+    return compareFilesWithSort({path, size, isCheck}, {other.path, other.size, other.isCheck},
+                                source);
 }
 
 } // namespace tessaly

@@ -42,4 +42,15 @@ ComparisonResult sortBySizeRule(std::int64_t a, std::int64_t b, bool asc);
 ComparisonResult sortByNameRule(const std::string& a, const std::string& b, bool asc);
 ComparisonResult sortByCountRule(std::int64_t a, std::int64_t b, bool asc);
 
+// A file record of a result list as the shared sort choice orders it: type 0 by
+// size, type 1 by the last path component (case-sensitive), type 2 by tick
+// state; other types are all the same.
+struct SortedFile {
+    const std::string& path;
+    std::int64_t size;
+    bool checked;
+};
+ComparisonResult compareFilesWithSort(const SortedFile& a, const SortedFile& b,
+                                      const DataSource& source);
+
 } // namespace tessaly

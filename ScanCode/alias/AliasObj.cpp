@@ -2,7 +2,6 @@
 
 #include "model/CustomFileInfo.h"
 #include "model/SettingModel.h"
-#include "platform/Paths.h"
 
 namespace tessaly {
 
@@ -15,17 +14,8 @@ ComparisonResult AliasObj::compareWithSort(const AliasObj& other) const {
 }
 
 ComparisonResult AliasObj::compareWithSort(const AliasObj& other, const DataSource& source) const {
-    const bool asc = source.ascending();
-    switch (source.type.load()) {
-    case DataSource::Size:
-        return sortBySizeRule(size, other.size, asc);
-    case DataSource::Name:
-        return sortByNameRule(paths::lastComponent(path), paths::lastComponent(other.path), asc);
-    case DataSource::Selection:
-        return sortByCountRule(isCheck ? 1 : 0, other.isCheck ? 1 : 0, asc);
-    default:
-        return OrderedSame;
-    }
+    return compareFilesWithSort({path, size, isCheck}, {other.path, other.size, other.isCheck},
+                                source);
 }
 
 } // namespace tessaly

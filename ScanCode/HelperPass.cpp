@@ -16,6 +16,8 @@ constexpr const char* kNotInstalled = "the helper is not installed or could not 
 constexpr const char* kHelperDidNotRemove = "the helper could not remove it either";
 constexpr const char* kStopped = "the clean was stopped before the helper was asked";
 constexpr const char* kSwitchedOff = "the privileged helper is switched off";
+constexpr const char* kRootAlone = "root's own rights were not enough (running as root, the "
+                                   "helper is not used)";
 
 std::atomic<bool> helperEnabled{true};
 
@@ -102,8 +104,10 @@ bool HelperPass::handOver(std::stop_token stop) {
     bool reached = helper_(paths, &notRemoved);
     // Why the helper could not be reached, when its installation said so.
     const std::string installer = DeamonInstaller::shareInstaller().lastError();
-    const std::string unreached =
-        installer.empty() ? kNotInstalled : "the helper could not be installed: " + installer;
+    const std::string unreached = !FileManagerAddation::servesThisProcess() ? kRootAlone
+                                  : installer.empty()
+                                      ? kNotInstalled
+                                      : "the helper could not be installed: " + installer;
     std::lock_guard<std::mutex> guard(mutex_);
     for (auto it = stayed_.begin(); it != stayed_.end();) {
         // The disk decides, whatever the helper answered.

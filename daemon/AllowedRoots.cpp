@@ -2,6 +2,7 @@
 
 #include "platform/DisposableNames.h"
 
+#include "daemon/Beneath.h"
 #include "daemon/LogText.h"
 #include "daemon/UniqueFd.h"
 
@@ -79,6 +80,23 @@ bool ownedAndClosed(int fd) {
 
 } // namespace
 
+Place Place::callers(std::string where, std::optional<uid_t> ownedBy, bool holdsVolumes) {
+    Place place(std::move(where), kAllButLoad, ownedBy);
+    place.asCaller = true;
+    place.volumes = holdsVolumes;
+    return place;
+}
+
+UniqueFd AllowedRoots::open(const Place& place, std::string* why) {
+    if (place.opened) {
+        UniqueFd dup(::fcntl(place.opened->get(), F_DUPFD_CLOEXEC, 0));
+        if (!dup && why)
+            *why = "its descriptor cannot be copied";
+        return dup;
+    }
+    return openTrustedFolder(place.path, why, place.owner);
+}
+
 const char* actionName(Action action) {
     switch (action) {
     case Remove:
@@ -128,7 +146,7 @@ AllowedRoots::AllowedRoots(const std::vector<std::string>& extraRoots) {
         fixed_.push_back({p, Remove | Overwrite | Thin | Read, std::nullopt});
     for (const char* p : {"/Library/LaunchAgents", "/Library/LaunchDaemons"})
         fixed_.push_back({p, Remove | Unload | Load | Disable | Read, std::nullopt});
-    fixed_.push_back({"/Volumes", kAllButLoad, std::nullopt});
+    fixed_.push_back(Place::callers("/Volumes", std::nullopt, true));
     // The Linux desktop's disposable system files: what the services there keep
     // using (live logs, the rest of /var/cache) stays out of reach.
     fixed_.push_back({"/var/log", Remove | Read, std::nullopt, &rotatedLog, true});
@@ -142,7 +160,15 @@ AllowedRoots::AllowedRoots(const std::vector<std::string>& extraRoots) {
                     ": not an absolute path free of . and .., or a system folder");
             continue;
         }
-        fixed_.push_back({*c, kAllButLoad, std::nullopt});
+        std::string why;
+        UniqueFd fd = openTrustedFolder(*c, &why);
+        if (!fd) {
+            logLine("ignored the allowed root " + quoted(root) + ": " + why);
+            continue;
+        }
+        Place place = Place::callers(*c);
+        place.opened = std::make_shared<const UniqueFd>(std::move(fd));
+        fixed_.push_back(std::move(place));
     }
 }
 
@@ -188,12 +214,12 @@ std::vector<Place> AllowedRoots::placesFor(const Caller& caller) const {
         std::vector<char> buf(16384);
         if (::getpwuid_r(caller.uid, &pw, buf.data(), buf.size(), &found) == 0 && found) {
             if (auto home = canonical(pw.pw_dir ? pw.pw_dir : ""); home && *home != "/")
-                places.push_back({*home, kAllButLoad, caller.uid});
+                places.push_back(Place::callers(*home, caller.uid));
             std::string name = pw.pw_name ? pw.pw_name : "";
             if (!name.empty() && name.find('/') == std::string::npos && name != "." &&
                 name != "..") {
-                places.push_back({"/media/" + name, kAllButLoad, std::nullopt});
-                places.push_back({"/run/media/" + name, kAllButLoad, std::nullopt});
+                places.push_back(Place::callers("/media/" + name, std::nullopt, true));
+                places.push_back(Place::callers("/run/media/" + name, std::nullopt, true));
             }
         }
     }

@@ -20,13 +20,26 @@
 //     folder as a whole ("fr", "pt_BR"; never "man1" or "C")            Remove
 //   each extra root (--allow-root PATH, the roots file)                 all but Load
 //
+// The caller's own places (home, media, /Volumes, the extra roots) are acted on
+// with the caller's own file-system rights, so the service does there only what
+// the caller could do; root's rights serve only in the system rows, on what
+// each admits. An extra root is opened once, when the table is made, one
+// component at a time without following links, and only when no one but root
+// (or the service's own user) could replace any folder on its way; its
+// descriptor is kept and used for every request, so no later change of its path
+// can redirect it. A root that fails is left out and logged. Beneath the media
+// rows each volume is a file system of its own; nothing beneath a place (or a
+// volume) is reached across another mount.
+//
 // Every place may be read from (Read: the source of a copy). Nothing is written into the system
 // places on a caller's request, so a job description there that root owns cannot have been planted
 // through the service; Load asks that in addition (see CommandRunner). Everything else (another
 // user's home, /etc, /usr, /boot, /root, ...) is refused with the reason.
 
 #include "daemon/Caller.h"
+#include "daemon/UniqueFd.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -53,6 +66,9 @@ struct Place {
           Admits admitted = nullptr, bool regularFilesOnly = false)
         : path(std::move(where)), actions(allowed), owner(ownedBy), admits(admitted),
           filesOnly(regularFilesOnly) {}
+    // One of the caller's own places (acted on with the caller's rights).
+    static Place callers(std::string where, std::optional<uid_t> ownedBy = std::nullopt,
+                         bool holdsVolumes = false);
 
     std::string path;           // absolute, without "." or ".." or empty components
     unsigned actions = 0;       // Action bits
@@ -61,6 +77,11 @@ struct Place {
     // on there.
     Admits admits = nullptr;
     bool filesOnly = false; // only a regular file is acted on, never a folder or link
+    bool asCaller = false;  // acted on with the caller's rights, never root's
+    bool volumes = false;   // each folder in it is a mounted volume
+    // The place opened when the table was made (extra roots); else it is opened
+    // for each request.
+    std::shared_ptr<const UniqueFd> opened;
 };
 
 struct Located {
@@ -71,8 +92,8 @@ struct Located {
 class AllowedRoots {
 public:
     // The table above with the extra roots; a root that is "/" or a top system
-    // folder (/etc, /usr, /var, /home, ...), relative or holding "." or ".." is
-    // left out and logged.
+    // folder (/etc, /usr, /var, /home, ...), relative or holding "." or "..", or
+    // that cannot be opened safely (see above), is left out and logged.
     explicit AllowedRoots(const std::vector<std::string>& extraRoots = {});
 
     // Extra roots from a file, one absolute path a line ("#" starts a comment).
@@ -93,6 +114,10 @@ public:
     static std::optional<std::vector<std::string>> components(const std::string& path);
 
     const std::vector<Place>& fixedPlaces() const { return fixed_; }
+
+    // The place opened for one request: its kept descriptor, or a fresh open
+    // from "/" under the same checks; invalid with the reason in *why.
+    static UniqueFd open(const Place& place, std::string* why);
 
 private:
     std::vector<Place> fixed_;

@@ -11,6 +11,16 @@ std::optional<std::string> text(const PlistValue& v) {
     return *s;
 }
 
+std::optional<std::string> pathText(const PlistValue& v) {
+    if (const PlistValue::Data* bytes = v.data()) {
+        std::string s(bytes->begin(), bytes->end());
+        if (s.find('\0') != std::string::npos)
+            return std::nullopt;
+        return s;
+    }
+    return text(v);
+}
+
 } // namespace
 
 std::optional<std::string> stringAt(const PlistValue::Array& args, std::size_t i) {
@@ -37,6 +47,23 @@ std::optional<std::vector<std::string>> stringListAt(const PlistValue::Array& ar
     std::vector<std::string> out;
     for (const PlistValue& v : *args[i].array()) {
         auto s = text(v);
+        if (!s)
+            return std::nullopt;
+        out.push_back(std::move(*s));
+    }
+    return out;
+}
+
+std::optional<std::string> pathAt(const PlistValue::Array& args, std::size_t i) {
+    return i < args.size() ? pathText(args[i]) : std::nullopt;
+}
+
+std::optional<std::vector<std::string>> pathListAt(const PlistValue::Array& args, std::size_t i) {
+    if (i >= args.size() || !args[i].isArray())
+        return std::nullopt;
+    std::vector<std::string> out;
+    for (const PlistValue& v : *args[i].array()) {
+        auto s = pathText(v);
         if (!s)
             return std::nullopt;
         out.push_back(std::move(*s));

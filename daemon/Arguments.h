@@ -23,4 +23,11 @@ const PlistValue::Dict* dictAt(const PlistValue::Array& args, std::size_t i);
 // A list whose every element is such text.
 std::optional<std::vector<std::string>> stringListAt(const PlistValue::Array& args, std::size_t i);
 
+// A path: text as above, or the raw bytes of a name that is not UTF-8 (which a
+// property-list string cannot carry), as data (protocol::pathValue); never
+// holding a NUL byte.
+std::optional<std::string> pathAt(const PlistValue::Array& args, std::size_t i);
+// A list whose every element is such a path.
+std::optional<std::vector<std::string>> pathListAt(const PlistValue::Array& args, std::size_t i);
+
 } // namespace dorn

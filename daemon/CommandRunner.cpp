@@ -59,6 +59,8 @@ struct Reached {
     UniqueFd place;
     std::string relative;
     bool filesOnly = false;
+    bool asCaller = false;
+    bool volumes = false;
 };
 
 // The item's folder, open, and its name.
@@ -66,6 +68,21 @@ struct Entry {
     UniqueFd dir;
     std::string name;
     bool filesOnly = false; // the place admits regular files only
+    bool asCaller = false;  // acted on with the caller's rights
+};
+
+// The caller's rights on this thread while an action runs in one of the
+// caller's own places; nothing changes for a system place.
+class ActingAs {
+public:
+    ActingAs(const Caller& caller, bool asCaller) {
+        if (asCaller)
+            rights_.emplace(caller);
+    }
+    bool ok() const { return !rights_ || rights_->active(); }
+
+private:
+    std::optional<CallerRights> rights_;
 };
 
 class Refusal {
@@ -94,31 +111,36 @@ std::optional<Reached> reach(const AllowedRoots& roots, const Caller& caller,
         refuse(why);
         return std::nullopt;
     }
-    UniqueFd place = openFolder(located->place.path);
-    struct stat st {};
+    UniqueFd place = AllowedRoots::open(located->place, &why);
     if (!place) {
-        refuse("its allowed place " + quoted(located->place.path) + " cannot be opened");
+        refuse("its allowed place " + quoted(located->place.path) +
+               " cannot be opened safely: " + why);
         return std::nullopt;
     }
-    if (located->place.owner &&
-        (::fstat(place.get(), &st) != 0 || st.st_uid != *located->place.owner)) {
-        refuse("the home folder does not belong to the caller");
-        return std::nullopt;
-    }
-    return Reached{std::move(place), located->relative, located->place.filesOnly};
+    const Place& p = located->place;
+    return Reached{std::move(place), located->relative, p.filesOnly, p.asCaller, p.volumes};
 }
 
+// Reached with the caller's rights where the place is the caller's: a folder
+// the caller may not search is not reached either.
 std::optional<Entry> reachEntry(const AllowedRoots& roots, const Caller& caller,
                                 const std::string& path, Action action) {
     auto reached = reach(roots, caller, path, action);
     if (!reached)
         return std::nullopt;
-    auto parent = openParentBeneath(reached->place.get(), reached->relative);
+    std::optional<ParentFolder> parent;
+    {
+        ActingAs acting(caller, reached->asCaller);
+        if (acting.ok())
+            parent = openParentBeneath(reached->place.get(), reached->relative, reached->volumes);
+    }
     if (!parent) {
-        Refusal(caller, action, path)("its folder cannot be reached without links: " + errnoText());
+        Refusal(caller, action, path)(
+            "its folder cannot be reached without links or other file systems: " + errnoText());
         return std::nullopt;
     }
-    return Entry{std::move(parent->dir), std::move(parent->name), reached->filesOnly};
+    return Entry{std::move(parent->dir), std::move(parent->name), reached->filesOnly,
+                 reached->asCaller};
 }
 
 std::optional<std::string> readAll(int fd, off_t limit) {
@@ -165,16 +187,15 @@ bool CommandRunner::isImmediate(const std::string& command) {
            command == "stopShredder" || command == "setStopShredder:";
 }
 
-void CommandRunner::arrived(const std::string& command) {
-    // A removal or an overwrite lifts the stop of earlier ones as it arrives; a
-    // stop that arrives after it, even before it has started, stops it.
-    if (command == "removeFile:")
-        stop_ = false;
-    else if (command == "shredderFiles:")
-        stopShredder_ = false;
+void CommandRunner::arrived(const RequestContext& context, const std::string& command) {
+    // Work arriving after a stop is not stopped by it.
+    if (command == "removeFile:" || command == "reallyRemove:")
+        context.stops->workArrived(ConnectionStops::Removal, context.seq);
+    else if (command == "shredderFiles:" || command == "shredderFile:one:")
+        context.stops->workArrived(ConnectionStops::Overwrite, context.seq);
 }
 
-Reply CommandRunner::perform(const Caller& caller, const std::string& command,
+Reply CommandRunner::perform(const RequestContext& context, const std::string& command,
                              const Args& arguments) {
     if (command == protocol::kRespondsToSelector) {
         auto name = stringAt(arguments, 0);
@@ -188,138 +209,158 @@ Reply CommandRunner::perform(const Caller& caller, const std::string& command,
         r.error = "unknown command";
         return r;
     }
-    return it->second(caller, arguments);
+    return it->second(context, arguments);
 }
 
 void CommandRunner::addCommands() {
     using Path = const std::string&;
     using Paths = std::vector<std::string>;
+    using Context = const RequestContext&;
+    using Kind = ConnectionStops::Kind;
     // Shapes of the argument lists.
-    auto noArgs = [](std::function<Reply()> f) {
-        return [f](const Caller&, const Args& a) { return a.empty() ? f() : wrongArguments(); };
+    auto noArgs = [](std::function<Reply(Context)> f) {
+        return [f](Context ctx, const Args& a) { return a.empty() ? f(ctx) : wrongArguments(); };
     };
     auto onePath = [](std::function<Reply(const Caller&, Path)> f) {
-        return [f](const Caller& who, const Args& a) {
-            auto s = stringAt(a, 0);
-            return s && a.size() == 1 ? f(who, *s) : wrongArguments();
+        return [f](Context ctx, const Args& a) {
+            auto s = pathAt(a, 0);
+            return s && a.size() == 1 ? f(ctx.caller, *s) : wrongArguments();
         };
     };
-    auto pathList = [](std::function<Reply(const Caller&, Paths)> f) {
-        return [f](const Caller& who, const Args& a) {
-            auto list = stringListAt(a, 0);
-            return list && a.size() == 1 ? f(who, std::move(*list)) : wrongArguments();
+    auto pathList = [](std::function<Reply(Context, Paths)> f) {
+        return [f](Context ctx, const Args& a) {
+            auto list = pathListAt(a, 0);
+            return list && a.size() == 1 ? f(ctx, std::move(*list)) : wrongArguments();
         };
     };
-    auto oneBool = [](std::function<Reply(bool)> f) {
-        return [f](const Caller&, const Args& a) {
+    auto oneBool = [](std::function<Reply(Context, bool)> f) {
+        return [f](Context ctx, const Args& a) {
             auto b = boolAt(a, 0);
-            return b && a.size() == 1 ? f(*b) : wrongArguments();
+            return b && a.size() == 1 ? f(ctx, *b) : wrongArguments();
+        };
+    };
+    // The stop flags of the request's own connection.
+    auto stopOf = [](Kind kind) {
+        return [kind](Context ctx) { return ctx.stops->stop(kind, ctx.seq), none(); };
+    };
+    auto readStop = [](Kind kind) {
+        return [kind](Context ctx) { return boolean(ctx.stops->standing(kind)); };
+    };
+    auto setStop = [](Kind kind) {
+        return [kind](Context ctx, bool on) {
+            if (on)
+                ctx.stops->stop(kind, ctx.seq);
+            else
+                ctx.stops->lift(kind);
+            return none();
         };
     };
 
     auto& c = commands_;
-    c["removeFile:"] = pathList([this](const Caller& who, Paths p) {
+    c["removeFile:"] = pathList([this](Context ctx, Paths p) {
         Reply r;
-        removeFile(who, std::move(p), &r);
+        removeFile(ctx, std::move(p), &r);
         return r;
     });
     c["reallyRemove:"] =
-        pathList([this](const Caller& who, Paths p) { return reallyRemove(who, p), none(); });
-    c["stopRemove"] = noArgs([this] { return stop_ = true, none(); });
+        pathList([this](Context ctx, Paths p) { return reallyRemove(ctx, p), none(); });
+    c["stopRemove"] = noArgs(stopOf(ConnectionStops::Removal));
     c["removeSystemFile:"] =
         onePath([this](const Caller& who, Path p) { return boolean(removeSystemFile(who, p)); });
 
     c["shredderFiles:"] =
-        pathList([this](const Caller& who, Paths p) { return shredderFiles(who, p), none(); });
-    c["shredderFile:one:"] = [this](const Caller& who, const Args& a) {
-        auto path = stringAt(a, 0);
+        pathList([this](Context ctx, Paths p) { return shredderFiles(ctx, p), none(); });
+    c["shredderFile:one:"] = [this](Context ctx, const Args& a) {
+        auto path = pathAt(a, 0);
         auto one = boolAt(a, 1);
         if (!path || !one || a.size() != 2)
             return wrongArguments();
-        return boolean(shredderFile(who, *path, *one));
+        return boolean(shredderFile(ctx, *path, *one));
     };
-    c["shredderStop"] = noArgs([this] { return stopShredder_ = true, none(); });
+    c["shredderStop"] = noArgs(stopOf(ConnectionStops::Overwrite));
 
     c["lipoSystemApp:"] =
         onePath([this](const Caller& who, Path p) { return lipoSystemApp(who, p), none(); });
-    c["lipoApp:"] = pathList([this](const Caller& who, Paths p) {
+    c["lipoApp:"] = pathList([this](Context ctx, Paths p) {
         Reply r;
-        if (!background_.post([this, who, p = std::move(p)] { lipo(who, p); }))
+        if (!background_.post([this, who = ctx.caller, p = std::move(p)] { lipo(who, p); }))
             r.error = "busy";
         return r;
     });
-    c["lipo:"] = pathList([this](const Caller& who, Paths p) { return lipo(who, p), none(); });
+    c["lipo:"] = pathList([this](Context ctx, Paths p) { return lipo(ctx.caller, p), none(); });
     c["getPCArchitecture"] =
-        noArgs([] { return value(PlistValue(tessaly::macho::machineArchitecture())); });
+        noArgs([](Context) { return value(PlistValue(tessaly::macho::machineArchitecture())); });
 
     c["launchUnload:"] =
         onePath([this](const Caller& who, Path p) { return runJobTool(who, p, false), none(); });
     c["launchLoad:"] =
         onePath([this](const Caller& who, Path p) { return runJobTool(who, p, true), none(); });
-    c["stopSystemServer:"] = pathList([this](const Caller& who, Paths list) {
+    c["stopSystemServer:"] = pathList([this](Context ctx, Paths list) {
         for (const auto& p : list)
-            runJobTool(who, p, false);
+            runJobTool(ctx.caller, p, false);
         return none();
     });
-    c["startSystemServer:"] = pathList([this](const Caller& who, Paths list) {
+    c["startSystemServer:"] = pathList([this](Context ctx, Paths list) {
         for (const auto& p : list)
-            runJobTool(who, p, true);
+            runJobTool(ctx.caller, p, true);
         return none();
     });
-    c["startSpolight"] = noArgs([this] {
+    c["startSpolight"] = noArgs([this](Context) {
         runLaunchctl(options_.launchctlTool, {"load", "-w", kSpotlightJob});
         return none();
     });
-    c["setServerDisable:disable:"] = [this](const Caller& who, const Args& a) {
-        auto path = stringAt(a, 0);
+    c["setServerDisable:disable:"] = [this](Context ctx, const Args& a) {
+        auto path = pathAt(a, 0);
         auto disable = boolAt(a, 1);
         if (!path || !disable || a.size() != 2)
             return wrongArguments();
-        return boolean(setServerDisable(who, *path, *disable));
+        return boolean(setServerDisable(ctx.caller, *path, *disable));
     };
 
     c["createSystemDir:"] =
         onePath([this](const Caller& who, Path p) { return boolean(createSystemDir(who, p)); });
-    c["copySystemFile:destPath:"] = [this](const Caller& who, const Args& a) {
-        auto from = stringAt(a, 0);
-        auto to = stringAt(a, 1);
+    c["copySystemFile:destPath:"] = [this](Context ctx, const Args& a) {
+        auto from = pathAt(a, 0);
+        auto to = pathAt(a, 1);
         if (!from || !to || a.size() != 2)
             return wrongArguments();
-        return boolean(copySystemFile(who, *from, *to));
+        return boolean(copySystemFile(ctx.caller, *from, *to));
     };
-    c["writeDataToSystemFile:path:"] = [this](const Caller& who, const Args& a) {
+    c["writeDataToSystemFile:path:"] = [this](Context ctx, const Args& a) {
         const PlistValue::Data* data = dataAt(a, 0);
-        auto path = stringAt(a, 1);
+        auto path = pathAt(a, 1);
         if (!data || !path || a.size() != 2)
             return wrongArguments();
-        return boolean(writeToSystemFile(who, *path, data->data(), data->size()));
+        return boolean(writeToSystemFile(ctx.caller, *path, data->data(), data->size()));
     };
-    c["writeDicToSystemFile:path:"] = [this](const Caller& who, const Args& a) {
+    c["writeDicToSystemFile:path:"] = [this](Context ctx, const Args& a) {
         const PlistValue::Dict* dict = dictAt(a, 0);
-        auto path = stringAt(a, 1);
+        auto path = pathAt(a, 1);
         if (!dict || !path || a.size() != 2)
             return wrongArguments();
         auto xml = tessaly::plist::serialize(PlistValue(*dict), tessaly::plist::Format::Xml);
         return boolean(xml && !xml->empty() &&
-                       writeToSystemFile(who, *path, xml->data(), xml->size()));
+                       writeToSystemFile(ctx.caller, *path, xml->data(), xml->size()));
     };
 
-    c["stop"] = noArgs([this] { return boolean(stop_); });
-    c["setStop:"] = oneBool([this](bool v) { return stop_ = v, none(); });
-    c["stopShredder"] = noArgs([this] { return boolean(stopShredder_); });
-    c["setStopShredder:"] = oneBool([this](bool v) { return stopShredder_ = v, none(); });
+    c["stop"] = noArgs(readStop(ConnectionStops::Removal));
+    c["setStop:"] = oneBool(setStop(ConnectionStops::Removal));
+    c["stopShredder"] = noArgs(readStop(ConnectionStops::Overwrite));
+    c["setStopShredder:"] = oneBool(setStop(ConnectionStops::Overwrite));
 }
 
-void CommandRunner::removeFile(const Caller& caller, std::vector<std::string> paths, Reply* reply) {
-    if (!background_.post([this, caller, p = std::move(paths)] { reallyRemove(caller, p); }))
+void CommandRunner::removeFile(const RequestContext& context, std::vector<std::string> paths,
+                               Reply* reply) {
+    if (!background_.post([this, context, p = std::move(paths)] { reallyRemove(context, p); }))
         reply->error = "busy";
 }
 
-void CommandRunner::reallyRemove(const Caller& caller, const std::vector<std::string>& paths) {
+void CommandRunner::reallyRemove(const RequestContext& context,
+                                 const std::vector<std::string>& paths) {
     for (const auto& path : paths) {
-        if (stop_)
+        if (context.stopped(ConnectionStops::Removal))
             return;
-        removeSystemFile(caller, path); // a failure is passed over
+        removeSystemFile(context.caller, path); // a failure is passed over
     }
 }
 
@@ -327,13 +368,15 @@ bool CommandRunner::removeSystemFile(const Caller& caller, const std::string& pa
     auto entry = reachEntry(options_.roots, caller, path, Remove);
     if (!entry)
         return false;
+    Refusal refuse(caller, Remove, path);
+    ActingAs acting(caller, entry->asCaller);
+    if (!acting.ok())
+        return refuse("cannot act with the caller's rights");
     struct stat st {};
     if (::fstatat(entry->dir.get(), entry->name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return false; // nothing there (or nothing that can be looked at)
-    if (entry->filesOnly && !S_ISREG(st.st_mode)) {
-        Refusal(caller, Remove, path)("not a regular file");
-        return false;
-    }
+    if (entry->filesOnly && !S_ISREG(st.st_mode))
+        return refuse("not a regular file");
     std::string error;
     if (tessaly::fileops::removeItemAt(entry->dir.get(), entry->name, &error))
         return true;
@@ -341,32 +384,33 @@ bool CommandRunner::removeSystemFile(const Caller& caller, const std::string& pa
     return false;
 }
 
-void CommandRunner::shredderFiles(const Caller& caller, const std::vector<std::string>& paths) {
+void CommandRunner::shredderFiles(const RequestContext& context,
+                                  const std::vector<std::string>& paths) {
     for (const auto& path : paths) {
-        if (stopShredder_)
+        if (context.stopped(ConnectionStops::Overwrite))
             return;
-        shredderFile(caller, path, true);
+        shredderFile(context, path, true);
     }
 }
 
-bool CommandRunner::shredderFile(const Caller& caller, const std::string& path, bool one) {
+bool CommandRunner::shredderFile(const RequestContext& context, const std::string& path, bool one) {
+    const Caller& caller = context.caller;
     auto entry = reachEntry(options_.roots, caller, path, Overwrite);
     if (!entry)
         return false;
     Refusal refuse(caller, Overwrite, path);
-    struct stat st {};
-    if (::fstatat(entry->dir.get(), entry->name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return false; // missing
-    if (!S_ISREG(st.st_mode))
-        return refuse("not a regular file");
-    // Opened without blocking, so that a pipe swapped in never holds the service.
-    UniqueFd fd(::openat(entry->dir.get(), entry->name.c_str(),
-                         O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    if (!fd)
-        return refuse("cannot open it: " + errnoText());
+    ActingAs acting(caller, entry->asCaller);
+    if (!acting.ok())
+        return refuse("cannot act with the caller's rights");
+    UniqueFd fd = openRegularAt(entry->dir.get(), entry->name, O_WRONLY);
+    if (!fd) {
+        if (errno == ENOENT)
+            return false; // missing
+        return refuse(errno == EINVAL ? "not a regular file" : "cannot open it: " + errnoText());
+    }
     tessaly::FileOverwrite eraser(
         one ? buffer.data() : buffer0.data(), buffer.size(),
-        [this] { return stopShredder_.load(); }, options_.sync);
+        [&context] { return context.stopped(ConnectionStops::Overwrite); }, options_.sync);
     std::string why;
     if (eraser.overwrite(fd.get(), &why))
         return true;
@@ -377,9 +421,15 @@ void CommandRunner::lipoSystemApp(const Caller& caller, const std::string& path)
     auto entry = reachEntry(options_.roots, caller, path, Thin);
     if (!entry)
         return;
+    Refusal refuse(caller, Thin, path);
+    ActingAs acting(caller, entry->asCaller);
+    if (!acting.ok()) {
+        refuse("cannot act with the caller's rights");
+        return;
+    }
     std::string why;
     if (!thinToMachineAt(entry->dir.get(), entry->name, &why) && !why.empty())
-        Refusal(caller, Thin, path)(why);
+        refuse(why);
 }
 
 void CommandRunner::lipo(const Caller& caller, const std::vector<std::string>& paths) {
@@ -396,19 +446,27 @@ void CommandRunner::runJobTool(const Caller& caller, const std::string& path, bo
     if (!entry)
         return;
     Refusal refuse(caller, action, path);
-    UniqueFd fd(::openat(entry->dir.get(), entry->name.c_str(),
-                         O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    if (!fd) {
-        refuse("cannot open it: " + errnoText());
-        return;
+    std::optional<std::string> text;
+    {
+        ActingAs acting(caller, entry->asCaller);
+        if (!acting.ok()) {
+            refuse("cannot act with the caller's rights");
+            return;
+        }
+        UniqueFd fd = openRegularAt(entry->dir.get(), entry->name, O_RDONLY);
+        if (!fd) {
+            refuse(errno == EINVAL ? "not a job description file"
+                                   : "cannot open it: " + errnoText());
+            return;
+        }
+        // Loading makes the service manager run what the description names, so
+        // the description and its folder must be the service user's alone.
+        if (load && (!serviceOwned(fd.get()) || !serviceOwned(entry->dir.get()))) {
+            refuse("the job description or its folder may be changed by others");
+            return;
+        }
+        text = readAll(fd.get(), kMaxJobBytes);
     }
-    // Loading makes the service manager run what the description names, so the
-    // description and its folder must be the service user's alone.
-    if (load && (!serviceOwned(fd.get()) || !serviceOwned(entry->dir.get()))) {
-        refuse("the job description or its folder may be changed by others");
-        return;
-    }
-    auto text = readAll(fd.get(), kMaxJobBytes);
     if (!text) {
         refuse("not a job description file");
         return;
@@ -427,9 +485,16 @@ bool CommandRunner::setServerDisable(const Caller& caller, const std::string& pa
     auto entry = reachEntry(options_.roots, caller, path, Disable);
     if (!entry)
         return false;
-    UniqueFd fd(::openat(entry->dir.get(), entry->name.c_str(),
-                         O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    auto text = fd ? readAll(fd.get(), kMaxJobBytes) : std::nullopt;
+    Refusal refuse(caller, Disable, path);
+    ActingAs acting(caller, entry->asCaller);
+    if (!acting.ok())
+        return refuse("cannot act with the caller's rights");
+    // Read once through one descriptor; the rewrite replaces exactly that file.
+    UniqueFd fd = openRegularAt(entry->dir.get(), entry->name, O_RDONLY);
+    struct stat st {};
+    if (!fd || ::fstat(fd.get(), &st) != 0)
+        return false;
+    auto text = readAll(fd.get(), kMaxJobBytes);
     if (!text)
         return false;
     auto job =
@@ -453,21 +518,28 @@ bool CommandRunner::setServerDisable(const Caller& caller, const std::string& pa
     else
         list->front() = changed;
     auto xml = tessaly::plist::serialize(*job, tessaly::plist::Format::Xml);
+    if (!xml || xml->empty())
+        return refuse("cannot be written");
     std::string why;
-    if (xml && !xml->empty() &&
-        replaceFileAt(entry->dir.get(), entry->name, xml->data(), xml->size(), caller.uid,
-                      caller.gid, &why))
+    auto fill = [&xml](int out, std::string*) { return writeAll(out, xml->data(), xml->size()); };
+    if (replaceFileAt(entry->dir.get(), entry->name, fill, st.st_uid, st.st_gid, &st, &why))
         return true;
-    return Refusal(caller, Disable, path)(why.empty() ? "cannot be written" : why);
+    return refuse(why.empty() ? "cannot be written" : why);
 }
 
 bool CommandRunner::createSystemDir(const Caller& caller, const std::string& path) {
     auto reached = reach(options_.roots, caller, path, Write);
     if (!reached)
         return false;
+    Refusal refuse(caller, Write, path);
+    ActingAs acting(caller, reached->asCaller);
+    if (!acting.ok())
+        return refuse("cannot act with the caller's rights");
+    if (reached->volumes && reached->relative.find('/') == std::string::npos)
+        return refuse("a volume itself");
     if (makeFoldersBeneath(reached->place.get(), reached->relative, caller.uid, caller.gid))
         return true;
-    return Refusal(caller, Write, path)("cannot make it without links: " + errnoText());
+    return refuse("cannot make it without links or other file systems: " + errnoText());
 }
 
 bool CommandRunner::copySystemFile(const Caller& caller, const std::string& from,
@@ -480,13 +552,17 @@ bool CommandRunner::copySystemFile(const Caller& caller, const std::string& from
         // The caller must be able to reach the source itself.
         CallerRights rights(caller);
         if (rights.active())
-            sourceFolder = openParentBeneath(source->place.get(), source->relative);
+            sourceFolder =
+                openParentBeneath(source->place.get(), source->relative, source->volumes);
     }
     if (!sourceFolder)
         return Refusal(caller, Read, from)("the caller cannot reach it without links");
     auto target = reachEntry(options_.roots, caller, to, Write);
     if (!target)
         return false;
+    ActingAs acting(caller, target->asCaller);
+    if (!acting.ok())
+        return Refusal(caller, Write, to)("cannot act with the caller's rights");
     std::string why;
     if (copyItemAt(sourceFolder->dir.get(), sourceFolder->name, target->dir.get(), target->name,
                    caller, &why))
@@ -499,6 +575,9 @@ bool CommandRunner::writeToSystemFile(const Caller& caller, const std::string& p
     auto entry = reachEntry(options_.roots, caller, path, Write);
     if (!entry)
         return false;
+    ActingAs acting(caller, entry->asCaller);
+    if (!acting.ok())
+        return Refusal(caller, Write, path)("cannot act with the caller's rights");
     std::string why;
     if (replaceFileAt(entry->dir.get(), entry->name, bytes, length, caller.uid, caller.gid, &why))
         return true;

@@ -7,15 +7,20 @@
 // beneath its allowed place through descriptors (Beneath.h); a refusal is
 // logged with its reason and answered as a failure.
 //
+// Where a path lies in one of the caller's own places, the command acts there
+// with the caller's file-system rights (CallerRights); root's rights serve only
+// in the system rows.
+//
 // perform() may run on several threads at once. The stop commands only set a
-// flag, so the server answers them at once, ahead of any work (isImmediate);
-// arrived() is told of every request in the order of arrival, so that a stop
-// sent after a removal or an overwrite stops it even while it waits for a thread.
+// flag of their connection (RequestContext.h), so the server serves them as
+// they arrive, ahead of the work before them (isImmediate); arrived() is told
+// of every request in the order of arrival. A stopped overwrite replies NO.
 
 #include "daemon/AllowedRoots.h"
 #include "daemon/Caller.h"
-#include "platform/FileOverwrite.h"
+#include "daemon/RequestContext.h"
 #include "daemon/WorkerPool.h"
+#include "platform/FileOverwrite.h"
 #include "platform/PlistValue.h"
 
 #include <atomic>
@@ -44,26 +49,26 @@ class CommandRunner {
 public:
     explicit CommandRunner(RunnerOptions options);
 
-    Reply perform(const Caller& caller, const std::string& command,
+    Reply perform(const RequestContext& context, const std::string& command,
                   const tessaly::PlistValue::Array& arguments);
     bool respondsToSelector(const std::string& command) const;
-    // Commands that only read or set a flag: served at once by the server.
+    // Commands that only read or set a flag: served by the server as they arrive.
     static bool isImmediate(const std::string& command);
     // Called for every request when it arrives, in order.
-    void arrived(const std::string& command);
+    static void arrived(const RequestContext& context, const std::string& command);
 
 private:
     using Args = tessaly::PlistValue::Array;
-    using Handler = std::function<Reply(const Caller&, const Args&)>;
+    using Handler = std::function<Reply(const RequestContext&, const Args&)>;
     void addCommands();
 
     // Removal.
-    void removeFile(const Caller& caller, std::vector<std::string> paths, Reply* reply);
-    void reallyRemove(const Caller& caller, const std::vector<std::string>& paths);
+    void removeFile(const RequestContext& context, std::vector<std::string> paths, Reply* reply);
+    void reallyRemove(const RequestContext& context, const std::vector<std::string>& paths);
     bool removeSystemFile(const Caller& caller, const std::string& path);
     // Overwriting.
-    void shredderFiles(const Caller& caller, const std::vector<std::string>& paths);
-    bool shredderFile(const Caller& caller, const std::string& path, bool one);
+    void shredderFiles(const RequestContext& context, const std::vector<std::string>& paths);
+    bool shredderFile(const RequestContext& context, const std::string& path, bool one);
     // Thinning.
     void lipoSystemApp(const Caller& caller, const std::string& path);
     void lipo(const Caller& caller, const std::vector<std::string>& paths);
@@ -81,8 +86,6 @@ private:
     // The overwrite pattern, prepared once: two blocks of bufferSize bytes of 0x01.
     std::vector<std::uint8_t> buffer;
     std::vector<std::uint8_t> buffer0;
-    std::atomic<bool> stop_{false};
-    std::atomic<bool> stopShredder_{false};
     std::map<std::string, Handler> commands_;
     // removeFile: and lipoApp: work here, after their reply.
     WorkerPool background_{2, 32};

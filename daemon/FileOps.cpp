@@ -4,6 +4,7 @@
 #include "daemon/UniqueFd.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -23,19 +24,6 @@ bool fail(std::string* why, const std::string& step) {
     if (why && why->empty())
         *why = step + ": " + std::strerror(errno);
     return false;
-}
-
-bool writeAll(int fd, const void* bytes, std::size_t length) {
-    const auto* p = static_cast<const char*>(bytes);
-    for (std::size_t done = 0; done < length;) {
-        ssize_t w = ::write(fd, p + done, length - done);
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w <= 0)
-            return false;
-        done += static_cast<std::size_t>(w);
-    }
-    return true;
 }
 
 // A new private file beside name; its name goes to *tempName.
@@ -151,13 +139,65 @@ bool copyEntry(int srcDir, const std::string& srcName, int dstDir, const std::st
     return ok;
 }
 
+bool sameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Puts temp in the place of name while name still is the expected file.
+bool exchangeChecked(int dirFd, const std::string& temp, const std::string& name,
+                     const struct stat& expected, std::string* why) {
+    if (::renameat2(dirFd, temp.c_str(), dirFd, name.c_str(), RENAME_EXCHANGE) == 0) {
+        struct stat displaced {};
+        if (::fstatat(dirFd, temp.c_str(), &displaced, AT_SYMLINK_NOFOLLOW) == 0 &&
+            sameFile(displaced, expected)) {
+            ::unlinkat(dirFd, temp.c_str(), 0);
+            return true;
+        }
+        // Another file had taken its place: it goes back, ours is dropped.
+        ::renameat2(dirFd, temp.c_str(), dirFd, name.c_str(), RENAME_EXCHANGE);
+        errno = EAGAIN;
+        return fail(why, "it was replaced while it was read");
+    }
+    if (errno != EINVAL && errno != ENOSYS)
+        return fail(why, "cannot put it in place");
+    // A file system that cannot exchange: look, then rename.
+    struct stat now {};
+    if (::fstatat(dirFd, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !sameFile(now, expected)) {
+        errno = EAGAIN;
+        return fail(why, "it was replaced while it was read");
+    }
+    return ::renameat(dirFd, temp.c_str(), dirFd, name.c_str()) == 0 ||
+           fail(why, "cannot put it in place");
+}
+
 } // namespace
 
-bool replaceFileAt(int dirFd, const std::string& name, const void* bytes, std::size_t length,
-                   uid_t uid, gid_t gid, std::string* why) {
+bool writeAll(int fd, const void* bytes, std::size_t length) {
+    const auto* p = static_cast<const char*>(bytes);
+    for (std::size_t done = 0; done < length;) {
+        ssize_t w = ::write(fd, p + done, length - done);
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w <= 0)
+            return false;
+        done += static_cast<std::size_t>(w);
+    }
+    return true;
+}
+
+bool replaceFileAt(int dirFd, const std::string& name, const FillFile& fill, uid_t uid, gid_t gid,
+                   const struct stat* expected, std::string* why) {
     mode_t mode = 0644;
     struct stat st {};
-    if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (expected) {
+        st = *expected;
+    } else if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        expected = &st;
+    } else if (errno != ENOENT) {
+        return fail(why, "cannot read what is there");
+    }
+    if (expected) {
         if (!S_ISREG(st.st_mode)) {
             errno = EINVAL;
             return fail(why, "not a regular file");
@@ -165,22 +205,29 @@ bool replaceFileAt(int dirFd, const std::string& name, const void* bytes, std::s
         uid = st.st_uid;
         gid = st.st_gid;
         mode = st.st_mode & kPermissionBits;
-    } else if (errno != ENOENT) {
-        return fail(why, "cannot read what is there");
     }
     std::string temp;
     UniqueFd fd = createTemporary(dirFd, name, &temp);
     if (!fd)
         return fail(why, "cannot create a temporary file");
-    bool ok = writeAll(fd.get(), bytes, length) || fail(why, "cannot write");
+    bool ok = fill(fd.get(), why) || fail(why, "cannot write");
     ok = ok && (::fchown(fd.get(), uid, gid) == 0 || fail(why, "cannot keep the owner"));
     ok = ok && (::fchmod(fd.get(), mode) == 0 || fail(why, "cannot keep the mode"));
     ok = ok && (::fsync(fd.get()) == 0 || fail(why, "cannot sync"));
-    ok = ok && (::renameat(dirFd, temp.c_str(), dirFd, name.c_str()) == 0 ||
-                fail(why, "cannot put it in place"));
+    if (ok && expected)
+        ok = exchangeChecked(dirFd, temp, name, st, why);
+    else if (ok)
+        ok = ::renameat2(dirFd, temp.c_str(), dirFd, name.c_str(), RENAME_NOREPLACE) == 0 ||
+             fail(why, "cannot put it in place");
     if (!ok)
         ::unlinkat(dirFd, temp.c_str(), 0);
     return ok;
+}
+
+bool replaceFileAt(int dirFd, const std::string& name, const void* bytes, std::size_t length,
+                   uid_t uid, gid_t gid, std::string* why) {
+    auto fill = [bytes, length](int fd, std::string*) { return writeAll(fd, bytes, length); };
+    return replaceFileAt(dirFd, name, fill, uid, gid, nullptr, why);
 }
 
 bool copyItemAt(int srcDir, const std::string& srcName, int dstDir, const std::string& dstName,

@@ -7,18 +7,31 @@
 #include "daemon/Caller.h"
 
 #include <cstddef>
+#include <functional>
 #include <string>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 namespace dorn {
 
-// Replaces the contents of the entry `name` of the folder dirFd through a
-// temporary file beside it, synced and renamed over it. An existing regular
-// file keeps its owner, group and mode; a new one belongs to uid/gid with mode
-// 0644. Refused (false, *why) when the entry is a link or anything but a
-// regular file.
+// Writes the new contents into the open temporary file; false with *why when it cannot.
+using FillFile = std::function<bool(int fd, std::string* why)>;
+
+// Replaces the entry `name` of the folder dirFd by a temporary file beside it,
+// filled, synced and put in its place in one step. `expected` is the file that
+// was read (its attributes from its descriptor): the new file takes its owner,
+// group and mode, and it goes in only while `name` still is that very file (the
+// two are exchanged, then checked, and exchanged back when another file had
+// taken its place). Without `expected`, an existing regular file is the one
+// expected, and a missing one is made for uid/gid with mode 0644. Refused
+// (false, *why) when the entry is a link or anything but a regular file.
+bool replaceFileAt(int dirFd, const std::string& name, const FillFile& fill, uid_t uid, gid_t gid,
+                   const struct stat* expected, std::string* why);
 bool replaceFileAt(int dirFd, const std::string& name, const void* bytes, std::size_t length,
                    uid_t uid, gid_t gid, std::string* why);
+
+// Writes all of the bytes to fd; false when a write fails.
+bool writeAll(int fd, const void* bytes, std::size_t length);
 
 // Copies the entry srcName of srcDir (a file, a link as a link, or a folder with
 // its contents) to dstName of dstDir, which must not exist. The source is

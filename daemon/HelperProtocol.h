@@ -18,19 +18,32 @@
 //   { }                    for a command without one,
 //   { "error": <short text> } when the request could not be served.
 // Several requests may follow one another on a connection; each gets one reply,
-// in order, and a connection's requests are served one after the other (so a
-// stop is sent on a connection of its own: it is then served on arrival, ahead
-// of any work under way or waiting). A message longer than the limit is answered with an error and
+// in order (see below for stops). A message longer than the limit is answered with an error and
 // the connection is closed; a malformed property list, an unknown command or arguments of the wrong
 // kind get an error reply and the connection stays open. "respondsToSelector:" with one argument (a
 // command name) replies whether the service serves that command.
+//
+// Paths travel as strings, or as data holding their bytes when they are not
+// UTF-8 (a file name may hold any byte but "/" and NUL; pathValue).
+//
+// Order and stops: replies come in the order of the requests. A connection's
+// work requests are served one at a time, and the connection is read while one
+// runs: "stopRemove" and "shredderStop" stop the removals and overwrites that
+// the same connection sent before them (running or waiting), never another
+// connection's, nor what the connection sends after them. An overwrite that a
+// stop ended replies NO. The flag commands ("stop", "setStop:", ...) read and
+// set the connection's own stops.
 //
 // Callers: the service accepts connections only from root and the user ids it
 // was started with (--allow-uid), checked from the socket's peer credentials;
 // any other caller's connection is closed before anything is read.
 
+#include "platform/PlistValue.h"
+#include "platform/TextEncoding.h"
+
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace dorn::protocol {
 
@@ -55,6 +68,13 @@ inline void putLength(std::uint8_t out[4], std::uint32_t n) {
     out[1] = static_cast<std::uint8_t>(n >> 16);
     out[2] = static_cast<std::uint8_t>(n >> 8);
     out[3] = static_cast<std::uint8_t>(n);
+}
+
+// A path as it is sent: text when it is UTF-8, otherwise its bytes as data.
+inline tessaly::PlistValue pathValue(const std::string& path) {
+    if (tessaly::isValidUtf8(path))
+        return tessaly::PlistValue(path);
+    return tessaly::PlistValue(tessaly::PlistValue::Data(path.begin(), path.end()));
 }
 
 inline std::uint32_t getLength(const std::uint8_t in[4]) {

@@ -23,10 +23,18 @@ namespace {
 constexpr std::size_t kMaxConnections = 64;
 // Replies held for a caller that does not read them; past this its requests wait.
 constexpr std::size_t kMaxPendingOutput = 256u << 10;
-// Input held for all connections together; past this nothing more is read until
-// messages are served or their senders time out.
+// Input held for all connections together; past this nothing more is read of a
+// large message until messages are served or their senders time out...
 constexpr std::size_t kInputBudget = 64u << 20;
+// ...but every connection may hold this much whatever the others hold, so that
+// ordinary requests and stops are always heard.
+constexpr std::size_t kReserve = 64u << 10;
 constexpr std::size_t kReadChunk = 64u << 10;
+// Requests of one connection taken apart and not yet answered.
+constexpr std::size_t kMaxSlots = 64;
+// Refused callers logged in one window; the rest are counted.
+constexpr std::size_t kRefusalsLogged = 10;
+constexpr std::chrono::seconds kRefusalWindow{10};
 
 Caller peerOf(int fd, bool* ok) {
     Caller caller;
@@ -106,14 +114,24 @@ bool Server::listen(std::string* error) {
     }
     addr.sun_family = AF_UNIX;
     std::memcpy(addr.sun_path, socketPath_.c_str(), socketPath_.size());
+    // The socket file takes the mode of the socket when it is bound: set on the
+    // descriptor, never through the path (which could be swapped meanwhile).
+    if (::fchmod(listenFd_, 0666) != 0) {
+        *error = std::string("cannot set the socket's mode: ") + std::strerror(errno);
+        return false;
+    }
     mode_t old = ::umask(0);
     int rc = ::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
     ::umask(old);
-    if (rc != 0 || ::chmod(socketPath_.c_str(), 0666) != 0 || ::listen(listenFd_, 64) != 0) {
+    if (rc != 0 || ::listen(listenFd_, 64) != 0) {
         *error = std::string("cannot listen on ") + socketPath_ + ": " + std::strerror(errno);
         return false;
     }
     return true;
+}
+
+bool Server::Connection::running() const {
+    return std::any_of(slots.begin(), slots.end(), [](const Slot& s) { return s.running; });
 }
 
 void Server::run() {
@@ -124,14 +142,11 @@ void Server::run() {
         fds.push_back({wakeFd_, POLLIN, 0});
         for (const auto& c : connections_) {
             short events = 0;
-            bool mayRead = !c->busy && !c->closeWhenWritten && pending(*c) < kMaxPendingOutput &&
-                           buffered_ < kInputBudget;
-            if (mayRead)
+            if (mayRead(*c))
                 events |= POLLIN;
             if (pending(*c) > 0)
                 events |= POLLOUT;
-            // A busy connection is left alone until its reply is ready.
-            fds.push_back({c->busy ? -1 : c->fd, events, 0});
+            fds.push_back({c->gone ? -1 : c->fd, events, 0});
         }
         if (::poll(fds.data(), fds.size(), pollTimeout(Clock::now())) < 0) {
             if (errno == EINTR)
@@ -148,30 +163,46 @@ void Server::run() {
             Connection& c = *connections_[i - 2];
             if (fds[i].revents & POLLOUT)
                 writeTo(c);
-            if (fds[i].revents & (POLLIN | POLLHUP | POLLERR))
+            if (fds[i].revents & POLLIN)
                 readFrom(c);
+            // Hung up or failed: nothing more can be read or delivered.
+            if (fds[i].revents & (POLLHUP | POLLERR)) {
+                readFrom(c);
+                c.gone = true;
+            }
         }
         Clock::time_point now = Clock::now();
         for (auto& c : connections_)
             expire(*c, now);
-        std::erase_if(connections_, [this](const std::unique_ptr<Connection>& c) {
-            if (!c->gone || c->busy)
-                return false;
-            buffered_ -= c->input.size();
-            ::close(c->fd);
-            return true;
-        });
+        dropGone();
         if (fds[0].revents & POLLIN)
             accept();
     }
 }
 
+void Server::dropGone() {
+    // A connection whose work still runs stays counted until it has finished.
+    std::erase_if(connections_, [this](const std::unique_ptr<Connection>& c) {
+        if (!c->gone || c->running())
+            return false;
+        buffered_ -= c->input.size();
+        ::close(c->fd);
+        return true;
+    });
+}
+
+bool Server::mayRead(const Connection& c) const {
+    return !c.gone && !c.closeWhenWritten && pending(c) < kMaxPendingOutput &&
+           c.slots.size() < kMaxSlots && (c.input.size() < kReserve || buffered_ < kInputBudget);
+}
+
 int Server::pollTimeout(Clock::time_point now) const {
     auto next = Clock::time_point::max();
     for (const auto& c : connections_) {
-        if (c->busy || c->gone)
+        if (c->gone)
             continue;
-        next = std::min(next, c->lastActivity + options_.idleLimit);
+        if (c->slots.empty())
+            next = std::min(next, c->lastActivity + options_.idleLimit);
         if (c->messageStarted)
             next = std::min(next, *c->messageStarted + options_.messageLimit);
     }
@@ -182,15 +213,15 @@ int Server::pollTimeout(Clock::time_point now) const {
 }
 
 void Server::expire(Connection& c, Clock::time_point now) {
-    if (c.busy || c.gone)
+    if (c.gone)
         return;
     if (c.messageStarted && now - *c.messageStarted > options_.messageLimit) {
-        logLine("closed a connection of user " + std::to_string(c.caller.uid) +
+        logLine("closed a connection of user " + std::to_string(c.context.caller.uid) +
                 ": a message took too long to arrive");
         c.gone = true;
-    } else if (now - c.lastActivity > options_.idleLimit) {
+    } else if (c.slots.empty() && now - c.lastActivity > options_.idleLimit) {
         if (pending(c) > 0)
-            logLine("closed a connection of user " + std::to_string(c.caller.uid) +
+            logLine("closed a connection of user " + std::to_string(c.context.caller.uid) +
                     ": its replies were not read");
         c.gone = true;
     }
@@ -199,21 +230,31 @@ void Server::expire(Connection& c, Clock::time_point now) {
 bool Server::makeRoom() {
     Connection* idlest = nullptr;
     for (auto& c : connections_)
-        if (!c->busy && !c->gone && (!idlest || c->lastActivity < idlest->lastActivity))
+        if (c->slots.empty() && !c->gone && (!idlest || c->lastActivity < idlest->lastActivity))
             idlest = c.get();
     if (!idlest)
         return false;
-    logLine("closed the longest idle connection of user " + std::to_string(idlest->caller.uid) +
-            " to make room for a new one");
+    logLine("closed the longest idle connection of user " +
+            std::to_string(idlest->context.caller.uid) + " to make room for a new one");
     idlest->gone = true;
-    std::erase_if(connections_, [this](const std::unique_ptr<Connection>& c) {
-        if (!c->gone || c->busy)
-            return false;
-        buffered_ -= c->input.size();
-        ::close(c->fd);
-        return true;
-    });
+    dropGone();
     return true;
+}
+
+void Server::refused(const std::string& line) {
+    Clock::time_point now = Clock::now();
+    if (now - refusalWindow_ >= kRefusalWindow) {
+        if (refusalsUnlogged_ > 0)
+            logLine("refused " + std::to_string(refusalsUnlogged_) +
+                    " more callers without logging each");
+        refusalWindow_ = now;
+        refusalsInWindow_ = 0;
+        refusalsUnlogged_ = 0;
+    }
+    if (refusalsInWindow_++ < kRefusalsLogged)
+        logLine(line);
+    else
+        ++refusalsUnlogged_;
 }
 
 void Server::accept() {
@@ -224,25 +265,25 @@ void Server::accept() {
         bool ok = false;
         Caller caller = peerOf(fd, &ok);
         if (!ok) {
-            logLine("refused a caller whose credentials cannot be read");
+            refused("refused a caller whose credentials cannot be read");
             ::close(fd);
             continue;
         }
         if (!options_.allowedUids.count(caller.uid)) {
-            logLine("refused a caller with user id " + std::to_string(caller.uid) + " (process " +
+            refused("refused a caller with user id " + std::to_string(caller.uid) + " (process " +
                     std::to_string(caller.pid) + ")");
             ::close(fd);
             continue;
         }
         if (connections_.size() >= kMaxConnections && !makeRoom()) {
-            logLine("refused a caller: too many connections");
+            refused("refused a caller: too many connections");
             ::close(fd);
             continue;
         }
         auto c = std::make_unique<Connection>();
         c->id = nextId_++;
         c->fd = fd;
-        c->caller = std::move(caller);
+        c->context.caller = std::move(caller);
         c->lastActivity = Clock::now();
         connections_.push_back(std::move(c));
     }
@@ -250,8 +291,7 @@ void Server::accept() {
 
 void Server::readFrom(Connection& c) {
     std::uint8_t buf[kReadChunk];
-    while (!c.busy && !c.gone && !c.closeWhenWritten && pending(c) < kMaxPendingOutput &&
-           buffered_ < kInputBudget) {
+    while (mayRead(c)) {
         ssize_t n = ::recv(c.fd, buf, sizeof buf, 0);
         if (n > 0) {
             c.lastActivity = Clock::now();
@@ -259,7 +299,7 @@ void Server::readFrom(Connection& c) {
                 c.messageStarted = c.lastActivity;
             c.input.insert(c.input.end(), buf, buf + n);
             buffered_ += static_cast<std::size_t>(n);
-            serveFrames(c);
+            takeFrames(c);
             continue;
         }
         if (n < 0 && errno == EINTR)
@@ -271,47 +311,44 @@ void Server::readFrom(Connection& c) {
     }
 }
 
-void Server::serveFrames(Connection& c) {
+void Server::takeFrames(Connection& c) {
     std::size_t used = 0;
-    while (!c.busy && !c.gone && !c.closeWhenWritten && pending(c) < kMaxPendingOutput &&
+    while (!c.gone && !c.closeWhenWritten && c.slots.size() < kMaxSlots &&
            c.input.size() - used >= protocol::kLengthPrefixBytes) {
         std::uint32_t n = protocol::getLength(c.input.data() + used);
+        Slot slot;
+        slot.seq = ++c.context.seq;
         if (n == 0 || n > protocol::kMaxMessageBytes) {
             c.closeWhenWritten = true; // the rest of the stream cannot be trusted to be framed
-            queueReply(c, encodeError(n == 0 ? "empty message" : "message too large"));
+            slot.done = true;
+            slot.reply = encodeError(n == 0 ? "empty message" : "message too large");
+            c.slots.push_back(std::move(slot));
             used = c.input.size();
             break;
         }
-        if (c.input.size() - used - protocol::kLengthPrefixBytes < n)
+        if (c.input.size() - used - protocol::kLengthPrefixBytes < n) {
+            --c.context.seq;
             break;
+        }
         const std::uint8_t* body = c.input.data() + used + protocol::kLengthPrefixBytes;
         used += protocol::kLengthPrefixBytes + n;
         std::string why;
         auto request = decodeRequest(body, n, &why);
+        RequestContext context = c.context;
         if (!request) {
-            queueReply(c, encodeError(why));
-            continue;
-        }
-        runner_.arrived(request->command);
-        if (CommandRunner::isImmediate(request->command)) {
-            queueReply(c, encoded(runner_.perform(c.caller, request->command, request->arguments)));
-            continue;
-        }
-        c.busy = true;
-        bool posted = workers_.post([this, id = c.id, caller = c.caller, r = std::move(*request)] {
-            std::vector<std::uint8_t> reply =
-                encoded(runner_.perform(caller, r.command, r.arguments));
-            {
-                std::lock_guard<std::mutex> lock(finishedMutex_);
-                finished_.push_back({id, std::move(reply)});
+            slot.done = true;
+            slot.reply = encodeError(why);
+        } else {
+            CommandRunner::arrived(context, request->command);
+            if (CommandRunner::isImmediate(request->command)) {
+                slot.done = true;
+                slot.reply =
+                    encoded(runner_.perform(context, request->command, request->arguments));
+            } else {
+                slot.request = std::move(*request);
             }
-            std::uint64_t one = 1;
-            [[maybe_unused]] ssize_t w = ::write(wakeFd_, &one, sizeof one);
-        });
-        if (!posted) {
-            c.busy = false;
-            queueReply(c, encodeError("busy"));
         }
+        c.slots.push_back(std::move(slot));
     }
     c.input.erase(c.input.begin(), c.input.begin() + static_cast<std::ptrdiff_t>(used));
     buffered_ -= used;
@@ -320,6 +357,48 @@ void Server::serveFrames(Connection& c) {
         c.messageStarted.reset();
     else if (used > 0)
         c.messageStarted = Clock::now();
+    startNext(c);
+    flushReplies(c);
+}
+
+void Server::startNext(Connection& c) {
+    for (Slot& slot : c.slots) {
+        if (slot.running)
+            return; // one at a time
+        if (slot.done)
+            continue;
+        slot.running = true;
+        RequestContext context = c.context;
+        context.seq = slot.seq;
+        bool posted = workers_.post(
+            [this, id = c.id, context = std::move(context), r = std::move(*slot.request)] {
+                std::vector<std::uint8_t> reply =
+                    encoded(runner_.perform(context, r.command, r.arguments));
+                {
+                    std::lock_guard<std::mutex> lock(finishedMutex_);
+                    finished_.push_back({id, context.seq, std::move(reply)});
+                }
+                std::uint64_t one = 1;
+                [[maybe_unused]] ssize_t w = ::write(wakeFd_, &one, sizeof one);
+            });
+        slot.request.reset();
+        if (!posted) {
+            slot.running = false;
+            slot.done = true;
+            slot.reply = encodeError("busy");
+            continue;
+        }
+        return;
+    }
+}
+
+void Server::flushReplies(Connection& c) {
+    while (!c.slots.empty() && c.slots.front().done) {
+        std::vector<std::uint8_t> reply = std::move(c.slots.front().reply);
+        c.slots.pop_front();
+        if (!c.gone)
+            queueReply(c, reply);
+    }
 }
 
 void Server::queueReply(Connection& c, const std::vector<std::uint8_t>& body) {
@@ -353,7 +432,7 @@ void Server::writeTo(Connection& c) {
     }
     c.output.clear();
     c.written = 0;
-    if (c.closeWhenWritten)
+    if (c.closeWhenWritten && c.slots.empty())
         c.gone = true;
 }
 
@@ -371,12 +450,16 @@ void Server::takeFinished() {
         if (it == connections_.end())
             continue;
         Connection& c = **it;
-        c.busy = false;
+        for (Slot& slot : c.slots)
+            if (slot.seq == f.seq) {
+                slot.running = false;
+                slot.done = true;
+                slot.reply = std::move(f.body);
+            }
         c.lastActivity = Clock::now();
-        if (c.gone)
-            continue;
-        queueReply(c, f.body);
-        serveFrames(c); // requests that arrived behind it
+        flushReplies(c);
+        if (!c.gone)
+            takeFrames(c); // requests that arrived behind it
     }
 }
 

@@ -1,5 +1,6 @@
 #include "helper/FileManagerAddation.h"
 
+#include "daemon/HelperProtocol.h"
 #include "helper/DeamonInstaller.h"
 #include "helper/HelperConnection.h"
 #include "platform/ChildProcess.h"
@@ -9,7 +10,9 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <thread>
 #include <unistd.h>
 
@@ -25,6 +28,40 @@ std::atomic<bool> installedOnce[kOperationCount];
 // Stop request for the removal loop of removeSystemFile(2).
 std::atomic<bool> removalStopped{false};
 
+// Whether a process running as root leaves the helper alone (off in tests that
+// run as root and exercise the helper).
+std::atomic<bool> rootActsDirectly{true};
+
+// The connections with work under way, so that a stop reaches the very
+// connection that sent the work (the service stops nothing of another one).
+enum class Work { Removal, Overwrite };
+std::mutex inFlightMutex;
+std::set<std::pair<Work, HelperConnection*>> inFlight;
+
+class InFlight {
+public:
+    InFlight(Work work, HelperConnection& c) : entry_(work, &c) {
+        std::lock_guard<std::mutex> lock(inFlightMutex);
+        inFlight.insert(entry_);
+    }
+    ~InFlight() {
+        std::lock_guard<std::mutex> lock(inFlightMutex);
+        inFlight.erase(entry_);
+    }
+    InFlight(const InFlight&) = delete;
+    InFlight& operator=(const InFlight&) = delete;
+
+private:
+    std::pair<Work, HelperConnection*> entry_;
+};
+
+void stopInFlight(Work work, const char* command) {
+    std::lock_guard<std::mutex> lock(inFlightMutex);
+    for (const auto& [kind, connection] : inFlight)
+        if (kind == work)
+            connection->sendStop(command);
+}
+
 bool installDeamonDefault() {
     return DeamonInstaller::shareInstaller().installDeamonWithUser();
 }
@@ -36,6 +73,8 @@ using Attempt = std::function<std::optional<bool>()>;
 // Install-and-retry: when the attempt finds no service, install it once per
 // run for this operation, wait one second and attempt again.
 bool withInstallation(Operation op, const Attempt& attempt) {
+    if (!FileManagerAddation::servesThisProcess())
+        return false; // root acts with its own rights
     try {
         if (auto done = attempt())
             return *done;
@@ -63,10 +102,11 @@ std::optional<bool> removeEach(bool gated, const std::vector<std::string>& paths
     HelperConnection c;
     if ((gated && !installDeamonDefault()) || !c.lookup("removeSystemFile:"))
         return std::nullopt;
+    InFlight working(Work::Removal, c);
     removalStopped = false;
     for (const auto& path : paths) {
-        bool removed =
-            !removalStopped && c.call("removeSystemFile:", {PlistValue(path)}).toBool(false);
+        bool removed = !removalStopped &&
+                       c.call("removeSystemFile:", {dorn::protocol::pathValue(path)}).toBool(false);
         if (!removed && fileops::itemExists(path))
             left->push_back(path);
     }
@@ -109,7 +149,10 @@ bool FileManagerAddation::shredderFile(const std::vector<std::string>& paths) {
         HelperConnection c;
         if (!installDeamonDefault() || !c.lookup("shredderFiles:"))
             return std::nullopt;
-        PlistValue::Array list(paths.begin(), paths.end());
+        PlistValue::Array list;
+        for (const auto& path : paths)
+            list.push_back(dorn::protocol::pathValue(path));
+        InFlight working(Work::Overwrite, c);
         c.call("shredderFiles:", {PlistValue(std::move(list))});
         return true;
     });
@@ -121,7 +164,11 @@ bool FileManagerAddation::shredderFileOne(const std::string& path, bool one, boo
         HelperConnection c;
         if (!installDeamonDefault() || !c.lookup("shredderFile:one:"))
             return std::nullopt;
-        overwritten = c.call("shredderFile:one:", {PlistValue(path), PlistValue(one)}).toBool(false);
+        InFlight working(Work::Overwrite, c);
+        // A stopped overwrite answers NO: the file was not overwritten.
+        overwritten =
+            c.call("shredderFile:one:", {dorn::protocol::pathValue(path), PlistValue(one)})
+                .toBool(false);
         return true;
     });
     if (reached)
@@ -134,10 +181,10 @@ bool FileManagerAddation::unloadSerevr(const std::string& path) {
         HelperConnection c;
         if (!installDeamonDefault() || !c.lookup("launchUnload:"))
             return std::nullopt;
-        c.call("launchUnload:", {PlistValue(path)});
+        c.call("launchUnload:", {dorn::protocol::pathValue(path)});
         if (!c.respondsToSelector("removeSystemFile:"))
             return false;
-        return c.call("removeSystemFile:", {PlistValue(path)}).toBool(false);
+        return c.call("removeSystemFile:", {dorn::protocol::pathValue(path)}).toBool(false);
     });
 }
 
@@ -146,35 +193,32 @@ void FileManagerAddation::lipoSystemApp(const std::string& path) {
         HelperConnection c;
         if (!installDeamonDefault() || !c.lookup("lipoSystemApp:"))
             return std::nullopt;
-        c.call("lipoSystemApp:", {PlistValue(path)});
+        c.call("lipoSystemApp:", {dorn::protocol::pathValue(path)});
         return true;
     });
 }
 
 bool FileManagerAddation::stopRemoveSystemFile() {
     removalStopped = true;
-    try {
-        HelperConnection c;
-        if (installDeamonDefault() && c.lookup("stopRemove"))
-            c.call("stopRemove");
-        return true;
-    } catch (const HelperError& e) {
-        log::line(e.what());
-        return false;
-    }
+    stopInFlight(Work::Removal, "stopRemove");
+    return true;
 }
 
 void FileManagerAddation::stopShredder() {
-    try {
-        HelperConnection c;
-        if (installDeamonDefault() && c.lookup("shredderStop"))
-            c.call("shredderStop");
-    } catch (const HelperError& e) {
-        log::line(e.what());
-    }
+    stopInFlight(Work::Overwrite, "shredderStop");
+}
+
+bool FileManagerAddation::servesThisProcess() {
+    return ::geteuid() != 0 || !rootActsDirectly;
+}
+
+void FileManagerAddation::setRootActsDirectlyForTesting(bool direct) {
+    rootActsDirectly = direct;
 }
 
 bool FileManagerAddation::installDeamon() {
+    if (!servesThisProcess())
+        return false;
     HelperConnection c;
     return c.lookup("removeFile:");
 }

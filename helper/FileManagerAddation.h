@@ -12,6 +12,12 @@
 // A true result means the service was reached and did the work; a call that
 // could not reach it (installation cancelled, failed, or the service still not
 // answering after it) gives false and does nothing.
+//
+// A process that runs as root acts with its own rights: it never installs,
+// asks or stops the service (every call gives false at once).
+//
+// A stop goes to the connections that carry the work it stops: the service
+// stops only what the connection it arrives on sent before it.
 
 #include <string>
 #include <vector>
@@ -41,10 +47,11 @@ public:
     static bool unloadSerevr(const std::string& path);
     // Thins one executable to the machine's architecture.
     static void lipoSystemApp(const std::string& path);
-    // Stops a removal in progress. False only when the connection failed; never installs.
+    // Stops a removal in progress: no further path is handed over, and the
+    // removals under way are told to stop. Never installs; true.
     static bool stopRemoveSystemFile();
-    // Asks the service to stop overwriting (served once the running overwrite has
-    // returned). Never installs.
+    // Stops the overwrites under way before their next block (each then
+    // answers that it did not overwrite its file). Never installs.
     static void stopShredder();
     // Whether the service is reachable; installs nothing.
     static bool installDeamon();
@@ -53,8 +60,13 @@ public:
     // nothing is left at the path.
     static bool removeFileWithPrivileges(const std::string& path);
 
+    // Whether this process uses the service at all (not when it runs as root).
+    static bool servesThisProcess();
+
     // Clears the once-per-run installation flags and the stop request (tests).
     static void resetRunStateForTesting();
+    // Tests that run as root and exercise the service turn the root rule off.
+    static void setRootActsDirectlyForTesting(bool direct);
 };
 
 } // namespace tessaly

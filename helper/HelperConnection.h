@@ -6,6 +6,9 @@
 
 #include "platform/PlistValue.h"
 
+#include <atomic>
+#include <cstddef>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 
@@ -42,12 +45,20 @@ public:
     // service answers with an error.
     PlistValue call(const std::string& command, PlistValue::Array arguments = {});
 
+    // Sends a command without arguments (a stop) from another thread while a
+    // call() waits on this connection: the service serves it at once and it
+    // stops what this connection sent before it. Its reply is dropped by the
+    // next call(). Never blocks; false when it could not be sent.
+    bool sendStop(const std::string& command);
+
     void close();
 
 private:
     bool connectTo(const std::string& path);
 
-    int fd_ = -1;
+    std::atomic<int> fd_{-1};
+    std::mutex sendMutex_;              // requests and stops go out whole, in order
+    std::size_t unreadStopReplies_ = 0; // replies of stops, ahead of the next call's
 };
 
 } // namespace tessaly

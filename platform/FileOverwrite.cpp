@@ -43,7 +43,8 @@ bool FileOverwrite::overwrite(int fd, std::string* why) const {
     }
     const std::int64_t size = st.st_size;
     std::int64_t at = 0;
-    while (at < size && !stopped_()) {
+    bool stopped = false;
+    while (at < size && !(stopped = stopped_())) {
         // The next extent holding data, [data, hole).
         off_t data = ::lseek(fd, at, SEEK_DATA);
         if (data < 0 && errno == ENXIO)
@@ -61,12 +62,18 @@ bool FileOverwrite::overwrite(int fd, std::string* why) const {
             return false;
         }
         std::int64_t end = std::min<std::int64_t>(hole, size);
-        if (!writeRange(fd, data, end, why))
+        if (!writeRange(fd, data, end, &stopped, why))
             return false;
+        if (stopped)
+            break;
         at = end;
     }
     if (sync_(fd) != 0) {
         *why = failed("cannot sync it to the disk");
+        return false;
+    }
+    if (stopped) {
+        *why = kStoppedReason;
         return false;
     }
     return true;
@@ -86,10 +93,11 @@ bool FileOverwrite::overwritePath(const std::string& path, std::string* why) con
     return done;
 }
 
-bool FileOverwrite::writeRange(int fd, std::int64_t from, std::int64_t to, std::string* why) const {
+bool FileOverwrite::writeRange(int fd, std::int64_t from, std::int64_t to, bool* stopped,
+                               std::string* why) const {
     const auto block = static_cast<std::int64_t>(blockSize_);
     for (std::int64_t at = from; at < to;) {
-        if (stopped_())
+        if ((*stopped = stopped_()))
             return true;
         auto chunk = static_cast<std::size_t>(std::min(block, to - at));
         for (std::size_t done = 0; done < chunk;) {

@@ -1,5 +1,6 @@
 #include "platform/FileRemoval.h"
 
+#include "platform/MountPoints.h"
 #include "platform/Paths.h"
 
 #include <cerrno>
@@ -117,6 +118,12 @@ bool removeEntry(int parentFd, const std::string& name, const std::string& shown
             note(error, "cannot read " + shown);
         return gone;
     }
+    // Another file system mounted here (or a bind mount) is not part of the item.
+    if (mounts::isMountRootAt(parentFd, name)) {
+        errno = EXDEV;
+        note(error, "a file system is mounted at " + shown);
+        return false;
+    }
 
     if (!S_ISDIR(st.st_mode)) {
         if (::unlinkat(parentFd, name.c_str(), 0) != 0 && errno != ENOENT)
@@ -157,6 +164,11 @@ bool removeEntry(int parentFd, const std::string& name, const std::string& shown
             if (stack.size() >= kMaxDepth) {
                 errno = ELOOP;
                 note(error, std::string("folder nesting too deep at ") + n);
+                continue;
+            }
+            if (mounts::isMountRootAt(topFd, n)) {
+                errno = EXDEV;
+                note(error, std::string("a file system is mounted at ") + n);
                 continue;
             }
             DIR* child = openChildDir(topFd, n);

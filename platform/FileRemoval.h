@@ -9,7 +9,9 @@ namespace tessaly::fileops {
 // it. The removal never follows a link: a link met inside a folder is removed as a
 // link and what it points to is left alone, and every folder is entered through
 // its parent's descriptor with O_NOFOLLOW, so a folder swapped for a link during
-// the removal cannot lead outside the item. Returns true only when the path is
+// the removal cannot lead outside the item. Nor does it cross into another file
+// system: a mount (or bind mount) met inside, or at the path itself, is left as
+// it is, with its reason. Returns true only when the path is
 // really gone afterwards; otherwise false with the first failure in *error (what
 // could be removed is removed). cancelled() is polled between entries.
 bool removeItem(const std::string& path, std::string* error = nullptr,

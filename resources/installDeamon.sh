@@ -79,6 +79,22 @@ case "$uid" in
     '' | *[!0-9]*) echo "installDeamon.sh: bad user id" >&2; exit 2 ;;
 esac
 
+# The accepted user's home folder, the one home the service may see. A home
+# that systemd's unit syntax cannot carry as it is (quotes, backslashes,
+# spaces, a specifier sign, | or &) is left out: the service then serves no home.
+home=
+if [ "$uid" != 0 ]; then
+    home=$(getent passwd "$uid" | cut -d: -f6) || home=
+fi
+case "$home" in
+    /*) ;;
+    *) home= ;;
+esac
+case "$home" in
+    *'"'* | *'\'* | *'%'* | *' '* | *'	'* | *'|'* | *'&'*) home= ;;
+esac
+[ -n "$home" ] || home=/nonexistent/tessaly-no-home
+
 dest=${TESSALY_INSTALL_ROOT:-}
 libexec=$dest/usr/local/libexec
 daemon=$libexec/DornDaemon
@@ -102,7 +118,7 @@ place() {
 install -d -m 0755 "$libexec" "$share" "$units"
 place "$src_daemon" "$daemon" 0755
 place "$src_job" "$share/com.zqk.DornDaemon.plist" 0644
-sed "s/@INSTALLING_UID@/$uid/g" "$src_unit" >"$unit.new"
+sed -e "s/@INSTALLING_UID@/$uid/g" -e "s|@INSTALLING_HOME@|$home|g" "$src_unit" >"$unit.new"
 chmod 0644 "$unit.new"
 mv -f -- "$unit.new" "$unit"
 

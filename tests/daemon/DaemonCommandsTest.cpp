@@ -1,5 +1,6 @@
 // The real DornDaemon on a temporary socket, driven command by command, with
 // the fixture tree as its one allowed place.
+#include "daemon/HelperProtocol.h"
 #include "helper/HelperConnection.h"
 #include "platform/PropertyList.h"
 #include "tests/daemon/DaemonProcess.h"
@@ -121,6 +122,22 @@ TEST_F(DaemonCommands, OverwritesWithOnesInPlaceWithoutAppendingAndSkipsAMissing
     EXPECT_EQ(fileBytes(other), std::string(1234567, '\x01'));
     EXPECT_FALSE(
         call("shredderFile:one:", {PlistValue(tree_.path("gone")), PlistValue(true)}).toBool(true));
+}
+
+TEST_F(DaemonCommands, ANameThatIsNotUtf8TravelsAsItsBytes) {
+    // Latin-1 names, as an old archive leaves them; a NUL byte is never a path.
+    std::string folder = tree_.dir("caf\xe9");
+    std::string file = tree_.file("caf\xe9/r\xe9sum\xe9.txt", "secret");
+    std::string beside = tree_.file("cafe/resume.txt", "stays");
+    EXPECT_TRUE(
+        call("shredderFiles:", {PlistValue(PlistValue::Array{dorn::protocol::pathValue(file)})})
+            .isNone());
+    EXPECT_EQ(fileBytes(file), std::string(6, '\x01'));
+    EXPECT_TRUE(call("removeSystemFile:", {dorn::protocol::pathValue(folder)}).toBool());
+    EXPECT_FALSE(std::filesystem::exists(folder));
+    EXPECT_EQ(fileBytes(beside), "stays");
+    PlistValue withNul(PlistValue::Data{'/', 't', 'm', 'p', 0, 'x'});
+    EXPECT_THROW(call("removeSystemFile:", {withNul}), HelperError);
 }
 
 TEST_F(DaemonCommands, StopFlagsAreReadAndSetByName) {

@@ -2,6 +2,7 @@
 // lies outside the place, or is reached through a link, is never changed,
 // and nothing the service writes grants a privilege.
 #include "helper/HelperConnection.h"
+#include "platform/ChildProcess.h"
 #include "platform/PropertyList.h"
 #include "tests/daemon/DaemonProcess.h"
 #include "tests/support/TempTree.h"
@@ -331,6 +332,152 @@ TEST_F(DaemonPolicy, ALinkRacedIntoThePathNeverLetsARemovalOutOfItsPlace) {
     racer.join();
     EXPECT_EQ(snapshot(decoy_), before) << "a removal escaped through the link";
     RecordProperty("removals in the place", removed);
+}
+
+TEST_F(DaemonPolicy, InASharedPlaceACallerDoesOnlyWhatItsOwnRightsAllow) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as two other users";
+    const uid_t kOther = 4321;
+    // A shared folder, sticky as /tmp is, holding another user's private files.
+    ::chmod(place_.c_str(), 01777);
+    auto theirs = [&](const std::string& relative, const std::string& contents) {
+        std::string path = tree_.file(relative, contents);
+        ::chmod(path.c_str(), 0600);
+        EXPECT_EQ(::chown(path.c_str(), kOther, kOther), 0);
+        return path;
+    };
+    std::string text = theirs("place/theirs.txt", "their private text");
+    std::string fat = theirs("place/theirs.fat", universal(machine()));
+    std::string job = theirs("place/theirs.plist",
+                             "<plist><dict><key>Program</key><string>/x</string></dict></plist>");
+    std::string inner = theirs("place/their-folder/inner", "inner");
+    ASSERT_EQ(::chown(tree_.path("place/their-folder").c_str(), kOther, kOther), 0);
+    std::string own = tree_.file("place/nobodys.txt", "may go");
+    ASSERT_EQ(::chown(own.c_str(), kNobody, kNobody), 0);
+    auto before = snapshot(place_);
+    start({"--allow-uid", std::to_string(kNobody)});
+    std::string socket = daemon_->socketPath();
+    int status = asNobody([&] {
+        HelperConnection c;
+        if (!c.lookup("removeSystemFile:", socket))
+            return 2;
+        auto no = [&](const char* command, PlistValue::Array args) {
+            PlistValue r = c.call(command, std::move(args));
+            return r.isNone() || !r.toBool(true);
+        };
+        PlistValue yes(true);
+        bool refused = no("removeSystemFile:", {PlistValue(text)}) &&
+                       no("removeSystemFile:", {PlistValue(inner)}) &&
+                       no("removeSystemFile:", {PlistValue(tree_.path("place/their-folder"))}) &&
+                       no("shredderFile:one:", {PlistValue(text), yes}) &&
+                       no("lipoSystemApp:", {PlistValue(fat)}) &&
+                       no("setServerDisable:disable:", {PlistValue(job), yes}) &&
+                       no("writeDataToSystemFile:path:",
+                          {PlistValue(PlistValue::Data{'x'}), PlistValue(text)});
+        // Its own file in the same folder goes as it would for the caller itself.
+        bool ownGone = c.call("removeSystemFile:", {PlistValue(own)}).toBool(false);
+        return refused && ownGone ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0) << daemon_->log();
+    before.erase(own.substr(place_.size()));
+    EXPECT_EQ(snapshot(place_), before) << "another user's file was changed";
+    EXPECT_FALSE(fs::exists(own));
+}
+
+// A tmpfs, or a bind mount, inside the test's tree for the object's life.
+class TestMount {
+public:
+    TestMount(std::vector<std::string> arguments, std::string target) : target_(std::move(target)) {
+        arguments.push_back(target_);
+        mounted_ =
+            ::geteuid() == 0 && runProcess("/bin/mount", arguments, ChildOutput::Discard) == 0;
+    }
+    ~TestMount() {
+        if (mounted_)
+            runProcess("/bin/umount", {target_}, ChildOutput::Discard);
+    }
+    bool mounted() const { return mounted_; }
+
+private:
+    std::string target_;
+    bool mounted_ = false;
+};
+
+TEST_F(DaemonPolicy, NoCommandCrossesIntoAnotherMountBeneathItsPlace) {
+    tree_.dir("place/outer/mnt");
+    tree_.file("place/victim", "placeholder");
+    TestMount tmpfs({"-t", "tmpfs", "none"}, place_ + "/outer/mnt");
+    TestMount bound({"--bind", decoy_ + "/secret"}, place_ + "/victim");
+    if (!tmpfs.mounted() || !bound.mounted())
+        GTEST_SKIP() << "mounting needs root";
+    tree_.file("place/outer/mnt/inside", "on another file system");
+    auto decoyBefore = snapshot(decoy_);
+    auto mountBefore = snapshot(place_ + "/outer/mnt");
+    PlistValue yes(true);
+    PlistValue bytes(Data{'x'});
+    const std::string inside = place_ + "/outer/mnt/inside";
+    const std::string victim = place_ + "/victim";
+    EXPECT_FALSE(call("removeSystemFile:", {PlistValue(place_ + "/outer")}).toBool(true));
+    EXPECT_FALSE(call("removeSystemFile:", {PlistValue(inside)}).toBool(true));
+    EXPECT_FALSE(call("removeSystemFile:", {PlistValue(victim)}).toBool(true));
+    EXPECT_FALSE(call("shredderFile:one:", {PlistValue(inside), yes}).toBool(true));
+    EXPECT_FALSE(call("shredderFile:one:", {PlistValue(victim), yes}).toBool(true));
+    EXPECT_FALSE(call("writeDataToSystemFile:path:", {bytes, PlistValue(victim)}).toBool(true));
+    EXPECT_FALSE(
+        call("writeDataToSystemFile:path:", {bytes, PlistValue(inside + ".new")}).toBool(true));
+    EXPECT_EQ(snapshot(decoy_), decoyBefore);
+    EXPECT_EQ(snapshot(place_ + "/outer/mnt"), mountBefore);
+    EXPECT_NE(daemon_->log().find("mounted"), std::string::npos) << daemon_->log();
+}
+
+TEST_F(DaemonPolicy, AnExtraRootBehindAFolderOthersMayWriteIsRefusedAtStart) {
+    std::string shared = tree_.dir("shared");
+    ::chmod(shared.c_str(), 0777); // anyone could swap "root" for a link to /etc
+    std::string root = tree_.dir("shared/root");
+    std::string file = tree_.file("shared/root/file", "stays");
+    start({"--allow-root", root});
+    EXPECT_NE(daemon_->log().find("ignored the allowed root \"" + root + "\""), std::string::npos)
+        << daemon_->log();
+    EXPECT_FALSE(call("removeSystemFile:", {PlistValue(file)}).toBool(true));
+    EXPECT_EQ(test::readText(file), "stays");
+}
+
+TEST_F(DaemonPolicy, AHugeSliceIsThinnedThroughABoundedBuffer) {
+    // A universal file whose own slice is 2 GiB, mostly a hole: the thinned
+    // file is the slice, and the service's memory stays small.
+    std::string once = universal(machine());
+    const std::uint64_t slice = std::uint64_t{2} << 30;
+    std::string header = once.substr(0, 8192);
+    auto be32 = [&header](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            header[at + i] = static_cast<char>((v >> (24 - 8 * i)) & 0xFF);
+    };
+    be32(8 + 20 + 12, static_cast<std::uint32_t>(slice)); // the second slice's size
+    std::string path = tree_.file("place/huge", header + "MINE");
+    ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(8192 + slice)), 0);
+    {
+        std::fstream out(path, std::ios::in | std::ios::out | std::ios::binary);
+        out.seekp(static_cast<std::streamoff>(8192 + slice - 4));
+        out << "END!";
+    }
+    call("lipoSystemApp:", {PlistValue(path)});
+    ASSERT_EQ(fs::file_size(path), slice) << daemon_->log();
+    std::ifstream in(path, std::ios::binary);
+    char head[4], tail[4];
+    in.read(head, 4);
+    in.seekg(static_cast<std::streamoff>(slice - 4));
+    in.read(tail, 4);
+    EXPECT_EQ(std::string(head, 4), "MINE");
+    EXPECT_EQ(std::string(tail, 4), "END!");
+    // The most the service ever held in memory.
+    std::ifstream status("/proc/" + std::to_string(daemon_->pid()) + "/status");
+    std::string line;
+    long peakKiB = -1;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0)
+            peakKiB = std::stol(line.substr(6));
+    ASSERT_GT(peakKiB, 0);
+    EXPECT_LT(peakKiB, 512 * 1024) << "the slice was held in memory";
 }
 
 TEST_F(DaemonPolicy, ARootsFileAddsPlacesOnlyWhenNoOneElseCanChangeIt) {

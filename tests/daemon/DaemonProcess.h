@@ -25,6 +25,7 @@ public:
     void stop();
 
     const std::string& socketPath() const { return socket_; }
+    pid_t pid() const { return pid_; }
     std::string log() const;
 
     static std::string binaryPath();

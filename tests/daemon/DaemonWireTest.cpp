@@ -231,6 +231,49 @@ TEST_F(DaemonWire, OversizedOrEmptyMessagesCloseTheConnectionAndTheServiceStays)
     EXPECT_TRUE(stillServing());
 }
 
+TEST_F(DaemonWire, TheSocketIsOpenToEveryCallerWhoseIdentityDecides) {
+    // Its mode is set on the socket before it is bound, never through its path.
+    struct stat st {};
+    ASSERT_EQ(::lstat(daemon_->socketPath().c_str(), &st), 0);
+    EXPECT_TRUE(S_ISSOCK(st.st_mode));
+    EXPECT_EQ(st.st_mode & 07777, 0666u);
+}
+
+TEST_F(DaemonWire, RefusedCallersAreLoggedAtABoundedRate) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as another user";
+    std::string socketPath = daemon_->socketPath();
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(3);
+        for (int i = 0; i < 300; ++i) {
+            int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            sockaddr_un addr{};
+            addr.sun_family = AF_UNIX;
+            std::memcpy(addr.sun_path, socketPath.c_str(), socketPath.size());
+            if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
+                std::uint8_t b;
+                ::recv(fd, &b, 1, 0); // closed by the service
+            }
+            ::close(fd);
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_TRUE(stillServing());
+    std::string log = daemon_->log();
+    std::size_t lines = 0;
+    for (auto at = log.find("refused a caller with user id 65534"); at != std::string::npos;
+         at = log.find("refused a caller with user id 65534", at + 1))
+        ++lines;
+    EXPECT_GE(lines, 1u);
+    EXPECT_LE(lines, 10u) << "300 refusals wrote " << lines << " lines";
+}
+
 TEST_F(DaemonWire, RefusesACallerWhoseUserIdWasNotRecorded) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to act as another user";
@@ -289,6 +332,35 @@ TEST_F(DaemonWire, ACallerThatNeverReadsHoldsUpNoOneElse) {
     // And the greedy caller still gets its replies, in order, once it reads.
     auto first = greedy.reply();
     ASSERT_TRUE(first && first->find("reply")) << errorOf(first);
+}
+
+TEST(DaemonLimits, HalfSentLargeMessagesNeverKeepOthersFromBeingHeard) {
+    TempTree tree;
+    // Long enough that waiting for the half-sent messages to time out would show.
+    DaemonProcess daemon(tree.path("DornDamonObject"), {"--message-timeout", "120"});
+    ASSERT_TRUE(daemon.waitUntilReady()) << daemon.log();
+    // Five messages announced at the largest size, each sent until the service
+    // takes no more of it: more than the service holds for all of them.
+    std::vector<std::unique_ptr<RawClient>> hogs;
+    const std::vector<std::uint8_t> payload(proto::kMaxMessageBytes - 1, 'x');
+    std::size_t held = 0;
+    for (int i = 0; i < 5; ++i) {
+        hogs.push_back(std::make_unique<RawClient>(daemon.socketPath()));
+        std::uint8_t prefix[4];
+        proto::putLength(prefix, static_cast<std::uint32_t>(proto::kMaxMessageBytes));
+        ASSERT_EQ(hogs.back()->sendSome(prefix, 4), 4u);
+        for (std::size_t sent = 0, n = 1; n > 0 && sent < payload.size(); sent += n, held += n)
+            n = hogs.back()->sendSome(payload.data() + sent, payload.size() - sent);
+    }
+    ASSERT_GT(held, std::size_t{64} << 20) << "the service was never full";
+    // An ordinary request and a stop are heard and answered all the same.
+    auto asked = std::chrono::steady_clock::now();
+    HelperConnection app;
+    ASSERT_TRUE(app.lookup("removeFile:", daemon.socketPath()));
+    EXPECT_FALSE(app.call("getPCArchitecture").toString().empty());
+    app.call("shredderStop");
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(30))
+        << "the application waited for the half-sent messages to time out";
 }
 
 TEST(DaemonLimits, SlowAndIdleConnectionsAreClosedAndNeverLockTheApplicationOut) {

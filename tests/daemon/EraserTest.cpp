@@ -1,9 +1,9 @@
 // Overwriting: the eraser in process (extents, links, syncs), then the real
 // service (stops, and what is left on a disk image after an erase).
-#include "platform/FileOverwrite.h"
 #include "daemon/UniqueFd.h"
 #include "helper/HelperConnection.h"
 #include "platform/ChildProcess.h"
+#include "platform/FileOverwrite.h"
 #include "tests/daemon/DaemonProcess.h"
 #include "tests/support/TempTree.h"
 
@@ -13,6 +13,7 @@
 #include <fstream>
 #include <future>
 #include <gtest/gtest.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -20,8 +21,8 @@
 namespace tessaly {
 namespace {
 
-using tessaly::FileOverwrite;
 using dorn::UniqueFd;
+using tessaly::FileOverwrite;
 using test::DaemonProcess;
 using test::TempTree;
 
@@ -58,11 +59,13 @@ TEST_F(EraserInProcess, OverwritesOnlyTheDataOfASparseFileAndSyncsItBeforeItIsDo
 
     // The sync is called once, after everything was written.
     int syncs = 0;
-    FileOverwrite eraser(pattern_.data(), kBlock, [this] { return stop_.load(); }, [&](int f) {
-        ++syncs;
-        EXPECT_EQ(bytesAt(f, second + 5000, 10), std::string(10, '\x01')) << "synced too early";
-        return ::fdatasync(f);
-    });
+    FileOverwrite eraser(
+        pattern_.data(), kBlock, [this] { return stop_.load(); },
+        [&](int f) {
+            ++syncs;
+            EXPECT_EQ(bytesAt(f, second + 5000, 10), std::string(10, '\x01')) << "synced too early";
+            return ::fdatasync(f);
+        });
     std::string why;
     ASSERT_TRUE(eraser.overwrite(fd.get(), &why)) << why;
     EXPECT_EQ(syncs, 1);
@@ -98,7 +101,8 @@ TEST_F(EraserInProcess, EveryFailedStepIsAFailureWithItsReason) {
     cases.push_back(
         {"sync fails", UniqueFd(::open(single.c_str(), O_WRONLY)), failingSync, "cannot sync"});
     for (auto& c : cases) {
-        FileOverwrite eraser(pattern_.data(), kBlock, [this] { return stop_.load(); }, c.sync);
+        FileOverwrite eraser(
+            pattern_.data(), kBlock, [this] { return stop_.load(); }, c.sync);
         std::string why;
         EXPECT_FALSE(eraser.overwrite(c.fd.get(), &why)) << c.what;
         EXPECT_NE(why.find(c.reason), std::string::npos) << c.what << ": " << why;
@@ -110,46 +114,60 @@ TEST_F(EraserInProcess, AStopEndsItBeforeTheNextBlock) {
     std::string path = tree_.sizedFile("big", 3 * kBlock, 'b');
     UniqueFd fd(::open(path.c_str(), O_WRONLY));
     int syncs = 0;
-    FileOverwrite eraser(pattern_.data(), kBlock, [this] { return stop_.load(); }, [&](int f) {
-        ++syncs;
-        return ::fdatasync(f);
-    });
+    FileOverwrite eraser(
+        pattern_.data(), kBlock, [this] { return stop_.load(); },
+        [&](int f) {
+            ++syncs;
+            return ::fdatasync(f);
+        });
     stop_ = true;
     std::string why;
-    EXPECT_TRUE(eraser.overwrite(fd.get(), &why)) << why;
+    EXPECT_FALSE(eraser.overwrite(fd.get(), &why)) << "a stopped overwrite is no overwrite";
+    EXPECT_EQ(why, FileOverwrite::kStoppedReason);
     EXPECT_EQ(test::readText(path), std::string(3 * kBlock, 'b'));
     EXPECT_EQ(syncs, 1);
 }
 
-TEST(EraserService, AStopDuringALongOverwriteIsAnsweredAtOnceAndEndsIt) {
+TEST(EraserService, AStopEndsOnlyItsOwnConnectionsOverwriteWhichThenSaysNo) {
     TempTree tree;
-    std::vector<std::string> files;
-    for (int i = 0; i < 8; ++i)
-        files.push_back(tree.sizedFile("place/f" + std::to_string(i), 32u << 20, 'z'));
+    const std::string mine = tree.sizedFile("place/mine", 256u << 20, 'z');
+    const std::string theirs = tree.sizedFile("place/theirs", 64u << 20, 'y');
     DaemonProcess daemon(tree.path("DornDamonObject"), {"--allow-root", tree.path("place")});
     ASSERT_TRUE(daemon.waitUntilReady()) << daemon.log();
-    auto overwrite = std::async(std::launch::async, [&] {
-        HelperConnection c;
-        if (!c.lookup("shredderFiles:", daemon.socketPath()))
-            return false;
-        c.call("shredderFiles:", {PlistValue(PlistValue::Array(files.begin(), files.end()))});
-        return true;
-    });
-    // Wait until the overwrite has begun.
-    UniqueFd first(::open(files[0].c_str(), O_RDONLY));
-    for (int i = 0; i < 20000 && bytesAt(first.get(), 0, 1) != "\x01"; ++i)
-        std::this_thread::sleep_for(std::chrono::microseconds(500));
-    ASSERT_EQ(bytesAt(first.get(), 0, 1), "\x01");
+    auto started = [](const std::string& path) {
+        UniqueFd fd(::open(path.c_str(), O_RDONLY));
+        for (int i = 0; i < 20000 && bytesAt(fd.get(), 0, 1) != "\x01"; ++i)
+            std::this_thread::sleep_for(std::chrono::microseconds(250));
+        return bytesAt(fd.get(), 0, 1) == "\x01";
+    };
+    auto overwrite = [&](HelperConnection& c, const std::string& path) {
+        return std::async(std::launch::async, [&c, &path, &daemon] {
+            if (!c.isOpen() && !c.lookup("shredderFile:one:", daemon.socketPath()))
+                return std::optional<bool>();
+            return std::optional<bool>(
+                c.call("shredderFile:one:", {PlistValue(path), PlistValue(true)}).toBool());
+        });
+    };
+    HelperConnection theirConnection, myConnection;
+    auto theirWork = overwrite(theirConnection, theirs);
+    ASSERT_TRUE(started(theirs));
+    auto myWork = overwrite(myConnection, mine);
+    ASSERT_TRUE(started(mine));
+    ASSERT_TRUE(myConnection.sendStop("shredderStop"));
 
-    HelperConnection stopper;
-    ASSERT_TRUE(stopper.lookup("shredderStop", daemon.socketPath()));
-    auto sent = std::chrono::steady_clock::now();
-    stopper.call("shredderStop");
-    EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(1))
-        << "the stop waited for the overwrite";
-    ASSERT_TRUE(overwrite.get());
-    UniqueFd last(::open(files.back().c_str(), O_RDONLY));
-    EXPECT_EQ(bytesAt(last.get(), 0, 4096), std::string(4096, 'z')) << "the stop did not end it";
+    EXPECT_EQ(myWork.get(), std::optional<bool>(false)) << "a stopped overwrite replied YES";
+    UniqueFd mineFd(::open(mine.c_str(), O_RDONLY));
+    EXPECT_EQ(bytesAt(mineFd.get(), (256u << 20) - 4096, 4096), std::string(4096, 'z'))
+        << "the stop did not end the overwrite";
+    // The other connection's overwrite went on to its last block.
+    EXPECT_EQ(theirWork.get(), std::optional<bool>(true));
+    EXPECT_EQ(test::readText(theirs), std::string(64u << 20, '\x01'));
+
+    // The stop stopped what came before it, nothing that follows.
+    const std::string later = tree.sizedFile("place/later", 3000000, 'x');
+    EXPECT_TRUE(
+        myConnection.call("shredderFile:one:", {PlistValue(later), PlistValue(true)}).toBool());
+    EXPECT_EQ(test::readText(later), std::string(3000000, '\x01'));
 }
 
 // A file system in an image file, mounted on a loop device for the test's life.

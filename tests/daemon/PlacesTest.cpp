@@ -1,6 +1,7 @@
 // The service's table of allowed places and its descriptor walk, in process.
 #include "daemon/AllowedRoots.h"
 #include "daemon/Beneath.h"
+#include "platform/ChildProcess.h"
 #include "platform/FileRemoval.h"
 #include "tests/support/TempTree.h"
 
@@ -11,8 +12,11 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace dorn {
 namespace {
@@ -20,10 +24,12 @@ namespace {
 using tessaly::test::TempTree;
 
 TEST(AllowedRoots, EachPlaceAllowsOnlyItsOwnKindsOfActionAndNothingOutsideIsReached) {
-    AllowedRoots roots({"/srv/extra", "/", "/etc", "relative", "/srv/../etc"});
+    TempTree t;
+    const std::string extra = t.dir("extra");
+    AllowedRoots roots({extra, "/", "/etc", "relative", "/srv/../etc"});
     Caller root; // uid 0: no home folder of its own
     struct Case {
-        const char* path;
+        std::string path;
         Action action;
         bool allowed;
     };
@@ -40,10 +46,10 @@ TEST(AllowedRoots, EachPlaceAllowsOnlyItsOwnKindsOfActionAndNothingOutsideIsReac
         {"/Applications/Some.app/Contents/MacOS/Some", Thin, true},
         {"/Applications/Some.app", Write, false},
         {"/Volumes/Disk/file", Write, true},
-        {"/srv/extra/a", Write, true},
-        {"/srv/extra/a", Load, false},
-        {"/srv/extra", Remove, false},
-        {"/srv/extraneous", Remove, false},
+        {extra + "/a", Write, true},
+        {extra + "/a", Load, false},
+        {extra, Remove, false},
+        {extra + "neous", Remove, false},
         {"/etc/shadow", Remove, false},
         {"/etc/sudoers.d/x", Write, false},
         {"/usr/bin/python3", Remove, false},
@@ -87,10 +93,57 @@ TEST(AllowedRoots, EachPlaceAllowsOnlyItsOwnKindsOfActionAndNothingOutsideIsReac
     for (const auto& place : roots.fixedPlaces())
         for (const char* bad : {"/", "/etc"})
             EXPECT_NE(place.path, bad);
-    auto located = roots.locate("/srv/extra/a/b", root, Remove, nullptr);
+    auto located = roots.locate(extra + "/a/b", root, Remove, nullptr);
     ASSERT_TRUE(located);
-    EXPECT_EQ(located->place.path, "/srv/extra");
+    EXPECT_EQ(located->place.path, extra);
     EXPECT_EQ(located->relative, "a/b");
+    EXPECT_TRUE(located->place.asCaller) << "an extra root is the caller's own place";
+    EXPECT_FALSE(roots.locate("/Library/Caches/x", root, Remove, nullptr)->place.asCaller);
+}
+
+TEST(AllowedRoots, AnExtraRootThatOthersCouldRedirectIsLeftOut) {
+    TempTree t;
+    ::chmod(t.root().c_str(), 0755);
+    // Behind a folder another user may write to (so could swap for a link), a
+    // folder that is another user's, and a link: none of them is a root.
+    const std::string writable = t.dir("shared");
+    ::chmod(writable.c_str(), 0777);
+    const std::string behindWritable = t.dir("shared/root");
+    const std::string others = t.dir("others");
+    const std::string behindOthers = t.dir("others/root");
+    ASSERT_EQ(::chown(others.c_str(), 65534, 65534), 0);
+    const std::string real = t.dir("real");
+    const std::string link = t.symlink("link", real);
+    const std::string sticky = t.dir("sticky");
+    ::chmod(sticky.c_str(), 01777);
+    const std::string behindSticky = t.dir("sticky/root");
+    if (::geteuid() != 0) {
+        // Only root can give a folder away; the writable and link cases hold for anyone.
+        AllowedRoots roots({behindWritable, link, behindSticky});
+        EXPECT_FALSE(roots.locate(behindWritable + "/x", Caller{}, Remove, nullptr));
+        EXPECT_FALSE(roots.locate(link + "/x", Caller{}, Remove, nullptr));
+        EXPECT_TRUE(roots.locate(behindSticky + "/x", Caller{}, Remove, nullptr));
+        return;
+    }
+    AllowedRoots roots({behindWritable, behindOthers, link, behindSticky, real});
+    for (const auto& bad : {behindWritable, behindOthers, link})
+        EXPECT_FALSE(roots.locate(bad + "/x", Caller{}, Remove, nullptr)) << bad;
+    EXPECT_TRUE(roots.locate(behindSticky + "/x", Caller{}, Remove, nullptr));
+    EXPECT_TRUE(roots.locate(real + "/x", Caller{}, Remove, nullptr));
+
+    // A root is reached through the descriptor kept when the table was made:
+    // replacing its path later leads nowhere else.
+    auto located = roots.locate(real + "/x", Caller{}, Remove, nullptr);
+    ASSERT_TRUE(located);
+    t.file("real/marker", "kept");
+    ASSERT_EQ(std::rename(real.c_str(), t.path("real.moved").c_str()), 0);
+    t.file("real/marker", "impostor");
+    UniqueFd fd = AllowedRoots::open(located->place, nullptr);
+    ASSERT_TRUE(fd);
+    UniqueFd marker(::openat(fd.get(), "marker", O_RDONLY));
+    char buf[16] = {};
+    ASSERT_GT(::read(marker.get(), buf, sizeof buf), 0);
+    EXPECT_STREQ(buf, "kept");
 }
 
 TEST(AllowedRoots, AUsersPlacesAreTheirOwnHomeAndMediaNeverAnotherUsers) {
@@ -119,7 +172,7 @@ struct Fixture {
     TempTree t;
     std::string place = t.dir("place");
     std::string decoy = t.dir("decoy");
-    UniqueFd placeFd = openFolder(place);
+    UniqueFd placeFd = openTrustedFolder(place, nullptr);
 };
 
 class Beneath : public ::testing::TestWithParam<bool> {
@@ -175,6 +228,77 @@ TEST_P(Beneath, ALinkRacedIntoThePathNeverLeadsARemovalOut) {
     racing = false;
     racer.join();
     EXPECT_EQ(tessaly::test::readText(f.decoy + "/victim/file"), "keep");
+}
+
+// A tmpfs, or a bind mount of a file or folder, inside a test's tree for the
+// object's life (root only).
+class TestMount {
+public:
+    TestMount(const std::vector<std::string>& arguments, std::string target)
+        : target_(std::move(target)) {
+        std::vector<std::string> args = arguments;
+        args.push_back(target_);
+        mounted_ = ::geteuid() == 0 &&
+                   tessaly::runProcess("/bin/mount", args, tessaly::ChildOutput::Discard) == 0;
+    }
+    ~TestMount() {
+        if (mounted_)
+            tessaly::runProcess("/bin/umount", {target_}, tessaly::ChildOutput::Discard);
+    }
+    bool mounted() const { return mounted_; }
+
+private:
+    std::string target_;
+    bool mounted_ = false;
+};
+
+TEST_P(Beneath, NothingIsReachedOrRemovedAcrossAnotherMount) {
+    Fixture f;
+    f.t.file("decoy/secret", "secret");
+    f.t.dir("place/outer/mnt");
+    f.t.file("place/victim", "placeholder");
+    TestMount tmpfs({"-t", "tmpfs", "none"}, f.place + "/outer/mnt");
+    TestMount bound({"--bind", f.decoy + "/secret"}, f.place + "/victim");
+    if (!tmpfs.mounted() || !bound.mounted())
+        GTEST_SKIP() << "mounting needs root";
+    f.t.file("place/outer/mnt/inside", "on another file system");
+    f.t.file("place/outer/beside", "x");
+
+    errno = 0;
+    EXPECT_FALSE(openBeneath(f.placeFd.get(), "outer/mnt/inside", O_RDONLY));
+    EXPECT_EQ(errno, EXDEV);
+    EXPECT_FALSE(openParentBeneath(f.placeFd.get(), "outer/mnt/inside"));
+    EXPECT_FALSE(openBeneath(f.placeFd.get(), "victim", O_WRONLY));
+    EXPECT_FALSE(openRegularAt(f.placeFd.get(), "victim", O_WRONLY));
+    EXPECT_EQ(errno, EXDEV);
+    // A removal of the folder holding the mount leaves the mount and what is in it.
+    std::string error;
+    EXPECT_FALSE(tessaly::fileops::removeItemAt(f.placeFd.get(), "outer", &error));
+    EXPECT_NE(error.find("mounted"), std::string::npos) << error;
+    EXPECT_FALSE(std::filesystem::exists(f.place + "/outer/beside"));
+    EXPECT_EQ(tessaly::test::readText(f.place + "/outer/mnt/inside"), "on another file system");
+    EXPECT_FALSE(tessaly::fileops::removeItemAt(f.placeFd.get(), "victim"));
+    EXPECT_EQ(tessaly::test::readText(f.decoy + "/secret"), "secret");
+}
+
+TEST(OpenRegular, OnlyARegularFileIsOpenedAndNothingWaitsOnAPipe) {
+    Fixture f;
+    f.t.file("place/file", "x");
+    ASSERT_EQ(::mkfifo((f.place + "/pipe").c_str(), 0600), 0);
+    f.t.symlink("place/link", f.place + "/file");
+    f.t.dir("place/folder");
+    EXPECT_TRUE(openRegularAt(f.placeFd.get(), "file", O_RDONLY));
+    EXPECT_TRUE(openRegularAt(f.placeFd.get(), "file", O_WRONLY));
+    const std::pair<const char*, int> refused[] = {{"pipe", EINVAL},
+                                                   {"link", ELOOP},
+                                                   {"folder", EINVAL},
+                                                   {"missing", ENOENT},
+                                                   {"a/b", EINVAL}};
+    for (const auto& [name, expected] : refused) {
+        errno = 0;
+        EXPECT_FALSE(openRegularAt(f.placeFd.get(), name, O_WRONLY)) << name;
+        EXPECT_EQ(errno, expected) << name;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Openat2AndWalk, Beneath, ::testing::Bool(),

@@ -32,6 +32,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (s->find('\0') != std::string::npos)
                 std::abort();
         (void)dorn::stringListAt(request->arguments, i);
+        if (auto p = dorn::pathAt(request->arguments, i))
+            if (p->find('\0') != std::string::npos)
+                std::abort(); // a path never holds a NUL byte, text or data
+        if (auto list = dorn::pathListAt(request->arguments, i))
+            for (const auto& p : *list)
+                if (p.find('\0') != std::string::npos)
+                    std::abort();
     }
     // Replies built from whatever arrived stay readable.
     std::vector<std::uint8_t> reply = dorn::encodeReply(dorn::PlistValue(request->arguments));

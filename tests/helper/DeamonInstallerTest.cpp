@@ -162,6 +162,14 @@ TEST(InstallScript, InstallsOnlyFromFilesThatRootAloneMayChange) {
               std::string::npos)
         << unit;
     EXPECT_NE(unit.find("NoNewPrivileges=yes"), std::string::npos);
+    // Only the accepted user's home is visible to it (1234 has none here), and
+    // the system places the Linux layout cleans are writable.
+    EXPECT_NE(unit.find("ProtectHome=tmpfs\nBindPaths=-/nonexistent/tessaly-no-home\n"),
+              std::string::npos)
+        << unit;
+    EXPECT_EQ(unit.find("@INSTALLING"), std::string::npos) << "a placeholder was left: " << unit;
+    for (const char* row : {"-/var/log", "-/var/cache/apt/archives", "-/usr/share/locale"})
+        EXPECT_NE(unit.find(row), std::string::npos) << row;
     EXPECT_NE(test::readText(dest + "/etc/systemd/system/com.zqk.DornDaemon.service.d/roots.conf")
                   .find("ReadWritePaths=\"-/srv/cleanable\""),
               std::string::npos);

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <optional>
 #include <sys/stat.h>
 #include <thread>
 
@@ -190,6 +191,55 @@ TEST_F(HelperClient, AServiceThatGoesAwayReadsAsFailureNotAsRemoval) {
     EXPECT_EQ(notRemoved, std::vector<std::string>{a});
     EXPECT_FALSE(FileManagerAddation::installDeamon());
     EXPECT_TRUE(FileManagerAddation::stopRemoveSystemFile()); // nothing to stop
+}
+
+TEST_F(HelperClient, AStopReachesTheOverwriteUnderWayWhichThenCountsAsNotDone) {
+    use(InstallerStandIn::Outcome::SucceededUnreachable);
+    UserDefaults::standardUserDefaults().setBool(keys::installDeamon, true);
+    startService();
+    std::string big = tree_.sizedFile("big", 256u << 20, 'z');
+    bool reached = false;
+    std::optional<bool> overwritten;
+    std::thread eraser(
+        [&] { overwritten = FileManagerAddation::shredderFileOne(big, true, &reached); });
+    {
+        std::ifstream in(big, std::ios::binary);
+        for (int i = 0; i < 20000 && in.peek() != '\x01'; ++i) {
+            std::this_thread::sleep_for(std::chrono::microseconds(250));
+            in.seekg(0);
+        }
+    }
+    FileManagerAddation::stopShredder();
+    eraser.join();
+    EXPECT_TRUE(reached);
+    EXPECT_EQ(overwritten, std::optional<bool>(false)) << "a stopped overwrite counted as done";
+    std::ifstream in(big, std::ios::binary);
+    in.seekg((256 << 20) - 1);
+    EXPECT_EQ(in.get(), 'z') << "the stop did not end the overwrite";
+    // The next overwrite is not stopped by it.
+    std::string small = tree_.sizedFile("small", 5000, 's');
+    EXPECT_TRUE(FileManagerAddation::shredderFileOne(small, true));
+    EXPECT_EQ(test::readText(small), std::string(5000, '\x01'));
+}
+
+TEST_F(HelperClient, AProcessRunningAsRootNeitherInstallsNorAsksTheHelper) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only a process running as root acts without the helper";
+    use(InstallerStandIn::Outcome::Reachable);
+    UserDefaults::standardUserDefaults().setBool(keys::installDeamon, true);
+    FileManagerAddation::setRootActsDirectlyForTesting(true);
+    std::string file = tree_.file("stays", "x");
+    std::vector<std::string> notRemoved;
+    bool removed = FileManagerAddation::removeSystemFile({file}, &notRemoved);
+    bool erased = FileManagerAddation::shredderFileOne(file, true);
+    bool unloaded = FileManagerAddation::unloadSerevr(file);
+    bool reachable = FileManagerAddation::installDeamon();
+    FileManagerAddation::setRootActsDirectlyForTesting(false);
+    EXPECT_FALSE(removed || erased || unloaded || reachable);
+    EXPECT_EQ(notRemoved, std::vector<std::string>{file});
+    EXPECT_EQ(installer_->calls, 0) << "root installed the helper";
+    EXPECT_FALSE(daemon_) << "the service was started";
+    EXPECT_EQ(test::readText(file), "x");
 }
 
 TEST_F(HelperClient, AStoppedRemovalListsExactlyThePathsThatAreStillThere) {

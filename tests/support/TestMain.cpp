@@ -1,5 +1,6 @@
 // Test entry point: every test process gets its own fixture home and system
 // root, so no test can reach the real home folder, settings or system folders.
+#include "helper/FileManagerAddation.h"
 #include "tests/support/TempTree.h"
 
 #include <cstdlib>
@@ -21,6 +22,8 @@ int main(int argc, char** argv) {
          {"XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CONFIG_HOME"})
         ::unsetenv(name);
     ::setenv("TESSALY_LAYOUT", "macos", 1);
+    // The tests stand for a user with the helper, also where they run as root.
+    tessaly::FileManagerAddation::setRootActsDirectlyForTesting(false);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

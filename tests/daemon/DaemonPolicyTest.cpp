@@ -2,10 +2,10 @@
 // lies outside the place, or is reached through a link, is never changed,
 // and nothing the service writes grants a privilege.
 #include "helper/HelperConnection.h"
-#include "platform/ChildProcess.h"
 #include "platform/PropertyList.h"
 #include "tests/daemon/DaemonProcess.h"
 #include "tests/support/TempTree.h"
+#include "tests/support/TestMount.h"
 
 #include <atomic>
 #include <chrono>
@@ -28,6 +28,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::DaemonProcess;
 using test::TempTree;
+using test::TestMount;
 
 constexpr uid_t kNobody = 65534;
 
@@ -383,25 +384,6 @@ TEST_F(DaemonPolicy, InASharedPlaceACallerDoesOnlyWhatItsOwnRightsAllow) {
     EXPECT_EQ(snapshot(place_), before) << "another user's file was changed";
     EXPECT_FALSE(fs::exists(own));
 }
-
-// A tmpfs, or a bind mount, inside the test's tree for the object's life.
-class TestMount {
-public:
-    TestMount(std::vector<std::string> arguments, std::string target) : target_(std::move(target)) {
-        arguments.push_back(target_);
-        mounted_ =
-            ::geteuid() == 0 && runProcess("/bin/mount", arguments, ChildOutput::Discard) == 0;
-    }
-    ~TestMount() {
-        if (mounted_)
-            runProcess("/bin/umount", {target_}, ChildOutput::Discard);
-    }
-    bool mounted() const { return mounted_; }
-
-private:
-    std::string target_;
-    bool mounted_ = false;
-};
 
 TEST_F(DaemonPolicy, NoCommandCrossesIntoAnotherMountBeneathItsPlace) {
     tree_.dir("place/outer/mnt");

@@ -1,9 +1,9 @@
 // The service's table of allowed places and its descriptor walk, in process.
 #include "daemon/AllowedRoots.h"
 #include "daemon/Beneath.h"
-#include "platform/ChildProcess.h"
 #include "platform/FileRemoval.h"
 #include "tests/support/TempTree.h"
+#include "tests/support/TestMount.h"
 
 #include <atomic>
 #include <cerrno>
@@ -22,6 +22,7 @@ namespace dorn {
 namespace {
 
 using tessaly::test::TempTree;
+using tessaly::test::TestMount;
 
 TEST(AllowedRoots, EachPlaceAllowsOnlyItsOwnKindsOfActionAndNothingOutsideIsReached) {
     TempTree t;
@@ -229,28 +230,6 @@ TEST_P(Beneath, ALinkRacedIntoThePathNeverLeadsARemovalOut) {
     racer.join();
     EXPECT_EQ(tessaly::test::readText(f.decoy + "/victim/file"), "keep");
 }
-
-// A tmpfs, or a bind mount of a file or folder, inside a test's tree for the
-// object's life (root only).
-class TestMount {
-public:
-    TestMount(const std::vector<std::string>& arguments, std::string target)
-        : target_(std::move(target)) {
-        std::vector<std::string> args = arguments;
-        args.push_back(target_);
-        mounted_ = ::geteuid() == 0 &&
-                   tessaly::runProcess("/bin/mount", args, tessaly::ChildOutput::Discard) == 0;
-    }
-    ~TestMount() {
-        if (mounted_)
-            tessaly::runProcess("/bin/umount", {target_}, tessaly::ChildOutput::Discard);
-    }
-    bool mounted() const { return mounted_; }
-
-private:
-    std::string target_;
-    bool mounted_ = false;
-};
 
 TEST_P(Beneath, NothingIsReachedOrRemovedAcrossAnotherMount) {
     Fixture f;

@@ -114,7 +114,7 @@ void removeTree(const std::string& path) {
     ::nftw(
         path.c_str(),
         [](const char* p, const struct stat*, int, struct FTW*) { return ::remove(p), 0; }, 32,
-        FTW_DEPTH | FTW_PHYS);
+        FTW_DEPTH | FTW_PHYS | FTW_MOUNT);
 }
 
 } // namespace tessaly::test

@@ -1,5 +1,6 @@
 #include "app/ShredderViewController.h"
 
+#include "ScanCode/eraser/PickGuard.h"
 #include "app/NoticeSheet.h"
 #include "app/SoundPlayer.h"
 #include "app/common/FolderListPicker.h"
@@ -86,13 +87,31 @@ void ShredderViewController::eraseClicked() {
         picker_->openSheet();
         return;
     }
-    if (!mayStartWork())
+    if (!mayStartWork() || refusedPick())
         return;
     SoundPlayer::player().playClikSelectSound();
     warning_ = new NoticeSheet("Warning", "Files delete permanently and data can not recover.",
                                window(), "Continue");
     connect(warning_, &QDialog::accepted, this, &ShredderViewController::eraseConfirmed);
     warning_->open();
+}
+
+// A listed path the Eraser never erases (the system's folders, a home folder, a
+// mount point, ...) is named in a notice, and nothing starts.
+bool ShredderViewController::refusedPick() {
+    for (const std::string& path : standard(picker_->folders())) {
+        std::string clean = path;
+        while (clean.size() > 1 && clean.back() == '/')
+            clean.pop_back();
+        if (auto why = eraser::pickRefusal(clean)) {
+            showAlert(QString("\"%1\" can not be erased: %2.")
+                          .arg(QString::fromStdString(paths::lastComponent(clean)),
+                               QString::fromStdString(*why)),
+                      "Notice");
+            return true;
+        }
+    }
+    return false;
 }
 
 void ShredderViewController::eraseConfirmed() {

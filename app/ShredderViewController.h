@@ -29,8 +29,9 @@ public:
     // join the list.
     void addFiles(const QStringList& paths) override;
 
-    // The erase button: with an empty list the chooser opens; otherwise the
-    // "Warning" sheet asks, and "Continue" erases the list.
+    // The erase button: with an empty list the chooser opens; a listed path that
+    // is never erased is named in a notice; otherwise the "Warning" sheet asks,
+    // and "Continue" erases the list.
     void eraseClicked();
     NoticeSheet* warning() const;
     FolderListPicker* fileList() const { return picker_; }
@@ -57,6 +58,7 @@ private:
     };
 
     void eraseConfirmed();
+    bool refusedPick();
 
     ShredderFiles& engine_;
     NoReview source_;

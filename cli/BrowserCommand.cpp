@@ -2,11 +2,13 @@
 
 #include "ScanCode/browser/BroswerManager.h"
 #include "ScanCode/browser/BrowserModules.h"
+#include "ScanCode/browser/BrowserPlaces.h"
 #include "cli/Destructive.h"
 #include "cli/ExitCodes.h"
 #include "cli/Output.h"
 #include "cli/ToolDriver.h"
 #include "model/CommonFunction.h"
+#include "platform/Paths.h"
 #include "platform/TextCase.h"
 
 #include <algorithm>
@@ -208,6 +210,49 @@ void keepOnlyChosen(BroswerManager& manager, const BrowserOptions& options) {
             manager.setCheck(m.name, false);
 }
 
+// Whether a problem of the scan lies in a file or folder that a chosen module
+// is read from (a database in use, a cache that could not be listed): what was
+// there could not be cleaned.
+bool touchesChosen(const ProblemList& problems, const BrowserOptions& options) {
+    const BrowserFiles f = resolveBrowserFiles(currentBrowserLayout());
+    std::vector<std::string> sources;
+    auto roots = [&](const FileScanRoots& r) {
+        sources.insert(sources.end(), r.paths.begin(), r.paths.end());
+    };
+    for (const browser::ModuleInfo* m : chosenModules(options)) {
+        const int b = m->browser; // Safari, Chrome, Firefox
+        switch (m->kind) {
+        case ModuleKind::Cookie:
+        case ModuleKind::RiskyCookie:
+            sources.push_back(b == 0   ? f.safariCookies
+                              : b == 1 ? f.chromeCookies
+                                       : f.firefoxCookies);
+            break;
+        case ModuleKind::History:
+            sources.push_back(b == 0   ? f.safariHistory
+                              : b == 1 ? f.chromeHistory
+                                       : f.firefoxHistory);
+            break;
+        case ModuleKind::Topsite:
+            sources.push_back(b == 0   ? f.safariTopSites
+                              : b == 1 ? f.chromeTopSites
+                                       : std::string());
+            break;
+        case ModuleKind::Cache:
+            roots(b == 0 ? f.safariCache : b == 1 ? f.chromeCache : f.firefoxCache);
+            break;
+        case ModuleKind::Session:
+            roots(b == 0 ? f.safariSession : b == 1 ? f.chromeSession : f.firefoxSession);
+            break;
+        }
+    }
+    return std::any_of(problems.begin(), problems.end(), [&](const Problem& p) {
+        return std::any_of(sources.begin(), sources.end(), [&](const std::string& s) {
+            return !s.empty() && (p.path == s || paths::isInside(p.path, s));
+        });
+    });
+}
+
 } // namespace
 
 void addBrowserCommand(CLI::App& root) {
@@ -246,7 +291,8 @@ void addBrowserCommand(CLI::App& root) {
         BroswerManager& manager = BroswerManager::shareBroswerManager();
         ProblemList problems = scan(manager);
         keepOnlyChosen(manager, *options);
-        cleanTool(manager, {options->yes, options->json}, problems);
+        cleanTool(manager, {options->yes, options->json, touchesChosen(problems, *options)},
+                  problems);
     });
 }
 

@@ -1,5 +1,6 @@
 #include "cli/EraseCommand.h"
 
+#include "ScanCode/eraser/PickGuard.h"
 #include "ScanCode/eraser/ShredderFiles.h"
 #include "cli/Destructive.h"
 #include "cli/ExitCodes.h"
@@ -21,7 +22,8 @@ struct EraseOptions {
 };
 
 // The picked paths made absolute, links left as they are (a picked link is
-// removed as a link).
+// removed as a link). A path the Eraser never erases (the system's folders, a
+// home folder, a mount point, ...) ends the command before anything is done.
 std::vector<std::string> pickedPaths(const std::vector<std::string>& given) {
     std::vector<std::string> out;
     for (const std::string& p : given) {
@@ -30,6 +32,9 @@ std::vector<std::string> pickedPaths(const std::vector<std::string>& given) {
         std::string absolute = std::filesystem::absolute(p).lexically_normal().string();
         while (absolute.size() > 1 && absolute.back() == '/')
             absolute.pop_back();
+        if (auto why = eraser::pickRefusal(absolute))
+            throw CommandExit(exitcode::Usage,
+                              "refusing to erase " + shown(absolute) + ": " + shown(*why));
         out.push_back(absolute);
     }
     return out;

@@ -106,7 +106,9 @@ void addSecurityCommand(CLI::App& root) {
     cleanCommand->callback([options] {
         VirtualScan& engine = VirtualScan::shareVirtualScan();
         ProblemList problems = scan(engine, *options);
-        cleanTool(engine, {options->yes, options->json}, problems);
+        // A file that was never looked at may be one the clean should have
+        // removed: such a clean is partial.
+        cleanTool(engine, {options->yes, options->json, !problems.empty()}, problems);
     });
 }
 

@@ -275,7 +275,7 @@ void cleanTool(ToolEngine& engine, const CleanOptions& options, const ProblemLis
         printProblems("Problems", outcome.problems, std::cout);
     }
     std::cout.flush();
-    if (!outcome.left.empty() || outcome.stopped)
+    if (!outcome.left.empty() || outcome.stopped || options.couldNotAct)
         throw CommandExit(exitcode::Partial);
 }
 

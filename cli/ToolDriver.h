@@ -40,13 +40,18 @@ void printProblems(const std::string& heading, const ProblemList& problems, std:
 struct CleanOptions {
     bool yes = false;
     bool json = false;
+    // Set when the scan could not look at something the clean was asked to
+    // clean (a database in use, a folder whose files were never read): the
+    // clean then ends as partial, like one that left something in place.
+    bool couldNotAct = false;
 };
 
 // The destructive half of every clean command: takes the engine's plan; without
 // --yes prints it; with --yes records the clean's start, carries out exactly that
 // plan, records its end (last clean date, cleaned total) and prints the outcome.
-// Ends with exit code 3 when something was left in place. The scan's problems are
-// printed with the result.
+// Ends with exit code 3 when something was left in place (or the command says
+// it could not act on everything). The scan's problems are printed with the
+// result.
 void cleanTool(ToolEngine& engine, const CleanOptions& options, const ProblemList& scanProblems);
 
 // The JSON of a plan and of an outcome (one shape for a dry run and a real one).

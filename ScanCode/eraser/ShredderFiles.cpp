@@ -1,7 +1,7 @@
 #include "ScanCode/eraser/ShredderFiles.h"
 
-#include "ScanCode/alias/AliasFiles.h"
 #include "ScanCode/duplicate/FolderList.h"
+#include "ScanCode/eraser/PickGuard.h"
 #include "helper/FileManagerAddation.h"
 #include "model/CommonFunction.h"
 #include "model/FolderWalk.h"
@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <atomic>
 #include <map>
+#include <set>
 #include <unistd.h>
 
 namespace tessaly {
@@ -49,11 +50,17 @@ struct ShredderFiles::Run {
     CleanOutcome outcome;
     std::vector<Held> held;                  // for the helper
     std::map<std::string, int> heldInFolder; // picked folder -> files held in it
+    std::set<std::string> keeping;           // picked folders that keep what must stay
 
+    // Removed counts picked paths (once they are gone), so only the bytes here.
     void erased(std::int64_t bytes) {
         std::lock_guard<std::mutex> guard(mutex);
-        outcome.removed += 1;
         outcome.bytes += bytes;
+    }
+    void keeps(const std::string& folder, const std::string& path, const std::string& reason) {
+        std::lock_guard<std::mutex> guard(mutex);
+        outcome.left.push_back({path, reason});
+        keeping.insert(folder);
     }
     void left(const std::string& path, const std::string& reason) {
         std::lock_guard<std::mutex> guard(mutex);
@@ -119,19 +126,37 @@ ScanSummary ShredderFiles::scan(std::stop_token stop, const ProgressSink& progre
             summary.problems.push_back({path, "no such file or folder"});
             continue;
         }
-        Measure m{path, info.isDirectory, 0, 0};
-        if (!m.folder) {
+        if (auto why = eraser::pickRefusal(path)) {
+            summary.problems.push_back({path, "not erased: " + *why});
+            continue;
+        }
+        Measure m;
+        m.path = path;
+        m.link = info.isSymlink;
+        if (info.isDirectory) {
+            m.kind = Measure::Kind::Folder;
+        } else if (!info.isRegular) {
+            m.kind = Measure::Kind::AsItIs;
+        } else {
             m.size = info.size;
             m.files = 1;
-        } else {
+        }
+        if (m.kind == Measure::Kind::Folder) {
             walkFolder(
                 path,
-                [&m](const WalkEntry& e) {
+                [&](const WalkEntry& e) {
+                    if (auto why = eraser::staysInFolder(e.path(), e.info(), info.device)) {
+                        ++m.stays;
+                        summary.problems.push_back({e.path(), *why});
+                        return WalkDecision::Continue;
+                    }
                     if (e.isDirectory())
                         return WalkDecision::Descend;
                     if (e.info().isRegular) {
                         ++m.files;
                         m.size += CommonFunction::getDiskFileSize(e.info().size);
+                    } else {
+                        ++m.asIs;
                     }
                     return WalkDecision::Continue;
                 },
@@ -145,6 +170,14 @@ ScanSummary ShredderFiles::scan(std::stop_token stop, const ProgressSink& progre
     return summary;
 }
 
+namespace {
+
+std::string counted(std::int64_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+} // namespace
+
 Plan ShredderFiles::plan() const {
     Plan plan;
     for (const Measure& m : measured_) {
@@ -154,9 +187,26 @@ Plan ShredderFiles::plan() const {
         p.name = paths::lastComponent(m.path);
         p.size = m.size;
         p.action = PlanAction::Erase;
-        p.note = m.folder ? std::to_string(m.files) + (m.files == 1 ? " file" : " files") +
-                                " overwritten twice, then removed with the folder"
-                          : "overwritten once, then removed";
+        switch (m.kind) {
+        case Measure::Kind::File:
+            p.note = "overwritten once, then removed";
+            break;
+        case Measure::Kind::AsItIs:
+            // Nothing in it to overwrite: it is removed, and said to be.
+            p.action = PlanAction::Remove;
+            p.note = m.link ? "a link: removed as a link, what it points to stays"
+                            : "not a regular file: removed, it holds nothing to overwrite";
+            break;
+        case Measure::Kind::Folder:
+            p.note = counted(m.files, "file", "files") + " overwritten twice";
+            if (m.asIs > 0)
+                p.note += ", " + counted(m.asIs, "link or special file removed as it is",
+                                         "links or special files removed as they are");
+            p.note += m.stays > 0 ? "; " + counted(m.stays, "entry stays", "entries stay") +
+                                        " (see the problems), and the folder with them"
+                                  : ", then removed with the folder";
+            break;
+        }
         plan.items.push_back(std::move(p));
     }
     return plan;
@@ -189,27 +239,27 @@ CleanOutcome ShredderFiles::runErase(const std::vector<std::string>& picked, std
     Run run;
     std::atomic<std::size_t> finished{0};
 
-    // A picked file: overwritten once, then removed.
-    auto eraseFile = [&](const std::string& path) {
-        auto info = fileattr::entryInfo(path);
-        if (info.isSymlink) { // a link goes as a link; what it points to stays
-            if (fileops::removeItem(path))
-                run.erased(0);
-            else
-                run.hold({path, 0, "permission denied", true, {}});
+    // A picked file: overwritten once, then removed. A link (or anything else that
+    // is not a regular file) holds nothing to overwrite and goes as it is; what a
+    // link points to stays.
+    auto eraseFile = [&](const std::string& path, const fileattr::EntryInfo& info) {
+        std::string why;
+        if (!info.isRegular) {
+            if (!fileops::removeItem(path, &why))
+                run.hold({path, 0, removalReason(why), true, {}});
             return;
         }
-        std::string why;
         if (!userMayDelete(path)) {
             run.hold({path, info.size, "permission denied", false, {}});
             return;
         }
-        if (!overwrite(path, true, token, &why)) {
-            run.hold({path, info.size, why, false, {}});
+        const bool overwritten = overwrite(path, true, token, &why);
+        if (token.stop_requested()) {
+            run.left(path, kStopped); // not overwritten to its end: never removed
             return;
         }
-        if (token.stop_requested()) {
-            run.left(path, kStopped);
+        if (!overwritten) {
+            run.hold({path, info.size, why, false, {}});
             return;
         }
         if (env_.afterPass)
@@ -217,38 +267,45 @@ CleanOutcome ShredderFiles::runErase(const std::vector<std::string>& picked, std
         if (fileops::removeItem(path, &why))
             run.erased(info.size);
         else
-            run.hold({path, info.size, why, true, {}});
+            run.hold({path, info.size, removalReason(why), true, {}});
     };
 
-    // A picked folder: every file in it overwritten twice and removed; links and
-    // alias files go with the folder, never followed.
-    auto eraseFolder = [&](const std::string& folder) {
-        bool keeps = false;
+    // A picked folder: every regular file in it overwritten twice and removed,
+    // whatever its contents look like; links and special files go with the
+    // folder as they are, never followed. What lies on another file system, and
+    // files with other names, stay, and the folder with them.
+    auto eraseFolder = [&](const std::string& folder, const fileattr::EntryInfo& folderInfo) {
+        bool holds = false;
         walkFolder(
             folder,
             [&](const WalkEntry& e) {
                 const auto& info = e.info();
+                const std::string path = e.path();
+                if (auto why = eraser::staysInFolder(path, info, folderInfo.device)) {
+                    run.keeps(folder, path, *why);
+                    return WalkDecision::Continue;
+                }
                 if (info.isDirectory)
                     return WalkDecision::Descend;
-                const std::string path = e.path();
-                if (!info.isRegular || aliasfile::isAlias(path, info))
+                if (!info.isRegular)
                     return WalkDecision::Continue;
                 const std::int64_t size = CommonFunction::getDiskFileSize(info.size);
                 std::string why = userMayDelete(path) ? std::string() : "permission denied";
                 for (int pass = 1; pass <= 2 && why.empty(); ++pass) {
-                    if (!overwrite(path, pass == 1, token, &why))
+                    const bool overwritten = overwrite(path, pass == 1, token, &why);
+                    if (token.stop_requested())
+                        return WalkDecision::Stop;
+                    if (!overwritten)
                         break;
-                    if (env_.afterPass && !token.stop_requested())
+                    if (env_.afterPass)
                         env_.afterPass(path, pass);
                 }
-                if (token.stop_requested())
-                    return WalkDecision::Stop;
                 if (why.empty() && fileops::removeItem(path, &why)) {
                     run.erased(size);
                     return WalkDecision::Continue;
                 }
-                keeps = true;
-                run.hold({path, size, why, false, folder});
+                holds = true;
+                run.hold({path, size, removalReason(why), false, folder});
                 return WalkDecision::Continue;
             },
             [&token] { return token.stop_requested(); });
@@ -256,20 +313,19 @@ CleanOutcome ShredderFiles::runErase(const std::vector<std::string>& picked, std
             run.left(folder, kStopped);
             return;
         }
-        if (keeps)
+        std::lock_guard<std::mutex> guard(run.mutex);
+        if (holds || run.keeping.count(folder))
             return; // decided once the helper has had its turn
         std::string why;
-        if (fileops::removeItem(folder, &why))
-            run.erased(0);
-        else
-            run.left(folder, why);
+        if (!fileops::removeItem(folder, &why))
+            run.outcome.left.push_back({folder, why});
     };
 
     // The picked paths are taken in turn by the group's worker: overwriting is
     // bound by the disk, so several at once would only make each slower, and a
     // stop then ends the one path being erased.
     std::atomic<std::size_t> next{0};
-    std::vector<char> started(picked.size(), 0);
+    std::vector<char> started(picked.size(), 0), attempted(picked.size(), 0);
     const std::size_t workers = std::min<std::size_t>(picked.size(), kParallelPaths);
     for (std::size_t w = 0; w < workers; ++w)
         group.async([&] {
@@ -280,18 +336,25 @@ CleanOutcome ShredderFiles::runErase(const std::vector<std::string>& picked, std
                 if (i >= picked.size())
                     return;
                 const std::string& path = picked[i];
-                report(progress, {"Erasing", path,
-                                  static_cast<double>(finished) /
-                                      static_cast<double>(picked.size())});
+                report(progress,
+                       {"Erasing", path,
+                        static_cast<double>(finished) / static_cast<double>(picked.size())});
                 if (token.stop_requested())
                     return;
                 started[i] = 1;
                 auto info = fileattr::entryInfo(path);
                 if (info.exists) {
-                    if (info.isDirectory)
-                        eraseFolder(path);
-                    else
-                        eraseFile(path);
+                    // The guard holds for the clean as for its plan: the path may
+                    // have become something else since.
+                    if (auto why = eraser::pickRefusal(path)) {
+                        run.left(path, "not erased: " + *why);
+                    } else {
+                        attempted[i] = 1;
+                        if (info.isDirectory)
+                            eraseFolder(path, info);
+                        else
+                            eraseFile(path, info);
+                    }
                 }
                 ++finished;
                 NotificationCenter::defaultCenter().postOnMainQueue(shredderFileFinish, path);
@@ -302,26 +365,39 @@ CleanOutcome ShredderFiles::runErase(const std::vector<std::string>& picked, std
         if (!started[i])
             run.outcome.left.push_back({picked[i], kStopped});
 
-    // What the user could not erase is overwritten and removed by the helper.
+    // What the user could not erase is overwritten and removed by the helper: a
+    // file it did not overwrite (it said so, or the run was stopped meanwhile) is
+    // neither removed nor counted.
     std::map<std::string, int> stillHeld = run.heldInFolder;
     std::vector<const Run::Held*> toRemove;
     bool reachable = privilegedHelperEnabled();
-    const char* unreachable = privilegedHelperEnabled()
-                                  ? "the helper is not installed or could not be reached"
-                                  : "the privileged helper is switched off";
+    const char* unreachable =
+        !privilegedHelperEnabled() ? "the privileged helper is switched off"
+        : !FileManagerAddation::servesThisProcess()
+            ? "root's own rights were not enough (running as root, the helper is not used)"
+            : "the helper is not installed or could not be reached";
     for (const Run::Held& h : run.held) {
+        bool overwritten = h.overwritten;
+        const int passes = h.folder.empty() ? 1 : 2;
+        for (int pass = 1; pass <= passes && !overwritten; ++pass) {
+            if (token.stop_requested() || !reachable || !env_.overwriteAsRoot)
+                break;
+            bool reached = true;
+            const bool done = env_.overwriteAsRoot(h.path, &reached);
+            reachable = reached;
+            if (!done)
+                break;
+            overwritten = pass == passes;
+        }
         if (token.stop_requested()) {
             run.outcome.left.push_back({h.path, joined(h.reason, kStopped)});
             continue;
         }
-        bool reached = true;
-        bool overwritten = h.overwritten || (reachable && env_.overwriteAsRoot &&
-                                             env_.overwriteAsRoot(h.path, &reached));
-        reachable = reachable && reached && env_.overwriteAsRoot;
+        reachable = reachable && env_.overwriteAsRoot;
         if (!overwritten) {
             run.outcome.left.push_back(
-                {h.path, joined(h.reason, reachable ? "the helper could not overwrite it"
-                                                    : unreachable)});
+                {h.path,
+                 joined(h.reason, reachable ? "the helper could not overwrite it" : unreachable)});
             continue;
         }
         toRemove.push_back(&h);
@@ -334,7 +410,6 @@ CleanOutcome ShredderFiles::runErase(const std::vector<std::string>& picked, std
         bool reached = reachable && env_.removeAsRoot && env_.removeAsRoot(paths, &notRemoved);
         for (const Run::Held* h : toRemove) {
             if (!fileops::itemExists(h->path)) {
-                run.outcome.removed += 1;
                 run.outcome.bytes += h->size;
                 if (!h->folder.empty())
                     --stillHeld[h->folder];
@@ -346,15 +421,23 @@ CleanOutcome ShredderFiles::runErase(const std::vector<std::string>& picked, std
                                                     : unreachable)});
         }
     }
-    // A folder that kept files goes once they are all gone.
+    // A folder that kept files goes once they are all gone; one that keeps what
+    // must stay never goes.
+    for (const std::string& folder : run.keeping)
+        run.outcome.left.push_back({folder, "it keeps what could not be erased"});
     for (const auto& [folder, count] : stillHeld) {
+        if (run.keeping.count(folder))
+            continue;
         std::string why;
-        if (count == 0 && !token.stop_requested() && fileops::removeItem(folder, &why))
-            run.outcome.removed += 1;
-        else
-            run.outcome.left.push_back(
-                {folder, count == 0 ? why : "it keeps files that could not be erased"});
+        if (count != 0 || token.stop_requested() || !fileops::removeItem(folder, &why))
+            run.outcome.left.push_back({folder, count == 0
+                                                    ? (why.empty() ? kStopped : why)
+                                                    : "it keeps files that could not be erased"});
     }
+    // A picked path counts as removed once it is gone.
+    for (std::size_t i = 0; i < picked.size(); ++i)
+        if (attempted[i] && !fileops::itemExists(picked[i]))
+            run.outcome.removed += 1;
     // What was erased leaves the list; the rest stays for another run.
     measured_.erase(std::remove_if(measured_.begin(), measured_.end(),
                                    [](const Measure& m) { return !fileops::itemExists(m.path); }),

@@ -50,7 +50,10 @@ public:
     DispatchGroup group; // the per-path tasks of the current run
 
     // The tool contract: scan measures the paths given to setPaths (folded, see
-    // foldPicks); the plan erases each of them.
+    // foldPicks) and reports under its problems every path that will stay (a
+    // refused pick, what lies on another file system or has other names); the
+    // plan erases each file and folder picked (a picked link is removed as a
+    // link). A clean counts a picked path as removed once it is gone.
     std::string toolName() const override { return "Eraser"; }
     std::int64_t toolIndex() const override;
     void setPaths(std::vector<std::string> picked) { picked_ = foldPicks(picked); }
@@ -75,11 +78,16 @@ public:
     static std::vector<std::string> foldPicks(const std::vector<std::string>& paths);
 
 private:
+    // What the scan found a picked path to hold.
     struct Measure {
+        enum class Kind { File, Folder, AsItIs }; // AsItIs: a link, or not a regular file
         std::string path;
-        bool folder = false;
+        Kind kind = Kind::File;
+        bool link = false;
         std::int64_t size = 0;
-        std::int64_t files = 0;
+        std::int64_t files = 0; // files overwritten
+        std::int64_t asIs = 0;  // entries removed as they are (links and the like)
+        std::int64_t stays = 0; // entries that stay, each with its reason among the problems
     };
     struct Run;
     CleanOutcome runErase(const std::vector<std::string>& paths, std::stop_token stop,

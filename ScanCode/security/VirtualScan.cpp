@@ -13,6 +13,7 @@
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Paths.h"
+#include "platform/SystemPlaces.h"
 #include "platform/TextCase.h"
 
 #include <algorithm>
@@ -287,9 +288,27 @@ ScanSummary VirtualScan::runScan(const std::vector<std::string>& folders, std::s
     scanCount = 0;
     scanTime = 0;
     virs.clear();
-    const std::string volumes = paths::systemPath("/Volumes");
+    ProblemList passedOver;
     auto poster = PathPoster::make(VirPathUpdate, "Scanning", progress);
-    for (auto it = folders.rbegin(); it != folders.rend() && !token.stop_requested(); ++it)
+    for (auto it = folders.rbegin(); it != folders.rend() && !token.stop_requested(); ++it) {
+        // Each folder is scanned on its own file system, never crossing into
+        // another one mounted inside it; a file system of the kernel's own
+        // (processes, devices, its settings) is never scanned at all.
+        const auto start = fileattr::entryInfo(*it + "/."); // the folder a link names, too
+        if (!start.isDirectory)
+            continue; // lists nothing, as a path that is not a folder
+        if (auto kernel = systemplaces::kernelFileSystem(*it)) {
+            passedOver.push_back({*it, "not scanned: it lies on the kernel's " + *kernel +
+                                           " file system, which holds no one's files"});
+            continue;
+        }
+        // A System Scan (of the system's root) also keeps out of the kernel's
+        // and the runtime's folders and of other volumes, whatever lies there.
+        const bool system = *it == paths::systemRoot();
+        std::vector<std::string> outOfBounds;
+        if (system)
+            for (const char* place : {"/proc", "/sys", "/dev", "/run", "/Volumes"})
+                outOfBounds.push_back(paths::systemPath(place));
         walkFolder(
             *it,
             [&](const WalkEntry& e) {
@@ -298,17 +317,25 @@ ScanSummary VirtualScan::runScan(const std::vector<std::string>& folders, std::s
                 ++scanCount;
                 const std::string path = e.path();
                 poster->post(path);
-                if (path.rfind(volumes, 0) == 0)
-                    return WalkDecision::Continue; // other volumes are never examined
                 const auto& info = e.info();
                 if (!info.exists)
                     return WalkDecision::Continue;
-                if (info.isDirectory)
-                    return WalkDecision::Descend;
-                checkVirus(path, virs);
-                return WalkDecision::Continue;
+                if (!info.isDirectory) {
+                    checkVirus(path, virs);
+                    return WalkDecision::Continue;
+                }
+                if (std::find(outOfBounds.begin(), outOfBounds.end(), path) != outOfBounds.end())
+                    return WalkDecision::Continue;
+                if (info.device != start.device) {
+                    if (!system)
+                        passedOver.push_back({path, "not scanned: another file system is mounted "
+                                                    "here (add it to the list to scan it)"});
+                    return WalkDecision::Continue;
+                }
+                return WalkDecision::Descend;
             },
             [&token] { return token.stop_requested(); });
+    }
     std::stable_sort(virs.begin(), virs.end(), [](const ScanItem& a, const ScanItem& b) {
         return text::asciiLowercase(typeNameWithName(a->name)) <
                text::asciiLowercase(typeNameWithName(b->name));
@@ -318,6 +345,7 @@ ScanSummary VirtualScan::runScan(const std::vector<std::string>& folders, std::s
     ScanSummary summary;
     summary.stopped = token.stop_requested();
     summary.problems = collector.take();
+    summary.problems.insert(summary.problems.end(), passedOver.begin(), passedOver.end());
     return summary;
 }
 

@@ -93,7 +93,10 @@ public:
     // "59 s", "1 m2 s", "1 h2 m5 s".
     static std::string covertString(double seconds);
 
-    // The tool contract; scan walks the folders given to setScanFolders.
+    // The tool contract; scan walks the folders given to setScanFolders, each on
+    // its own file system (another one mounted inside is listed under the
+    // problems, not entered); the system's root is walked without its /proc,
+    // /sys, /dev, /run and /Volumes, and without a word about what is mounted.
     std::string toolName() const override { return "System Security"; }
     std::int64_t toolIndex() const override;
     void setScanFolders(std::vector<std::string> folders) { folders_ = std::move(folders); }

@@ -15,7 +15,10 @@
 #include "model/CommonFunction.h"
 #include "model/ToolIndex.h"
 #include "platform/Dispatch.h"
+#include "platform/FileRemoval.h"
+#include "platform/Paths.h"
 #include "tests/app/QtEnvironment.h"
+#include "tests/support/ScopedMount.h"
 #include "tests/support/TempTree.h"
 
 #include <QDragEnterEvent>
@@ -193,3 +196,48 @@ TEST_F(EraserScreen, NothingStartsWhileMemoryIsFreed) {
     EXPECT_TRUE(t.exists("a.bin"));
     app.getVC(AppDelegate::resetCellIndex(tool::MemoryOptimization))->isDoing = false;
 }
+
+// Both layouts: the home folder, the system's root and a mount point are named
+// in a notice and nothing is erased; the same list without them erases.
+class EraserScreenGuard : public EraserScreen, public testing::WithParamInterface<const char*> {
+protected:
+    test::ScopedEnv layout{"TESSALY_LAYOUT", GetParam()};
+};
+
+TEST_P(EraserScreenGuard, WhatIsNeverErasedIsNamedInANoticeAndNothingStarts) {
+    const std::string home = paths::homePath();
+    const std::string kept = t.file("kept.txt", "keep");
+    const std::string stick = t.dir("stick");
+    struct Case {
+        std::string path;
+        QString text;
+    } cases[] = {
+        {home, "\"home\" can not be erased: it is a home folder."},
+        {paths::systemRoot(), "\"root\" can not be erased: it is the root of the system."},
+    };
+    for (const Case& c : cases) {
+        screen->fileList()->setFolders({q(c.path), q(kept)});
+        screen->eraseClicked();
+        EXPECT_EQ(screen->warning(), nullptr) << c.path;
+        ASSERT_NE(screen->currentNotice(), nullptr) << c.path;
+        EXPECT_EQ(screen->currentNotice()->text(), c.text);
+        screen->currentNotice()->close();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(screen->stage(), Stage::Idle);
+    }
+    EXPECT_TRUE(fileops::itemExists(home));
+    EXPECT_EQ(test::readText(kept), "keep");
+
+    test::ScopedMount tmpfs(stick);
+    if (!tmpfs.ok())
+        GTEST_SKIP() << tmpfs.why();
+    const std::string photo = t.file("stick/photo.jpg", "photo");
+    screen->fileList()->setFolders({q(stick)});
+    screen->eraseClicked();
+    EXPECT_EQ(screen->warning(), nullptr);
+    ASSERT_NE(screen->currentNotice(), nullptr);
+    EXPECT_TRUE(screen->currentNotice()->text().contains("mounted here"));
+    EXPECT_EQ(test::readText(photo), "photo");
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, EraserScreenGuard, testing::Values("macos", "linux"));

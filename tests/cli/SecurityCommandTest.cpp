@@ -1,10 +1,14 @@
 // tessaly-cli security: the real binary with the shipped signatures and a
 // signature file of the user's own.
 #include "tests/support/ProcessCapture.h"
+#include "tests/support/ScopedMount.h"
 #include "tests/support/TempTree.h"
 
 #include <gtest/gtest.h>
+#include <memory>
 #include <nlohmann/json.hpp>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tessaly;
 
@@ -54,4 +58,35 @@ TEST(SecurityCommand, ScanCountsByKindAndCleanRemovesWhatItFound) {
     auto partial = cli({"--no-helper", "security", "clean", folder, "--yes", "--json"});
     EXPECT_EQ(partial.exitCode, 3) << partial.standardError;
     EXPECT_TRUE(m.t.exists("home/Downloads/held/eicar.com"));
+}
+
+// A clean whose scan could not look at part of what it was given (a folder it
+// may not read, another file system inside it) did not do all it was asked: it
+// removes what it found and ends as partial.
+TEST(SecurityCommand, ACleanThatCouldNotLookEverywhereIsPartial) {
+    test::FixtureRoots m;
+    const std::string folder = m.t.dir("home/Downloads");
+    m.t.file("home/Downloads/eicar.com", kEicar);
+    const std::string hidden = m.t.dir("home/Downloads/elsewhere");
+    std::unique_ptr<test::ScopedMount> mount;
+    if (::geteuid() == 0) { // root reads every folder: another file system, then
+        mount = std::make_unique<test::ScopedMount>(hidden);
+        if (!mount->ok())
+            GTEST_SKIP() << mount->why();
+    }
+    const std::string unseen = m.t.file("home/Downloads/elsewhere/eicar.com", kEicar);
+    if (!mount) {
+        ASSERT_EQ(::chmod(hidden.c_str(), 0), 0);
+    }
+
+    auto run = cli({"security", "clean", folder, "--yes", "--json"});
+    if (!mount)
+        ::chmod(hidden.c_str(), 0755);
+    EXPECT_EQ(run.exitCode, 3) << run.standardError;
+    auto out = nlohmann::json::parse(run.standardOutput);
+    EXPECT_EQ(out["removed"], 1);
+    ASSERT_EQ(out["problems"].size(), 1u);
+    EXPECT_EQ(out["problems"][0]["path"], hidden);
+    EXPECT_FALSE(m.t.exists("home/Downloads/eicar.com"));
+    EXPECT_EQ(test::readText(unseen), kEicar);
 }

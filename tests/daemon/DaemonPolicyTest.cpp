@@ -5,7 +5,7 @@
 #include "platform/PropertyList.h"
 #include "tests/daemon/DaemonProcess.h"
 #include "tests/support/TempTree.h"
-#include "tests/support/TestMount.h"
+#include "tests/support/ScopedMount.h"
 
 #include <atomic>
 #include <chrono>
@@ -28,7 +28,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::DaemonProcess;
 using test::TempTree;
-using test::TestMount;
+using test::ScopedMount;
 
 constexpr uid_t kNobody = 65534;
 
@@ -388,9 +388,9 @@ TEST_F(DaemonPolicy, InASharedPlaceACallerDoesOnlyWhatItsOwnRightsAllow) {
 TEST_F(DaemonPolicy, NoCommandCrossesIntoAnotherMountBeneathItsPlace) {
     tree_.dir("place/outer/mnt");
     tree_.file("place/victim", "placeholder");
-    TestMount tmpfs({"-t", "tmpfs", "none"}, place_ + "/outer/mnt");
-    TestMount bound({"--bind", decoy_ + "/secret"}, place_ + "/victim");
-    if (!tmpfs.mounted() || !bound.mounted())
+    ScopedMount tmpfs(place_ + "/outer/mnt");
+    ScopedMount bound(place_ + "/victim", decoy_ + "/secret");
+    if (!tmpfs.ok() || !bound.ok())
         GTEST_SKIP() << "mounting needs root";
     tree_.file("place/outer/mnt/inside", "on another file system");
     auto decoyBefore = snapshot(decoy_);

@@ -3,7 +3,7 @@
 #include "daemon/Beneath.h"
 #include "platform/FileRemoval.h"
 #include "tests/support/TempTree.h"
-#include "tests/support/TestMount.h"
+#include "tests/support/ScopedMount.h"
 
 #include <atomic>
 #include <cerrno>
@@ -22,7 +22,7 @@ namespace dorn {
 namespace {
 
 using tessaly::test::TempTree;
-using tessaly::test::TestMount;
+using tessaly::test::ScopedMount;
 
 TEST(AllowedRoots, EachPlaceAllowsOnlyItsOwnKindsOfActionAndNothingOutsideIsReached) {
     TempTree t;
@@ -236,9 +236,9 @@ TEST_P(Beneath, NothingIsReachedOrRemovedAcrossAnotherMount) {
     f.t.file("decoy/secret", "secret");
     f.t.dir("place/outer/mnt");
     f.t.file("place/victim", "placeholder");
-    TestMount tmpfs({"-t", "tmpfs", "none"}, f.place + "/outer/mnt");
-    TestMount bound({"--bind", f.decoy + "/secret"}, f.place + "/victim");
-    if (!tmpfs.mounted() || !bound.mounted())
+    ScopedMount tmpfs(f.place + "/outer/mnt");
+    ScopedMount bound(f.place + "/victim", f.decoy + "/secret");
+    if (!tmpfs.ok() || !bound.ok())
         GTEST_SKIP() << "mounting needs root";
     f.t.file("place/outer/mnt/inside", "on another file system");
     f.t.file("place/outer/beside", "x");

@@ -32,8 +32,35 @@ TEST(FileRemoval, RemovesTreesWithoutFollowingLinksOut) {
     EXPECT_TRUE(fileops::removeItem(t.path("keep/precious.txt")));
     EXPECT_FALSE(t.exists("keep/precious.txt"));
     EXPECT_TRUE(fileops::removeItem(t.path("never-was"))); // nothing there: gone
-    EXPECT_FALSE(fileops::removeItem("/"));
+}
+
+// A path that names no entry of a folder ("..", ".", the root) is refused. The
+// root is asked for in a child whose root is the sandbox (only root may do
+// that), and only once the child has found the sandbox's own marker there.
+TEST(FileRemoval, ThePathsThatNameNoEntryAreRefused) {
+    test::TempTree t;
+    const std::string kept = t.file("keep/kept.txt", "kept");
+    t.file("sandbox-marker", "this is the sandbox");
     EXPECT_FALSE(fileops::removeItem(t.path("keep/..")));
+    EXPECT_FALSE(fileops::removeItem(t.path("keep/.")));
+    EXPECT_EQ(test::readText(kept), "kept");
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can make the sandbox a process's root";
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        struct stat st {};
+        if (::chroot(t.root().c_str()) != 0 || ::chdir("/") != 0 ||
+            ::stat("/sandbox-marker", &st) != 0)
+            ::_exit(2); // not inside the sandbox: ask nothing
+        ::_exit(fileops::removeItem("/") ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the root reported removed, 2: no sandbox root";
+    EXPECT_EQ(test::readText(kept), "kept");
+    EXPECT_EQ(test::readText(t.path("sandbox-marker")), "this is the sandbox");
 }
 
 TEST(FileRemoval, DeepTreesNeedNoRecursion) {

@@ -1,6 +1,9 @@
 #include "platform/Paths.h"
 #include "tests/support/TempTree.h"
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 
 using namespace tessaly;
@@ -39,5 +42,13 @@ TEST(TestSandbox, RemovalIsRefusedOutsideIt) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(tessaly::test::insideTestSandbox(c.path), c.inside) << c.path;
-    EXPECT_THROW(tessaly::test::removeTree("/home/someone"), std::logic_error);
+
+    // A folder of the test's own that is not a sandbox: refused, left whole.
+    std::string tmpl = std::filesystem::temp_directory_path() / "tessaly-outside-XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
+    const std::string outside = tmpl;
+    { std::ofstream(outside + "/kept.txt") << "kept"; }
+    EXPECT_THROW(tessaly::test::removeTree(outside), std::logic_error);
+    EXPECT_EQ(tessaly::test::readText(outside + "/kept.txt"), "kept");
+    std::filesystem::remove_all(outside);
 }

@@ -7,6 +7,7 @@
 #include "platform/Dispatch.h"
 #include "platform/FileRemoval.h"
 #include "platform/Paths.h"
+#include "tests/support/ScopedMount.h"
 #include "tests/support/TempTree.h"
 
 #include <fcntl.h>
@@ -162,6 +163,57 @@ TEST(VirtualScan, WhatIsExaminedAndWhereAndTheCounters) {
     EXPECT_EQ(engine.cleanVir(), 4);
     EXPECT_EQ(engine.virs.size(), 1u);
     EXPECT_TRUE(fileops::itemExists(engine.virs.front()->path));
+}
+
+// The Linux layout, where other disks are mounted in /media, /run/media and
+// /mnt: a System Scan stays on the start-up file system and out of the kernel's
+// and the runtime's folders; a folder the user picks is scanned whole, on its
+// own file system.
+TEST(VirtualScan, ASystemScanStaysOnTheStartUpFileSystemAPickedFolderIsScannedWhole) {
+    test::FixtureRoots m;
+    test::ScopedEnv layout("TESSALY_LAYOUT", "linux");
+    VirtualScan engine({}, {});
+    auto found = [&](const std::vector<std::string>& folders, ScanSummary* summary = nullptr) {
+        engine.setScanFolders(folders);
+        ScanSummary s = engine.scan({}, {});
+        MainQueue::drain();
+        if (summary)
+            *summary = s;
+        std::vector<std::string> paths;
+        for (const auto& v : engine.virs)
+            paths.push_back(v->path.substr(m.root.size()));
+        std::sort(paths.begin(), paths.end());
+        return paths;
+    };
+    m.t.file("root/usr/lib/eicar.com", kEicar);
+    for (const char* place :
+         {"proc/1/eicar.com", "sys/kernel/eicar.com", "dev/shm/eicar.com",
+          "run/user/1000/eicar.com", "run/media/me/stick/eicar.com", "Volumes/Other/eicar.com"})
+        m.t.file(std::string("root/") + place, kEicar);
+    const std::vector<std::string> system = VirtualScan::typePaths(0, {});
+    EXPECT_EQ(found(system), std::vector<std::string>{"/usr/lib/eicar.com"});
+    EXPECT_EQ(found({m.root + "/run"}), (std::vector<std::string>{"/run/media/me/stick/eicar.com",
+                                                                  "/run/user/1000/eicar.com"}));
+
+    const std::string usb = m.t.dir("root/media/usb");
+    const std::string disk = m.t.dir("root/mnt/disk");
+    test::ScopedMount usbMount(usb);
+    if (!usbMount.ok())
+        GTEST_SKIP() << usbMount.why();
+    test::ScopedMount diskMount(disk);
+    ASSERT_TRUE(diskMount.ok()) << diskMount.why();
+    m.t.file("root/media/usb/eicar.com", kEicar);
+    m.t.file("root/mnt/disk/deep/eicar.com", kEicar);
+    m.t.file("root/mnt/eicar.com", kEicar); // on the start-up file system
+    ScanSummary summary;
+    EXPECT_EQ(found(system, &summary),
+              (std::vector<std::string>{"/mnt/eicar.com", "/usr/lib/eicar.com"}));
+    EXPECT_TRUE(summary.problems.empty());
+    EXPECT_EQ(found({usb}), std::vector<std::string>{"/media/usb/eicar.com"});
+    EXPECT_EQ(found({m.root + "/mnt"}, &summary), std::vector<std::string>{"/mnt/eicar.com"});
+    ASSERT_EQ(summary.problems.size(), 1u);
+    EXPECT_EQ(summary.problems[0].path, disk);
+    EXPECT_NE(summary.problems[0].reason.find("another file system"), std::string::npos);
 }
 
 TEST(VirtualScan, ASignatureFolderReplacesTheUsersTablesAndKeepsTheShippedOnes) {

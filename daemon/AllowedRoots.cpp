@@ -1,6 +1,7 @@
 #include "daemon/AllowedRoots.h"
 
 #include "platform/DisposableNames.h"
+#include "platform/SystemPlaces.h"
 
 #include "daemon/Beneath.h"
 #include "daemon/LogText.h"
@@ -9,7 +10,6 @@
 #include <algorithm>
 #include <fcntl.h>
 #include <pwd.h>
-#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,15 +37,6 @@ bool packageArchive(const std::string& relative) {
 }
 
 constexpr unsigned kAllButLoad = Remove | Overwrite | Thin | Unload | Write | Disable | Read;
-
-// Folders that are never a root of their own, whatever a configuration says.
-const std::set<std::string>& systemTops() {
-    static const std::set<std::string> tops{
-        "/",      "/bin", "/boot", "/dev",    "/etc",     "/home",  "/lib",    "/lib32",
-        "/lib64", "/opt", "/proc", "/root",   "/run",     "/sbin",  "/srv",    "/sys",
-        "/tmp",   "/usr", "/var",  "/System", "/Library", "/Users", "/private"};
-    return tops;
-}
 
 std::string joined(const std::vector<std::string>& parts) {
     std::string out;
@@ -155,7 +146,8 @@ AllowedRoots::AllowedRoots(const std::vector<std::string>& extraRoots) {
         fixed_.push_back({p, Remove | Read, std::nullopt, &languageFolder});
     for (const auto& root : extraRoots) {
         auto c = canonical(root);
-        if (!c || systemTops().count(*c)) {
+        const auto& system = tessaly::systemplaces::systemFolders();
+        if (!c || std::find(system.begin(), system.end(), *c) != system.end()) {
             logLine("ignored the allowed root " + quoted(root) +
                     ": not an absolute path free of . and .., or a system folder");
             continue;

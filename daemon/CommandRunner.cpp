@@ -59,6 +59,7 @@ struct Reached {
     UniqueFd place;
     std::string relative;
     bool filesOnly = false;
+    Place::AdmitsBeside admitsBeside = nullptr;
 };
 
 // The item's folder, open, and its name.
@@ -66,6 +67,7 @@ struct Entry {
     UniqueFd dir;
     std::string name;
     bool filesOnly = false; // the place admits regular files only
+    Place::AdmitsBeside admitsBeside = nullptr;
 };
 
 class Refusal {
@@ -105,7 +107,8 @@ std::optional<Reached> reach(const AllowedRoots& roots, const Caller& caller,
         refuse("the home folder does not belong to the caller");
         return std::nullopt;
     }
-    return Reached{std::move(place), located->relative, located->place.filesOnly};
+    return Reached{std::move(place), located->relative, located->place.filesOnly,
+                   located->place.admitsBeside};
 }
 
 std::optional<Entry> reachEntry(const AllowedRoots& roots, const Caller& caller,
@@ -118,7 +121,8 @@ std::optional<Entry> reachEntry(const AllowedRoots& roots, const Caller& caller,
         Refusal(caller, action, path)("its folder cannot be reached without links: " + errnoText());
         return std::nullopt;
     }
-    return Entry{std::move(parent->dir), std::move(parent->name), reached->filesOnly};
+    return Entry{std::move(parent->dir), std::move(parent->name), reached->filesOnly,
+                 reached->admitsBeside};
 }
 
 std::optional<std::string> readAll(int fd, off_t limit) {
@@ -332,6 +336,10 @@ bool CommandRunner::removeSystemFile(const Caller& caller, const std::string& pa
         return false; // nothing there (or nothing that can be looked at)
     if (entry->filesOnly && !S_ISREG(st.st_mode)) {
         Refusal(caller, Remove, path)("not a regular file");
+        return false;
+    }
+    if (entry->admitsBeside && !entry->admitsBeside(entry->dir.get(), entry->name)) {
+        Refusal(caller, Remove, path)("not a file that may go, judged by what lies beside it");
         return false;
     }
     std::string error;

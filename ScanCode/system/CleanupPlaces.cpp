@@ -112,6 +112,7 @@ const CleanupLayout& linuxLayout() {
         false,
         {{PlaceBase::Home, ".var/app"}},
         true,
+        true,
     };
     return layout;
 }

@@ -88,6 +88,10 @@ struct CleanupLayout {
     // desktop whose applications are read from their entries an empty catalogue
     // means they could not be read, not that nothing is installed.
     bool leftoversNeedApplications = false;
+    // Whether what is installed owns leftovers beyond the catalogue's
+    // applications: every desktop entry (hidden ones too), the system's packages
+    // by name and the Flatpak applications.
+    bool leftoverOwnersFromSystem = false;
 };
 
 // The macOS layout: the user's and the system's Library folders.

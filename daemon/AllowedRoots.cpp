@@ -5,6 +5,7 @@
 
 #include "daemon/Beneath.h"
 #include "daemon/LogText.h"
+#include "daemon/RotatedLogs.h"
 #include "daemon/UniqueFd.h"
 
 #include <algorithm>
@@ -141,6 +142,7 @@ AllowedRoots::AllowedRoots(const std::vector<std::string>& extraRoots) {
     // The Linux desktop's disposable system files: what the services there keep
     // using (live logs, the rest of /var/cache) stays out of reach.
     fixed_.push_back({"/var/log", Remove | Read, std::nullopt, &rotatedLog, true});
+    fixed_.back().admitsBeside = &rotatedLogBeside;
     fixed_.push_back({"/var/cache/apt/archives", Remove | Read, std::nullopt, &packageArchive});
     for (const char* p : {"/usr/share/locale", "/usr/share/man", "/usr/share/help"})
         fixed_.push_back({p, Remove | Read, std::nullopt, &languageFolder});

@@ -13,7 +13,7 @@
 //   /Applications, /Developer/Applications                      Remove, Overwrite, Thin
 //   /Library/LaunchAgents, /Library/LaunchDaemons        Remove, Unload, Load, Disable
 //   /var/log: files put aside by rotation only (never a live log,
-//     never a folder)                                                   Remove
+//     never a folder; a numbered one only beside the log it came from)  Remove
 //   /var/cache/apt/archives: downloaded packages (*.deb) and what
 //     lies in partial/                                                  Remove
 //   /usr/share/locale, /usr/share/man, /usr/share/help: a language's
@@ -77,8 +77,12 @@ struct Place {
     // on there.
     Admits admits = nullptr;
     bool filesOnly = false; // only a regular file is acted on, never a folder or link
-    bool asCaller = false;  // acted on with the caller's rights, never root's
-    bool volumes = false;   // each folder in it is a mounted volume
+    // When set, asked once the item's folder is open (its descriptor and the
+    // item's name there): what only the folder's other entries can tell.
+    using AdmitsBeside = bool (*)(int folderFd, const std::string& name);
+    AdmitsBeside admitsBeside = nullptr;
+    bool asCaller = false; // acted on with the caller's rights, never root's
+    bool volumes = false;  // each folder in it is a mounted volume
     // The place opened when the table was made (extra roots); else it is opened
     // for each request.
     std::shared_ptr<const UniqueFd> opened;

@@ -58,17 +58,14 @@ std::string errnoText() {
 struct Reached {
     UniqueFd place;
     std::string relative;
-    bool filesOnly = false;
-    bool asCaller = false;
-    bool volumes = false;
+    Place rules; // the place's row: what it admits and with whose rights
 };
 
 // The item's folder, open, and its name.
 struct Entry {
     UniqueFd dir;
     std::string name;
-    bool filesOnly = false; // the place admits regular files only
-    bool asCaller = false;  // acted on with the caller's rights
+    Place rules;
 };
 
 // The caller's rights on this thread while an action runs in one of the
@@ -117,8 +114,7 @@ std::optional<Reached> reach(const AllowedRoots& roots, const Caller& caller,
                " cannot be opened safely: " + why);
         return std::nullopt;
     }
-    const Place& p = located->place;
-    return Reached{std::move(place), located->relative, p.filesOnly, p.asCaller, p.volumes};
+    return Reached{std::move(place), located->relative, located->place};
 }
 
 // Reached with the caller's rights where the place is the caller's: a folder
@@ -130,17 +126,17 @@ std::optional<Entry> reachEntry(const AllowedRoots& roots, const Caller& caller,
         return std::nullopt;
     std::optional<ParentFolder> parent;
     {
-        ActingAs acting(caller, reached->asCaller);
+        ActingAs acting(caller, reached->rules.asCaller);
         if (acting.ok())
-            parent = openParentBeneath(reached->place.get(), reached->relative, reached->volumes);
+            parent =
+                openParentBeneath(reached->place.get(), reached->relative, reached->rules.volumes);
     }
     if (!parent) {
         Refusal(caller, action, path)(
             "its folder cannot be reached without links or other file systems: " + errnoText());
         return std::nullopt;
     }
-    return Entry{std::move(parent->dir), std::move(parent->name), reached->filesOnly,
-                 reached->asCaller};
+    return Entry{std::move(parent->dir), std::move(parent->name), std::move(reached->rules)};
 }
 
 std::optional<std::string> readAll(int fd, off_t limit) {
@@ -369,14 +365,16 @@ bool CommandRunner::removeSystemFile(const Caller& caller, const std::string& pa
     if (!entry)
         return false;
     Refusal refuse(caller, Remove, path);
-    ActingAs acting(caller, entry->asCaller);
+    ActingAs acting(caller, entry->rules.asCaller);
     if (!acting.ok())
         return refuse("cannot act with the caller's rights");
     struct stat st {};
     if (::fstatat(entry->dir.get(), entry->name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return false; // nothing there (or nothing that can be looked at)
-    if (entry->filesOnly && !S_ISREG(st.st_mode))
+    if (entry->rules.filesOnly && !S_ISREG(st.st_mode))
         return refuse("not a regular file");
+    if (entry->rules.admitsBeside && !entry->rules.admitsBeside(entry->dir.get(), entry->name))
+        return refuse("not a file that may go, judged by what lies beside it");
     std::string error;
     if (tessaly::fileops::removeItemAt(entry->dir.get(), entry->name, &error))
         return true;
@@ -399,7 +397,7 @@ bool CommandRunner::shredderFile(const RequestContext& context, const std::strin
     if (!entry)
         return false;
     Refusal refuse(caller, Overwrite, path);
-    ActingAs acting(caller, entry->asCaller);
+    ActingAs acting(caller, entry->rules.asCaller);
     if (!acting.ok())
         return refuse("cannot act with the caller's rights");
     UniqueFd fd = openRegularAt(entry->dir.get(), entry->name, O_WRONLY);
@@ -422,7 +420,7 @@ void CommandRunner::lipoSystemApp(const Caller& caller, const std::string& path)
     if (!entry)
         return;
     Refusal refuse(caller, Thin, path);
-    ActingAs acting(caller, entry->asCaller);
+    ActingAs acting(caller, entry->rules.asCaller);
     if (!acting.ok()) {
         refuse("cannot act with the caller's rights");
         return;
@@ -448,7 +446,7 @@ void CommandRunner::runJobTool(const Caller& caller, const std::string& path, bo
     Refusal refuse(caller, action, path);
     std::optional<std::string> text;
     {
-        ActingAs acting(caller, entry->asCaller);
+        ActingAs acting(caller, entry->rules.asCaller);
         if (!acting.ok()) {
             refuse("cannot act with the caller's rights");
             return;
@@ -486,7 +484,7 @@ bool CommandRunner::setServerDisable(const Caller& caller, const std::string& pa
     if (!entry)
         return false;
     Refusal refuse(caller, Disable, path);
-    ActingAs acting(caller, entry->asCaller);
+    ActingAs acting(caller, entry->rules.asCaller);
     if (!acting.ok())
         return refuse("cannot act with the caller's rights");
     // Read once through one descriptor; the rewrite replaces exactly that file.
@@ -532,10 +530,10 @@ bool CommandRunner::createSystemDir(const Caller& caller, const std::string& pat
     if (!reached)
         return false;
     Refusal refuse(caller, Write, path);
-    ActingAs acting(caller, reached->asCaller);
+    ActingAs acting(caller, reached->rules.asCaller);
     if (!acting.ok())
         return refuse("cannot act with the caller's rights");
-    if (reached->volumes && reached->relative.find('/') == std::string::npos)
+    if (reached->rules.volumes && reached->relative.find('/') == std::string::npos)
         return refuse("a volume itself");
     if (makeFoldersBeneath(reached->place.get(), reached->relative, caller.uid, caller.gid))
         return true;
@@ -553,14 +551,14 @@ bool CommandRunner::copySystemFile(const Caller& caller, const std::string& from
         CallerRights rights(caller);
         if (rights.active())
             sourceFolder =
-                openParentBeneath(source->place.get(), source->relative, source->volumes);
+                openParentBeneath(source->place.get(), source->relative, source->rules.volumes);
     }
     if (!sourceFolder)
         return Refusal(caller, Read, from)("the caller cannot reach it without links");
     auto target = reachEntry(options_.roots, caller, to, Write);
     if (!target)
         return false;
-    ActingAs acting(caller, target->asCaller);
+    ActingAs acting(caller, target->rules.asCaller);
     if (!acting.ok())
         return Refusal(caller, Write, to)("cannot act with the caller's rights");
     std::string why;
@@ -575,7 +573,7 @@ bool CommandRunner::writeToSystemFile(const Caller& caller, const std::string& p
     auto entry = reachEntry(options_.roots, caller, path, Write);
     if (!entry)
         return false;
-    ActingAs acting(caller, entry->asCaller);
+    ActingAs acting(caller, entry->rules.asCaller);
     if (!acting.ok())
         return Refusal(caller, Write, path)("cannot act with the caller's rights");
     std::string why;

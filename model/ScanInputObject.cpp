@@ -4,7 +4,8 @@
 
 namespace tessaly {
 
-bool entryMatches(const ScanInputObject& place, const std::string& name) {
+bool entryMatches(const ScanInputObject& place, const std::string& name,
+                  const SiblingNames& siblings) {
     switch (place.match) {
     case EntryMatch::Contains:
         return place.key.empty() || name.find(place.key) != std::string::npos;
@@ -12,7 +13,9 @@ bool entryMatches(const ScanInputObject& place, const std::string& name) {
         return name.size() > place.key.size() &&
                name.compare(name.size() - place.key.size(), place.key.size(), place.key) == 0;
     case EntryMatch::RotatedLog:
-        return disposable::isRotatedLogName(name);
+        if (!disposable::needsSiblings(name))
+            return disposable::isRotatedLogName(name);
+        return siblings && disposable::isRotatedLogAmong(name, siblings());
     }
     return false;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+#include <set>
 #include <string>
 
 namespace tessaly {
@@ -8,8 +10,9 @@ namespace tessaly {
 enum class EntryMatch {
     Contains,   // the name contains the key (an empty key: every entry)
     Suffix,     // the name ends with the key
-    RotatedLog, // a log put aside by rotation: numbered ("syslog.1", "dpkg.log.2.gz"),
-                // compressed, ".old", or an archived journal ("*.journal~", "name@….journal")
+    RotatedLog, // a log put aside by rotation: numbered ("syslog.1" beside "syslog"),
+                // compressed ("dpkg.log.2.gz"), ".old", or an archived journal
+                // ("*.journal~", "name@….journal")
 };
 
 // One place to scan.
@@ -26,7 +29,12 @@ struct ScanInputObject {
     std::string companion;
 };
 
-// Whether an entry's name is listed under the place's rule.
-bool entryMatches(const ScanInputObject& place, const std::string& name);
+// The names of the folder an entry lies in, read when a rule needs them.
+using SiblingNames = std::function<const std::set<std::string>&()>;
+
+// Whether an entry is listed under the place's rule; siblings is asked only for
+// a numbered log, which counts as rotated only beside the log it came from.
+bool entryMatches(const ScanInputObject& place, const std::string& name,
+                  const SiblingNames& siblings);
 
 } // namespace tessaly

@@ -99,6 +99,16 @@ DpkgDatabase DpkgDatabase::read(const std::vector<std::string>& ownedSuffixes) {
     return db;
 }
 
+std::vector<std::string> installedPackageNames() {
+    std::map<std::string, Package> installed;
+    readStatus(paths::systemPath("/var/lib/dpkg/status"), installed);
+    std::vector<std::string> names;
+    names.reserve(installed.size());
+    for (const auto& entry : installed)
+        names.push_back(entry.first);
+    return names;
+}
+
 std::optional<Package> DpkgDatabase::ownerOf(const std::string& path) const {
     auto owner = owners_.find(path);
     if (owner == owners_.end())

@@ -32,6 +32,9 @@ private:
     std::map<std::string, std::string> owners_; // file → package name
 };
 
+// The names of the packages dpkg has installed (its status file alone).
+std::vector<std::string> installedPackageNames();
+
 // An application installed through Flatpak, for the system or the user.
 struct FlatpakApp {
     std::string id;

@@ -1,6 +1,7 @@
 #include "platform/KeyFile.h"
 
 #include <fstream>
+#include <optional>
 #include <sys/stat.h>
 
 namespace tessaly::keyfile {
@@ -89,15 +90,41 @@ std::vector<std::string> commandWords(const std::string& commandLine) {
 }
 
 std::string commandProgram(const std::string& commandLine) {
-    std::vector<std::string> words = commandWords(commandLine);
+    return programOf(commandWords(commandLine));
+}
+
+std::string programOf(const std::vector<std::string>& words) {
     std::size_t i = 0;
-    if (i < words.size() && (words[i] == "env" || words[i] == "/usr/bin/env")) {
+    if (i < words.size() &&
+        (words[i] == "env" || words[i] == "/usr/bin/env" || words[i] == "/bin/env")) {
         ++i;
         while (i < words.size() &&
                (words[i].find('=') != std::string::npos || words[i][0] == '-')) {
+            const std::string& word = words[i];
+            // "-S 'prog args'": the command is split out of one word.
+            std::optional<std::string> split;
+            if ((word == "-S" || word == "--split-string") && i + 1 < words.size())
+                split = words[i + 1];
+            else if (word.rfind("--split-string=", 0) == 0)
+                split = word.substr(15);
+            else if (word.size() > 2 && word.rfind("-S", 0) == 0)
+                split = word.substr(2);
+            if (split) {
+                const std::size_t after = i + (word == "-S" || word == "--split-string" ? 2 : 1);
+                std::vector<std::string> rest{"env"};
+                for (std::string& part : commandWords(*split))
+                    rest.push_back(std::move(part));
+                rest.insert(rest.end(), words.begin() + static_cast<std::ptrdiff_t>(after),
+                            words.end());
+                return programOf(rest);
+            }
+            if (word.find('=') != std::string::npos && word[0] != '-') {
+                ++i; // VAR=value
+                continue;
+            }
             // The options of env that take a word of their own.
-            const bool takesWord = words[i] == "-u" || words[i] == "--unset" || words[i] == "-C" ||
-                                   words[i] == "--chdir";
+            const bool takesWord =
+                word == "-u" || word == "--unset" || word == "-C" || word == "--chdir";
             i += takesWord ? 2 : 1;
         }
     }

@@ -28,4 +28,7 @@ std::vector<std::string> commandWords(const std::string& commandLine);
 // VAR=value words; empty when none.
 std::string commandProgram(const std::string& commandLine);
 
+// The same for a command line split into words already.
+std::string programOf(const std::vector<std::string>& words);
+
 } // namespace tessaly::keyfile

@@ -35,24 +35,32 @@ Names namesOf(Kind kind) {
 }
 
 // A value of user-dirs.dirs: "$HOME/Some Folder" or an absolute path, quoted.
+std::optional<std::string> folderOf(const std::string& quoted) {
+    std::vector<std::string> words = keyfile::commandWords(quoted);
+    if (words.size() != 1)
+        return std::nullopt;
+    std::string value = words.front();
+    const std::string home = "$HOME";
+    if (value.rfind(home, 0) == 0)
+        return paths::join(paths::homePath(), value.substr(home.size()));
+    if (!value.empty() && value[0] == '/')
+        return value;
+    return std::nullopt;
+}
+
 std::optional<std::string> configured(const std::string& key) {
     std::ifstream in(paths::join(paths::xdgConfigHome(), "user-dirs.dirs"));
     std::string line;
-    while (std::getline(in, line)) {
-        if (line.rfind(key + "=", 0) != 0)
-            continue;
-        std::vector<std::string> words = keyfile::commandWords(line.substr(key.size() + 1));
-        if (words.size() != 1)
-            return std::nullopt;
-        std::string value = words.front();
-        const std::string home = "$HOME";
-        if (value.rfind(home, 0) == 0)
-            return paths::join(paths::homePath(), value.substr(home.size()));
-        if (!value.empty() && value[0] == '/')
-            return value;
-        return std::nullopt;
-    }
+    while (std::getline(in, line))
+        if (line.rfind(key + "=", 0) == 0)
+            return folderOf(line.substr(key.size() + 1));
     return std::nullopt;
+}
+
+std::string withoutTrailingSlashes(std::string folder) {
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    return folder;
 }
 
 } // namespace
@@ -61,10 +69,8 @@ std::string path(Kind kind) {
     const Names names = namesOf(kind);
     if (layout::current() == layout::HomeLayout::MacOS)
         return paths::join(paths::homePath(), names.mac);
-    std::string folder =
-        configured(names.key).value_or(paths::join(paths::homePath(), names.linux));
-    while (folder.size() > 1 && folder.back() == '/')
-        folder.pop_back();
+    std::string folder = withoutTrailingSlashes(
+        configured(names.key).value_or(paths::join(paths::homePath(), names.linux)));
     return folder == paths::homePath() ? std::string() : folder;
 }
 
@@ -75,6 +81,35 @@ std::vector<std::string> mediaFolders() {
         std::string folder = path(kind);
         if (!folder.empty() && std::find(out.begin(), out.end(), folder) == out.end())
             out.push_back(std::move(folder));
+    }
+    return out;
+}
+
+std::vector<std::string> keptFolders(const std::vector<std::string>& settingsFolders) {
+    std::vector<std::string> out;
+    auto add = [&out](std::string folder) {
+        folder = withoutTrailingSlashes(std::move(folder));
+        if (folder != paths::homePath() && std::find(out.begin(), out.end(), folder) == out.end())
+            out.push_back(std::move(folder));
+    };
+    for (const char* name : {"Desktop", "Documents", "Downloads", "Music", "Pictures", "Public",
+                             "Templates", "Videos", "Movies"})
+        add(paths::join(paths::homePath(), name));
+    for (const std::string& settings : settingsFolders) {
+        std::ifstream in(paths::join(settings, "user-dirs.dirs"));
+        std::string line;
+        while (std::getline(in, line)) {
+            // XDG_SOMETHING_DIR="..."
+            const auto equals = line.find('=');
+            if (equals == std::string::npos)
+                continue;
+            const std::string key = line.substr(0, equals);
+            if (key.size() <= 8 || key.rfind("XDG_", 0) != 0 ||
+                key.compare(key.size() - 4, 4, "_DIR") != 0)
+                continue;
+            if (auto folder = folderOf(line.substr(equals + 1)))
+                add(*folder);
+        }
     }
     return out;
 }

@@ -18,4 +18,11 @@ std::string path(Kind kind);
 // are set and differ from each other.
 std::vector<std::string> mediaFolders();
 
+// Every folder the user keeps their own files in, for the guards that must never
+// take one: the freedesktop defaults in the home (Desktop, Documents, Downloads,
+// Music, Pictures, Public, Templates, Videos, and the macOS layout's Movies) and
+// every folder ("XDG_..._DIR") that the user-dirs.dirs of each settings folder
+// names; the home folder itself is never among them.
+std::vector<std::string> keptFolders(const std::vector<std::string>& settingsFolders);
+
 } // namespace tessaly::userfolders

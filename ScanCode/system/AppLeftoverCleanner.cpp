@@ -3,11 +3,13 @@
 #include "ScanCode/system/CleanupPlaces.h"
 #include "ScanCode/system/ScanFileOperation.h"
 #include "ScanCode/system/SystemModules.h"
+#include "ScanCode/uninstall/DesktopEntryIndex.h"
 #include "ScanCode/uninstall/SearchApplications.h"
 #include "model/FolderWalk.h"
 #include "model/QueueAddition.h"
 #include "platform/DirectoryReader.h"
 #include "platform/InstalledPackages.h"
+#include "platform/KeyFile.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Paths.h"
 #include "platform/TextCase.h"
@@ -99,8 +101,43 @@ std::vector<AppLeftoverCleanner::Owner> AppLeftoverCleanner::owners(const AppIte
         Owner owner{text::asciiLowercase(app->bundleID),
                     text::asciiLowercase(app->executableString),
                     text::asciiLowercase(app->name),
+                    {},
                     {}};
         owner.identifierComponents = dotComponents(owner.identifier);
+        out.push_back(std::move(owner));
+    }
+    return out;
+}
+
+std::vector<AppLeftoverCleanner::Owner> AppLeftoverCleanner::systemOwners() {
+    std::vector<Owner> out;
+    auto application = [&out](const std::string& id, const std::string& name) {
+        Owner owner{text::asciiLowercase(id),
+                    text::asciiLowercase(name),
+                    text::asciiLowercase(name),
+                    {},
+                    {}};
+        owner.identifierComponents = dotComponents(owner.identifier);
+        out.push_back(std::move(owner));
+    };
+    const std::string extension = ".desktop";
+    for (const std::string& folder : DesktopEntryIndex::entryFolders()) {
+        DirectoryReader reader(folder);
+        while (reader.isOpen() && reader.next()) {
+            const std::string file = reader.name();
+            if (file.size() <= extension.size() ||
+                file.compare(file.size() - extension.size(), extension.size(), extension) != 0)
+                continue;
+            auto entry = keyfile::read(paths::join(folder, file));
+            application(file.substr(0, file.size() - extension.size()),
+                        entry ? keyfile::value(*entry, "Desktop Entry", "Name") : std::string());
+        }
+    }
+    for (const std::string& id : packages::flatpakAppIds())
+        application(id, {});
+    for (const std::string& name : packages::installedPackageNames()) {
+        Owner owner;
+        owner.package = text::asciiLowercase(name);
         out.push_back(std::move(owner));
     }
     return out;
@@ -122,6 +159,12 @@ bool AppLeftoverCleanner::isOwned(const std::string& name,
     for (const Owner& owner : candidates) {
         if (isCancelled())
             break;
+        if (!owner.package.empty()) {
+            if (std::find(components.begin() + 1, components.end(), owner.package) !=
+                components.end())
+                return true;
+            continue;
+        }
         if (contains(lower, owner.identifier) || contains(lower, owner.executable) ||
             contains(owner.name, lower))
             return true;
@@ -210,7 +253,10 @@ ScanItemList AppLeftoverCleanner::scanAppLeftOver() {
     }
     if (apps.empty() && currentLayout().leftoversNeedApplications)
         return out; // nothing can be told to be nobody's
-    const std::vector<Owner> installed = owners(apps);
+    std::vector<Owner> installed = owners(apps);
+    if (currentLayout().leftoverOwnersFromSystem)
+        for (Owner& owner : systemOwners())
+            installed.push_back(std::move(owner));
     addFlatpakLeftovers(out);
     std::vector<std::string> stack = getAppLeftOverPathes();
     // The crash-report folders are also met inside the support folders: each

@@ -41,8 +41,14 @@ private:
     struct Owner {
         std::string identifier, executable, name;
         std::vector<std::string> identifierComponents;
+        // An installed package, by name: it owns a name one of whose dot
+        // components after the first is its name ("org.remmina.Remmina").
+        std::string package;
     };
     static std::vector<Owner> owners(const AppItemList& appItems);
+    // Everything else installed that owns leftovers where the layout says so:
+    // every desktop entry, shown or not, the packages and the Flatpak applications.
+    static std::vector<Owner> systemOwners();
     bool isOwned(const std::string& name, const std::vector<Owner>& owners) const;
     // The data folders of Flatpak applications no longer installed.
     void addFlatpakLeftovers(ScanItemList& out);

@@ -1,6 +1,7 @@
 #include "ScanCode/system/CleanupPlaces.h"
 
 #include "ScanCode/system/SystemModules.h"
+#include "platform/BaseFolders.h"
 #include "platform/DirectoryReader.h"
 #include "platform/HomeLayout.h"
 #include "platform/Paths.h"
@@ -111,6 +112,7 @@ const CleanupLayout& linuxLayout() {
         false,
         {{PlaceBase::Home, ".var/app"}},
         true,
+        true,
     };
     return layout;
 }
@@ -132,13 +134,14 @@ std::optional<std::string> placePath(PlaceBase base, const std::string& relative
     case PlaceBase::System:
         return paths::systemPath(relative);
     case PlaceBase::CacheHome:
-        return paths::join(paths::xdgCacheHome(), relative);
     case PlaceBase::DataHome:
-        return paths::join(paths::xdgDataHome(), relative);
     case PlaceBase::StateHome:
-        return paths::join(paths::xdgStateHome(), relative);
-    case PlaceBase::ConfigHome:
-        return paths::join(paths::xdgConfigHome(), relative);
+    case PlaceBase::ConfigHome: {
+        const std::string folder = basefolders::choose(*baseFolderKind(base)).folder;
+        if (folder.empty())
+            return std::nullopt;
+        return relative.empty() ? folder : paths::join(folder, relative);
+    }
     case PlaceBase::UserVolumes:
         return std::nullopt; // one place per volume: see placesForModule
     case PlaceBase::PhotoLibrary:
@@ -147,6 +150,55 @@ std::optional<std::string> placePath(PlaceBase base, const std::string& relative
         return relative.empty() ? *photoLibrary : paths::join(*photoLibrary, relative);
     }
     return std::nullopt;
+}
+
+std::optional<basefolders::Kind> baseFolderKind(PlaceBase base) {
+    switch (base) {
+    case PlaceBase::CacheHome:
+        return basefolders::Kind::Cache;
+    case PlaceBase::DataHome:
+        return basefolders::Kind::Data;
+    case PlaceBase::StateHome:
+        return basefolders::Kind::State;
+    case PlaceBase::ConfigHome:
+        return basefolders::Kind::Config;
+    default:
+        return std::nullopt;
+    }
+}
+
+ProblemList baseFolderProblems(const CleanupLayout& layout, const std::vector<int>& modules) {
+    auto scanned = [&modules](int module) {
+        return std::find(modules.begin(), modules.end(), module) != modules.end();
+    };
+    std::vector<PlaceBase> bases;
+    for (const PlaceRule& rule : layout.places)
+        if (scanned(rule.module))
+            bases.push_back(rule.base);
+    auto addAll = [&bases](const std::vector<std::pair<PlaceBase, std::string>>& folders) {
+        for (const auto& folder : folders)
+            bases.push_back(folder.first);
+    };
+    if (scanned(sysmodule::AppLeftover)) {
+        addAll(layout.leftoverFolders);
+        addAll(layout.flatpakDataFolders);
+    }
+    if (scanned(sysmodule::BrokenLoginItems)) {
+        addAll(layout.autostartFolders);
+        addAll(layout.userUnitFolders);
+    }
+    ProblemList problems;
+    std::vector<basefolders::Kind> said;
+    for (PlaceBase base : bases) {
+        auto kind = baseFolderKind(base);
+        if (!kind || std::find(said.begin(), said.end(), *kind) != said.end())
+            continue;
+        said.push_back(*kind);
+        basefolders::Choice choice = basefolders::choose(*kind);
+        if (!choice.reason.empty())
+            problems.push_back({choice.refused, choice.reason});
+    }
+    return problems;
 }
 
 std::vector<ScanInputObject> placesForModule(int module, const CleanupLayout& layout,

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "model/Problem.h"
 #include "model/ScanInputObject.h"
+#include "platform/BaseFolders.h"
 
 #include <optional>
 #include <string>
@@ -86,6 +88,10 @@ struct CleanupLayout {
     // desktop whose applications are read from their entries an empty catalogue
     // means they could not be read, not that nothing is installed.
     bool leftoversNeedApplications = false;
+    // Whether what is installed owns leftovers beyond the catalogue's
+    // applications: every desktop entry (hidden ones too), the system's packages
+    // by name and the Flatpak applications.
+    bool leftoverOwnersFromSystem = false;
 };
 
 // The macOS layout: the user's and the system's Library folders.
@@ -102,9 +108,19 @@ const CleanupLayout& currentLayout();
 bool layoutHasModule(int module);
 
 // A place's full path: Home under the home folder, System under the system root,
-// PhotoLibrary under the photo library (none when there is none).
+// PhotoLibrary under the photo library (none when there is none), the base
+// folders under the one basefolders::choose takes (none when neither the
+// variable nor the default may be cleaned in).
 std::optional<std::string> placePath(PlaceBase base, const std::string& relative,
                                      const std::optional<std::string>& photoLibrary = {});
+
+// Which freedesktop base folder a place is anchored in; none for the others.
+std::optional<basefolders::Kind> baseFolderKind(PlaceBase base);
+
+// Why base folders that the modules' places come from were not used as they were
+// set (a variable naming the home folder, "/", a system folder...), one problem
+// a folder, for the scan's problems.
+ProblemList baseFolderProblems(const CleanupLayout& layout, const std::vector<int>& modules);
 
 // The file-scan places of one module, ticked; PhotoLibrary places only when a
 // library is known.

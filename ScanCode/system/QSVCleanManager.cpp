@@ -379,10 +379,13 @@ ScanSummary QSVCleanManager::scan(std::stop_token stop, const ProgressSink& prog
     ScanSummary summary;
     report(progress, {"Initialize the engine...", "", 0});
     initDiscPath();
+    // A base folder set where nothing may be emptied is said first.
+    summary.problems = baseFolderProblems(currentLayout(), modulesToScan());
     queueModuleTasks();
     bool ran = scanDisk->start(std::move(stop), progress);
     summary.stopped = !ran || scanDisk->stopped();
-    summary.problems = scanDisk->problems();
+    for (Problem& problem : scanDisk->problems())
+        summary.problems.push_back(std::move(problem));
     return summary;
 }
 

@@ -10,7 +10,34 @@
 #include "platform/NotificationCenter.h"
 #include "platform/Paths.h"
 
+#include <set>
+
 namespace tessaly {
+
+namespace {
+
+// The names in one folder at a time, read when first asked for.
+class FolderNames {
+public:
+    const std::set<std::string>& of(const std::string& folder) {
+        if (!read_ || folder != folder_) {
+            folder_ = folder;
+            read_ = true;
+            names_.clear();
+            DirectoryReader reader(folder);
+            while (reader.isOpen() && reader.next())
+                names_.insert(reader.name());
+        }
+        return names_;
+    }
+
+private:
+    std::string folder_;
+    bool read_ = false;
+    std::set<std::string> names_;
+};
+
+} // namespace
 
 ScanFileOperation::ScanFileOperation(std::shared_ptr<std::vector<ScanInputObject>> places,
                                      std::int32_t moduleId, ScanDelegate* scanDelegate,
@@ -83,14 +110,18 @@ void ScanFileOperation::addContainerItems(bool caches, ScanItemList& out) {
 
 void ScanFileOperation::addMatchingFiles(const ScanInputObject& place, ScanItemList& out) {
     const CleanupLayout& layout = currentLayout();
+    FolderNames names;
     walkFolder(
         place.path,
         [&](const WalkEntry& entry) {
             const std::string name = entry.name();
             if (entry.isDirectory())
                 return name[0] == '.' ? WalkDecision::Continue : WalkDecision::Descend;
+            auto siblings = [&]() -> const std::set<std::string>& {
+                return names.of(entry.parentPath());
+            };
             if (name[0] == '.' || entry.isSymlink() || isExcludedEntry(layout, module, name) ||
-                !entryMatches(place, name))
+                !entryMatches(place, name, siblings))
                 return WalkDecision::Continue;
             const std::string path = entry.path();
             announcePath(delegate, path);
@@ -149,6 +180,8 @@ ScanItemList ScanFileOperation::scanFiles() {
             ProblemCollector::reportUnreadable(place.path, reader.openError());
             continue;
         }
+        FolderNames names;
+        auto siblings = [&]() -> const std::set<std::string>& { return names.of(place.path); };
         while (reader.next()) {
             if (cancelled())
                 break;
@@ -157,7 +190,7 @@ ScanItemList ScanFileOperation::scanFiles() {
                 continue;
             std::string path = paths::join(place.path, name);
             announcePath(delegate, path);
-            if (!entryMatches(place, name))
+            if (!entryMatches(place, name, siblings))
                 continue;
             bool isDir = reader.isDirectory();
             if (isDir && place.filesOnly)

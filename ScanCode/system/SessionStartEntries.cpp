@@ -7,6 +7,8 @@
 #include "platform/ProgramSearch.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <unistd.h>
 
 namespace tessaly::sessionstart {
 
@@ -25,6 +27,126 @@ std::vector<std::string> filesEndingWith(const std::string& folder, const std::s
             names.push_back(reader.name());
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// A desktop entry's value with the escapes every string value may hold
+// ("\s" for a space, "\\" for a backslash) undone; a command line's quoting
+// is read from what is left, as the desktop's launchers do.
+std::string unescapedValue(const std::string& value) {
+    std::string out;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] != '\\' || i + 1 == value.size()) {
+            out += value[i];
+            continue;
+        }
+        switch (const char c = value[++i]) {
+        case 's':
+            out += ' ';
+            break;
+        case 'n':
+            out += '\n';
+            break;
+        case 't':
+            out += '\t';
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        case '\\':
+            out += '\\';
+            break;
+        default:
+            out += '\\';
+            out += c;
+            break;
+        }
+    }
+    return out;
+}
+
+// The words of a desktop entry's Exec line with its field codes expanded: a code
+// standing alone ("%U", "%f") is a place for files and leaves no word, "%%" is a
+// percent sign; none when a word holds a code within it that only the launcher
+// can fill in.
+std::optional<std::vector<std::string>> execWords(const std::string& exec) {
+    std::vector<std::string> out;
+    for (const std::string& word : keyfile::commandWords(unescapedValue(exec))) {
+        if (word.size() == 2 && word[0] == '%' && word[1] != '%') {
+            if (std::string("fFuUdDnNickvm").find(word[1]) == std::string::npos)
+                return std::nullopt;
+            continue;
+        }
+        std::string expanded;
+        for (std::size_t i = 0; i < word.size(); ++i) {
+            if (word[i] != '%') {
+                expanded += word[i];
+                continue;
+            }
+            if (i + 1 < word.size() && word[i + 1] == '%') {
+                expanded += '%';
+                ++i;
+                continue;
+            }
+            return std::nullopt;
+        }
+        out.push_back(std::move(expanded));
+    }
+    return out;
+}
+
+// A user unit's command word with systemd's specifiers expanded; none when it
+// holds one that only the service manager knows (an instance name, a host name...).
+std::optional<std::string> expandSpecifiers(const std::string& word) {
+    std::string out;
+    const std::string uid = std::to_string(::getuid());
+    for (std::size_t i = 0; i < word.size(); ++i) {
+        if (word[i] != '%') {
+            out += word[i];
+            continue;
+        }
+        if (++i == word.size())
+            return std::nullopt;
+        switch (word[i]) {
+        case '%':
+            out += '%';
+            break;
+        case 'h':
+            out += paths::homePath();
+            break;
+        case 'u':
+            out += paths::loginName();
+            break;
+        case 'U':
+            out += uid;
+            break;
+        case 't': {
+            const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+            out += runtime && runtime[0] == '/' ? std::string(runtime) : "/run/user/" + uid;
+            break;
+        }
+        case 'S':
+            out += paths::xdgStateHome();
+            break;
+        case 'C':
+            out += paths::xdgCacheHome();
+            break;
+        case 'E':
+            out += paths::xdgConfigHome();
+            break;
+        case 'L':
+            out += paths::join(paths::xdgStateHome(), "log");
+            break;
+        case 'T':
+            out += "/tmp";
+            break;
+        case 'V':
+            out += "/var/tmp";
+            break;
+        default:
+            return std::nullopt;
+        }
+    }
+    return out;
 }
 
 ScanItem brokenItem(const std::string& path, const std::string& name) {
@@ -49,9 +171,13 @@ std::optional<std::string> autostartProgram(const std::string& desktopFile) {
     const std::string type = keyfile::value(*file, group, "Type");
     if (!type.empty() && type != "Application")
         return std::nullopt;
-    std::string program = keyfile::value(*file, group, "TryExec");
-    if (program.empty())
-        program = keyfile::commandProgram(keyfile::value(*file, group, "Exec"));
+    std::string program = unescapedValue(keyfile::value(*file, group, "TryExec"));
+    if (program.empty()) {
+        auto words = execWords(keyfile::value(*file, group, "Exec"));
+        if (!words)
+            return std::nullopt;
+        program = keyfile::programOf(*words);
+    }
     if (program.empty())
         return std::nullopt;
     return program;
@@ -62,13 +188,14 @@ std::optional<std::string> unitProgram(const std::string& unitFile) {
     if (!file)
         return std::nullopt;
     std::string line = keyfile::value(*file, "Service", "ExecStart");
+    // The prefixes that change how the command runs, not what runs.
     std::size_t start = line.find_first_not_of("-@:+!");
     if (start == std::string::npos)
         return std::nullopt;
     std::string program = keyfile::commandProgram(line.substr(start));
     if (program.empty())
         return std::nullopt;
-    return program;
+    return expandSpecifiers(program);
 }
 
 std::vector<std::string> enablingLinks(const std::string& unitFolder, const std::string& unitName) {

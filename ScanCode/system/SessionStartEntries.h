@@ -15,12 +15,17 @@ namespace tessaly {
 // (Hidden=true) never is.
 namespace sessionstart {
 
-// The program an autostart entry starts (TryExec, else the first word of Exec);
-// none when the entry is switched off, is no application, or names none.
+// The program an autostart entry starts (TryExec, else the first word of Exec,
+// past "env" and its VAR=value words, its field codes such as "%U" taken out);
+// none when the entry is switched off, is no application, names none, or names
+// it with a field code only the launcher fills in.
 std::optional<std::string> autostartProgram(const std::string& desktopFile);
 
-// The program a unit starts (the first word of ExecStart, past its "-@:+!"
-// prefixes); none when it starts none.
+// The program a user unit starts (the first word of ExecStart, past its "-@:+!"
+// prefixes and "env", with systemd's specifiers "%h", "%u", "%U", "%t", "%S",
+// "%C", "%E", "%L", "%T", "%V" and "%%" expanded as for the user's service
+// manager); none when it starts none or names it with a specifier only the
+// service manager knows (an instance name...), so that it is never judged broken.
 std::optional<std::string> unitProgram(const std::string& unitFile);
 
 // The links in the unit folder's ".wants" and ".requires" folders that enable

@@ -107,6 +107,14 @@ void runStep(StepRun& s, const ScaneOuputObject& item, HelperPass& pass,
     s.reason = failure.value_or("");
 }
 
+// Whether an item that stands for several paths (a trashed entry with its
+// description, a unit with the links that enable it) now has something else at
+// its own path, where the scan stamped it: then none of its paths goes.
+bool changedSinceScan(const ScaneOuputObject& item) {
+    return !item.removePaths.empty() && item.stamp.known && fileops::itemExists(item.path) &&
+           !fileattr::stillTheSame(item.path, item.stamp);
+}
+
 // One module's direct steps, on a worker.
 void runModule(int module, std::vector<RecordRun>& records, HelperPass& pass,
                const SystemCleanContext& context) {
@@ -117,6 +125,14 @@ void runModule(int module, std::vector<RecordRun>& records, HelperPass& pass,
             break;
         report(context.progress, {phase, r.steps.front().step->path, -1});
         r.attempted = true;
+        if (changedSinceScan(*r.item)) {
+            for (StepRun& s : r.steps) {
+                pass.keep(s.step->path, kChanged);
+                s.state = StepState::Failed;
+                s.reason = kChanged;
+            }
+            continue;
+        }
         for (StepRun& s : r.steps) {
             runStep(s, *r.item, pass, context);
             if (s.step->action == PlanAction::RewriteList)

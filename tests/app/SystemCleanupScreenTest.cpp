@@ -163,7 +163,11 @@ TEST_F(SystemCleanupScreen, ScanReviewCleanAndComplete) {
     list->clickItem({0});
     const std::int64_t toClean = s.engine->totleSizeAllModule();
     // Something no one can remove stays ticked after the clean.
-    s.engine->scanDisk->finishScan({test::item("/proc/version", 0)}, sysmodule::UserDownloads);
+    const std::string stuck = s.m.t.file("stuck/held.bin", "held");
+    test::Unremovable held(stuck);
+    if (!held.ok())
+        GTEST_SKIP() << "this file system cannot keep a file from being removed";
+    s.engine->scanDisk->finishScan({test::item(stuck, 0)}, sysmodule::UserDownloads);
     list->reload();
 
     s.screen->cleanClicked();
@@ -186,7 +190,8 @@ TEST_F(SystemCleanupScreen, ScanReviewCleanAndComplete) {
     EXPECT_EQ(s.finished[0].tool, tool::SystemCleanup);
     EXPECT_EQ(std::any_cast<CleanReport>(s.finished[0].result).removeSize, toClean);
     EXPECT_FALSE(s.sidebarRow()->spinnerVisible());
-    EXPECT_EQ(s.m.handedToHelper, std::vector<std::vector<std::string>>{{"/proc/version"}});
+    EXPECT_EQ(s.m.handedToHelper, std::vector<std::vector<std::string>>{{stuck}});
+    EXPECT_EQ(test::readText(stuck), "held");
     // What stayed says why on its row.
     const int downloads = s.category("User Downloads");
     EXPECT_EQ(s.screen->detailSource().categoryInfo(downloads).check, Qt::Checked);
@@ -306,7 +311,11 @@ TEST_F(SystemCleanupScreen, StopDuringTheHelperPassKeepsTheWindowFree) {
     };
     s.screen->scanClicked();
     ASSERT_TRUE(s.waitFor(Stage::Report));
-    s.engine->scanDisk->finishScan({test::item("/proc/version", 0)}, sysmodule::UserDownloads);
+    const std::string stuck = s.m.t.file("stuck/held.bin", "held");
+    test::Unremovable held(stuck);
+    if (!held.ok())
+        GTEST_SKIP() << "this file system cannot keep a file from being removed";
+    s.engine->scanDisk->finishScan({test::item(stuck, 0)}, sysmodule::UserDownloads);
     s.screen->detailClicked();
     s.screen->cleanClicked();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !s.m.handedToHelper.empty(); }, 20000));

@@ -6,7 +6,9 @@
 #include "tests/support/TempTree.h"
 
 #include <gtest/gtest.h>
+#include <map>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -178,3 +180,83 @@ TEST(SystemCommand, LanguageGroupsShowTheirApplicationsAndFolders) {
     EXPECT_FALSE(m.t.exists(resources + "pt_BR.lproj"));
     EXPECT_TRUE(m.t.exists(resources + "en.lproj"));
 }
+
+// A home whose cache variable names the home folder itself, with what each
+// layout keeps and what it may clean: the dry run plans only what may go, says
+// why the variable was not followed, and the clean leaves the rest byte for byte.
+class SystemCommandInBothLayouts : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(SystemCommandInBothLayouts, TheCleanPlansAndTakesOnlyWhatMayGo) {
+    const std::string layout = GetParam();
+    test::ScopedEnv chosen("TESSALY_LAYOUT", layout);
+    test::FixtureRoots m;
+    test::ScopedEnv cache("XDG_CACHE_HOME", m.home);
+    std::map<std::string, std::string> files;
+    auto add = [&](const std::string& relative, const std::string& contents = {}) {
+        files[relative] = contents.empty() ? "contents of " + relative : contents;
+        m.t.file(relative, files[relative]);
+    };
+    for (const char* kept :
+         {"home/Documents/tax-2023.ods", "home/Pictures/cat.jpg", "home/Music/a.ogg",
+          "home/Videos/v.mkv", "home/Desktop/todo.txt", "home/Downloads/debian-12.iso",
+          // Live logs of a client each, a log put aside.
+          "root/var/log/samba/log.192.168.1.20", "root/var/log/samba/log.192.168.1.21",
+          "root/var/log/samba/log.smbd.old",
+          // Caches, leftovers and logs of each layout.
+          "home/.cache/pip/http/blob", "home/.config/com.gone.Tool/settings.ini",
+          "home/.config/org.example.Indexer/index.db", "home/Library/Caches/com.maker.app/blob",
+          "root/Library/Logs/install.log"})
+        add(kept);
+    // A user service started from the home, an application the menu does not show.
+    add("home/bin/tool", "#!/bin/sh\n");
+    ::chmod(m.t.path("home/bin/tool").c_str(), 0755);
+    add("home/.config/systemd/user/tool.service", "[Service]\nExecStart=%h/bin/tool --serve\n");
+    add("root/usr/share/applications/org.gnome.TextEditor.desktop",
+        "[Desktop Entry]\nType=Application\nName=Text Editor\nExec=gnome-text-editor\n");
+    add("root/usr/share/applications/org.example.Indexer.desktop",
+        "[Desktop Entry]\nType=Application\nName=Indexer\nNoDisplay=true\nExec=indexer\n");
+    const std::set<std::string> gone =
+        layout == "linux" ? std::set<std::string>{"home/.cache/pip", "home/.config/com.gone.Tool",
+                                                  "root/var/log/samba/log.smbd.old"}
+                          : std::set<std::string>{"home/Library/Caches/com.maker.app",
+                                                  "root/Library/Logs/install.log"};
+
+    auto dry = cli({"--no-helper", "system", "clean", "--json"});
+    ASSERT_EQ(dry.exitCode, 0) << dry.standardError;
+    auto planned = nlohmann::json::parse(dry.standardOutput);
+    std::set<std::string> plan;
+    for (const auto& step : planned["plan"])
+        plan.insert(step["path"].get<std::string>().substr(m.t.root().size() + 1));
+    EXPECT_EQ(plan, gone);
+    std::vector<std::string> reasons;
+    for (const auto& problem : planned["problems"])
+        reasons.push_back(problem["path"].get<std::string>() + ": " +
+                          problem["reason"].get<std::string>());
+    const std::string said = m.home +
+                             ": XDG_CACHE_HOME is not used as a place to clean: it is "
+                             "the home folder itself; the default " +
+                             m.home + "/.cache is used instead";
+    EXPECT_EQ(reasons,
+              layout == "linux" ? std::vector<std::string>{said} : std::vector<std::string>{});
+    auto text = cli({"--no-helper", "system", "scan"});
+    ASSERT_EQ(text.exitCode, 0) << text.standardError;
+    EXPECT_EQ(text.standardOutput.find(said) != std::string::npos, layout == "linux")
+        << text.standardOutput;
+
+    auto run = cli({"--no-helper", "system", "clean", "--yes", "--json"});
+    ASSERT_EQ(run.exitCode, 0) << run.standardError;
+    auto out = nlohmann::json::parse(run.standardOutput);
+    EXPECT_EQ(out["removed"], gone.size());
+    EXPECT_TRUE(out["left"].empty()) << out["left"].dump();
+    for (const auto& [relative, contents] : files) {
+        bool goes = false;
+        for (const std::string& g : gone)
+            goes = goes || relative == g || relative.rfind(g + "/", 0) == 0;
+        if (goes)
+            EXPECT_FALSE(m.t.exists(relative)) << relative;
+        else
+            EXPECT_EQ(test::readText(m.t.path(relative)), contents) << relative;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, SystemCommandInBothLayouts, ::testing::Values("macos", "linux"));

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <map>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -151,6 +152,27 @@ TEST(LinuxLayout, DisposableNames) {
     for (const char* no :
          {"syslog", "Xorg.0.log", "system.journal", "wtmp", "lastlog", "README", ".1", "kern.log."})
         EXPECT_FALSE(disposable::isRotatedLogName(no)) << no;
+    // A numbered name needs the log it came from beside it, or every rotation before it.
+    struct Case {
+        const char* name;
+        std::set<std::string> siblings;
+        bool rotated;
+    };
+    const Case cases[] = {
+        {"syslog.1", {"syslog", "syslog.1"}, true},
+        {"syslog.3", {"syslog.1", "syslog.2.gz"}, true},
+        {"syslog.3", {"syslog.2"}, false},
+        {"app.log.1", {"app.log.0"}, true}, // the live log is number 0
+        {"syslog.1", {"auth.log"}, false},
+        {"log.192.168.1.21", {"log.smbd", "log.192.168.1.20"}, false},
+        {"app.log.05", {"app.log.04", "app.log.03", "app.log.02", "app.log.01"}, false},
+        {"syslog.0", {}, false},
+        {"syslog.2.gz", {}, true},
+        {"Xorg.0.log.old", {}, true},
+        {"syslog", {"syslog.1"}, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(disposable::isRotatedLogAmong(c.name, c.siblings), c.rotated) << c.name;
 }
 
 TEST(LinuxLayout, EachModuleListsOnlyWhatMayGoAndTheTrashTakesItsDescriptions) {

@@ -1,6 +1,7 @@
 #include "platform/BaseFolders.h"
 
 #include "platform/Paths.h"
+#include "platform/SystemPlaces.h"
 #include "platform/UserFolders.h"
 
 #include <climits>
@@ -26,17 +27,6 @@ const char* title(Kind kind) {
         return "settings folder";
     }
     return "folder";
-}
-
-// Folders that are the system's, never a user's base folder.
-const std::vector<std::string>& systemFolders() {
-    static const std::vector<std::string> folders{
-        "/Applications", "/Library",  "/System", "/Users",   "/Volumes", "/bin",   "/boot",
-        "/dev",          "/etc",      "/home",   "/lib",     "/lib32",   "/lib64", "/libx32",
-        "/media",        "/mnt",      "/opt",    "/private", "/proc",    "/root",  "/run",
-        "/run/media",    "/run/user", "/sbin",   "/snap",    "/srv",     "/sys",   "/tmp",
-        "/usr",          "/var",      "/var/tmp"};
-    return folders;
 }
 
 // Trees that hold only what the system keeps: nothing inside them is a user's
@@ -142,11 +132,9 @@ std::optional<std::string> firstReason(Kind kind, const std::string& candidate) 
         if (isOrHolds(candidate, home))
             return "it holds the home folder " + home;
     }
-    std::vector<std::string> folders = onMachine(systemFolders());
-    folders.push_back("/run/user/" + std::to_string(::getuid()));
-    for (const std::string& system : folders)
-        if (candidate == system)
-            return "it is the system folder " + system;
+    if (systemplaces::isSystemFolder(candidate) ||
+        candidate == "/run/user/" + std::to_string(::getuid()))
+        return "it is the system folder " + candidate;
     std::vector<std::string> settings{paths::join(paths::homePath(), ".config")};
     if (std::string config = variableFolder(Kind::Config); !config.empty())
         settings.push_back(config);

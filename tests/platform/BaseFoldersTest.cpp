@@ -30,7 +30,7 @@ TEST(BaseFolders, OnlyAFolderHoldingNothingOfTheUsersOrTheSystemsIsABaseFolder) 
         {Kind::Cache, "/usr", "the system folder /usr"},
         {Kind::Cache, "/etc/xdg", "lies in the system folder /etc"},
         {Kind::Data, m.root + "/var", "the system folder " + m.root + "/var"},
-        {Kind::State, m.root + "/var/log", "lies in the system folder " + m.root + "/var"},
+        {Kind::State, m.root + "/var/log/app", "lies in the system folder " + m.root + "/var"},
         {Kind::Cache, "/run/user/" + uid, "the system folder /run/user/" + uid},
         {Kind::Cache, m.home + "/data", "holds the user's folder " + m.home + "/data/Documents"},
         {Kind::Cache, m.home + "/Desktop", "the user's folder " + m.home + "/Desktop"},

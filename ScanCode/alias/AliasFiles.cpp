@@ -3,11 +3,13 @@
 #include "platform/AtomicFile.h"
 #include "platform/BookmarkData.h"
 #include "platform/Paths.h"
+#include "platform/QuietOpen.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <fcntl.h>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -20,7 +22,7 @@ namespace {
 constexpr std::size_t kMaxBookmark = 1 << 20;
 
 bool beginsWithBookmark(const std::string& path, std::uint64_t size) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    int fd = fileops::openQuietly(path, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return false;
     std::uint8_t header[20];

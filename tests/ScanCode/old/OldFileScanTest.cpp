@@ -20,13 +20,17 @@ namespace {
 
 constexpr double kDay = 86400;
 
-// Sets a path's last access and modification to `days` ago.
-void age(const std::string& path, double days) {
-    const double when = unixSeconds(now()) - days * kDay;
+struct timespec daysAgo(double days) {
     struct timespec t;
-    t.tv_sec = static_cast<time_t>(when);
+    t.tv_sec = static_cast<time_t>(unixSeconds(now()) - days * kDay);
     t.tv_nsec = 0;
-    struct timespec times[2] = {t, t};
+    return t;
+}
+
+// Sets a path's last access to `accessed` days ago and its modification to
+// `modified` days ago (the same by default).
+void age(const std::string& path, double accessed, double modified = -1) {
+    struct timespec times[2] = {daysAgo(accessed), daysAgo(modified < 0 ? accessed : modified)};
     ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
 }
 
@@ -81,6 +85,11 @@ TEST_F(OldFiles, AgeAndSizeClassesAndWhatIsNeverListed) {
     file("home/Downloads/huge.bin", 2'000'000'000, 800);
     file("home/Downloads/recent.bin", 6'000'000, 20);
     file("home/Downloads/year.bin", 6'000'000, 400);
+    // Rewritten two days ago, last read 40 days ago: a write leaves the access
+    // time old, and the file is not old.
+    age(file("home/Downloads/rewritten.zip", 6'000'000, 40), 40, 2);
+    // Read a year ago, written 35 days ago: last used 35 days ago.
+    age(file("home/Downloads/read-long-ago.bin", 6'000'000, 365), 365, 35);
     file("home/Downloads/.hidden.bin", 6'000'000, 40);
     file("home/Downloads/deep/inside/nested.bin", 6'000'000, 100);
     m.t.symlink("home/Downloads/link.bin", m.t.path("home/Downloads/five.bin"));
@@ -96,6 +105,7 @@ TEST_F(OldFiles, AgeAndSizeClassesAndWhatIsNeverListed) {
         {"ten.bin", {"1 month ago", "10MB - 100MB"}},
         {"huge.bin", {"2 years ago", "More than 10MB"}},
         {"year.bin", {"1 year ago", "5MB - 10MB"}},
+        {"read-long-ago.bin", {"1 month ago", "5MB - 10MB"}},
         {"nested.bin", {"3 months ago", "5MB - 10MB"}},
         {"Tool.app", {"1 month ago", "5MB - 10MB"}},
     };
@@ -110,7 +120,7 @@ TEST_F(OldFiles, AgeAndSizeClassesAndWhatIsNeverListed) {
                 EXPECT_EQ(f->size, directorySize(bundle));
             }
         }
-    EXPECT_EQ(engine.allCount(), 6);
+    EXPECT_EQ(engine.allCount(), 7);
     EXPECT_TRUE(fileattr::entryInfo(m.t.path("home/Downloads/recent.bin")).exists);
 }
 

@@ -133,14 +133,24 @@ TEST_F(OldFiles, LeftoversAreTickedInAdvance) {
         {"home/Downloads/editor-setup.pkg", true}, // names compare ignoring case
         {"home/Downloads/Unknown.dmg", false},     // no installed application of that name
         {"home/Downloads/Safari.dmg", false},      // Apple's applications do not count
-        {"home/Downloads/Photos.zip", true},       // an archive at the top of a scanned folder
-        {"home/Downloads/old/Notes.zip", false},   // deeper, and no top-level name holds it
-        {"home/Downloads/old/Trip.tar.gz", true},  // "Trip.tar" lies at the top, unpacked
+        // An archive counts as unpacked only when another entry at the top is
+        // named like it without its archive extensions; its own entry never does.
+        {"home/Downloads/tax-records-2023.zip", false},
+        {"home/Downloads/photos-backup.tar.gz", false},
+        {"home/Downloads/debian-12.iso", false},
+        {"home/Downloads/Photos.zip", true},      // the folder "Photos" lies beside it
+        {"home/Downloads/Holiday.tgz", true},     // "holiday": names compare ignoring case
+        {"home/Downloads/old/Trip.tar.gz", true}, // "Trip.tar" lies at the top
+        {"home/Downloads/old/Notes.zip", false},  // only "Notes 2" and "MyNotes" are there
         {"home/Downloads/report.pdf", false},
     };
     for (const auto& [path, tick] : cases)
         file(path, 6'000'000, 60);
     file("home/Downloads/Trip.tar", 100, 60);
+    m.t.dir("home/Downloads/Photos");
+    m.t.dir("home/Downloads/holiday");
+    m.t.dir("home/Downloads/Notes 2");
+    m.t.file("home/Downloads/MyNotes", "x");
     // A copy of an installed application outside the applications folder.
     std::string copy = test::makeBundle(m.t, "home/Downloads/Editor copy.app", "com.maker.editor",
                                         "1", plist::Format::Xml, 6'000'000);

@@ -184,7 +184,8 @@ TEST(RelatedFiles, LaunchJobsByProgramIdentifierAndMaker) {
     EXPECT_FALSE(own->system);
     EXPECT_EQ(own->identifier, "com.maker.Tool.agent");
     EXPECT_FALSE(own->appPath.has_value());
-    EXPECT_EQ(own->size, 7000); // the program's size
+    // A job's record is its description: its own size, never its program's.
+    EXPECT_EQ(own->size, fileattr::entryInfo(agent).size);
     EXPECT_EQ(own->title(), "agent (Helper)");
 
     const SubAppFileObj* byIdentifier = record(records, helper);
@@ -195,7 +196,7 @@ TEST(RelatedFiles, LaunchJobsByProgramIdentifierAndMaker) {
     EXPECT_EQ(byIdentifier->title(), "Tool Helper.app (Deamon)");
 
     const SubAppFileObj* byMaker = record(records, updater);
-    EXPECT_EQ(byMaker->size, fileattr::entryInfo(updater).size); // its program is missing
+    EXPECT_EQ(byMaker->size, fileattr::entryInfo(updater).size);
     EXPECT_EQ(byMaker->title(), "updater (Deamon)");
 
     // A job of Apple's is never taken by maker, even for an application of Apple's.

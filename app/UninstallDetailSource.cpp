@@ -126,6 +126,8 @@ DetailItemInfo UninstallDetailSource::itemInfo(int category, const ItemPath& pat
             "Not removed" + (record->notRemovedReason.empty()
                                  ? QString()
                                  : ": " + QString::fromStdString(record->notRemovedReason));
+    else if (!record->keptReason.empty())
+        info.status = "Not ticked: " + QString::fromStdString(record->keptReason);
     return info;
 }
 

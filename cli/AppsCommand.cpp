@@ -143,6 +143,8 @@ nlohmann::json recordJson(const SubAppFileObj& record) {
                      {"size", record.size},
                      {"kind", kindName(record)},
                      {"checked", record.isCheck}};
+    if (!record.keptReason.empty())
+        j["note"] = "not ticked: " + record.keptReason;
     if (record.type == subfile::LaunchJob) {
         j["label"] = record.identifier;
         j["system"] = record.system;
@@ -175,7 +177,11 @@ void printFiles(const AppItem& item, const ProblemList& problems, bool json) {
                   << shown(record->type == subfile::LaunchJob
                                ? record->path + "  (" + record->title() + ")"
                                : record->path)
-                  << "  " << CommonFunction::getSizeString(record->size) << "\n";
+                  << "  " << CommonFunction::getSizeString(record->size)
+                  << (record->keptReason.empty()
+                          ? ""
+                          : "  (not ticked: " + shown(record->keptReason) + ")")
+                  << "\n";
     std::cout << records.size() << (records.size() == 1 ? " record, " : " records, ")
               << CommonFunction::getSizeString(SearchApplications::appCheckCount(item))
               << " ticked\n";

@@ -1,5 +1,7 @@
 #include "platform/AtomicFile.h"
 
+#include "platform/QuietOpen.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -70,7 +72,8 @@ bool writeFileAtomically(const std::string& path, const void* bytes, std::size_t
 
 std::optional<std::vector<std::uint8_t>> readWholeFile(const std::string& path,
                                                        std::size_t maxBytes) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: a pipe in a file's place never holds the reader up.
+    int fd = fileops::openQuietly(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return std::nullopt;
     struct stat st {};

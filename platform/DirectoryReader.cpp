@@ -1,5 +1,7 @@
 #include "platform/DirectoryReader.h"
 
+#include "platform/QuietOpen.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -9,7 +11,9 @@
 namespace tessaly {
 
 DirectoryReader::DirectoryReader(const std::string& path) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    // Listing a folder would otherwise mark it as just opened (a bundle is
+    // judged by its folder's last access).
+    fd_ = fileops::openQuietly(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd_ < 0) {
         openError_ = errno;
         return;

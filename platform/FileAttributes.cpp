@@ -2,6 +2,7 @@
 
 #include "platform/Paths.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
@@ -78,10 +79,11 @@ std::optional<Date> lastUsedDate(const std::string& path) {
 std::optional<Date> lastUsedDate(const EntryInfo& info) {
     if (!info.exists)
         return std::nullopt;
-    if (info.accessed != Date{})
-        return info.accessed;
-    if (info.modified != Date{})
-        return info.modified;
+    // A write leaves the access time as it was, so a file rewritten yesterday
+    // and read a year ago was last used yesterday.
+    const Date latest = std::max(info.accessed, info.modified);
+    if (latest != Date{})
+        return latest;
     if (info.created)
         return info.created;
     return info.changed;

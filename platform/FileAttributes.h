@@ -58,8 +58,8 @@ EntryInfo entryInfoAt(int dirFd, const char* name);
 // Whether a path is an application: a folder whose extension is "app" (any case).
 bool isApplicationBundle(const std::string& path);
 
-// Date of last use: the last-access time, else the modification time, else the
-// creation (or status-change) time. None when the path does not exist.
+// Date of last use: the later of the last-access and modification times, else
+// the creation (or status-change) time. None when the path does not exist.
 std::optional<Date> lastUsedDate(const std::string& path);
 // The same from attributes already read.
 std::optional<Date> lastUsedDate(const EntryInfo& info);

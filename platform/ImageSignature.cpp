@@ -1,5 +1,7 @@
 #include "platform/ImageSignature.h"
 
+#include "platform/QuietOpen.h"
+
 #include <array>
 #include <cstring>
 #include <fcntl.h>
@@ -55,7 +57,7 @@ std::optional<std::string> typeBySignature(const std::uint8_t* data, std::size_t
 }
 
 std::optional<std::string> fileTypeBySignature(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    int fd = fileops::openQuietly(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return std::nullopt;
     std::array<std::uint8_t, kSignatureBytes> head{};

@@ -1,8 +1,9 @@
 #include "platform/KeyFile.h"
 
-#include <fstream>
+#include "platform/AtomicFile.h"
+
 #include <optional>
-#include <sys/stat.h>
+#include <sstream>
 
 namespace tessaly::keyfile {
 
@@ -19,13 +20,11 @@ std::string trimmed(const std::string& text) {
 } // namespace
 
 std::optional<KeyFile> read(const std::string& path, std::size_t limit) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
-        static_cast<std::size_t>(st.st_size) > limit)
+    // Read without marking the entry as opened: scans read these.
+    auto bytes = readWholeFile(path, limit);
+    if (!bytes)
         return std::nullopt;
-    std::ifstream in(path);
-    if (!in)
-        return std::nullopt;
+    std::istringstream in(std::string(bytes->begin(), bytes->end()));
     KeyFile file;
     Group* group = nullptr;
     std::string line;

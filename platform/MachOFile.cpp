@@ -2,6 +2,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/ChildProcess.h"
+#include "platform/QuietOpen.h"
 
 #include <algorithm>
 #include <fcntl.h>
@@ -59,7 +60,7 @@ bool readAt(int fd, std::uint8_t* out, std::size_t n, std::uint64_t offset) {
 class ReadOnlyFile {
 public:
     explicit ReadOnlyFile(const std::string& path)
-        : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+        : fd_(fileops::openQuietly(path, O_RDONLY | O_CLOEXEC)) {
         if (fd_ >= 0 && (::fstat(fd_, &st_) != 0 || !S_ISREG(st_.st_mode))) {
             ::close(fd_);
             fd_ = -1;

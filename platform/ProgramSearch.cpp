@@ -1,18 +1,19 @@
 #include "platform/ProgramSearch.h"
 
 #include "platform/FileAttributes.h"
+#include "platform/LinkChain.h"
 #include "platform/Paths.h"
-
-#include <unistd.h>
 
 namespace tessaly::programs {
 
 namespace {
 
+// A link is followed as exec would, its absolute targets under the system root.
 bool isExecutableFile(const std::string& path) {
-    auto info = fileattr::entryInfo(path);
-    if (info.isSymlink)
-        return ::access(path.c_str(), X_OK) == 0; // a link is followed as exec would
+    auto end = fileops::followLinks(path);
+    if (!end)
+        return false;
+    auto info = fileattr::entryInfo(*end);
     return info.isRegular && (info.mode & 0111) != 0;
 }
 

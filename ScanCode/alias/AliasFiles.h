@@ -20,7 +20,8 @@ std::optional<std::string> target(const std::string& path);
 bool targetExists(const std::string& aliasPath, const std::string& target);
 
 // Points the alias at a new target: a link is replaced by a new link made beside
-// it and renamed over it; an alias file gets new bookmark data, written whole
+// it under a name nothing had and swapped into its place (no other file beside
+// it is ever touched); an alias file gets new bookmark data, written whole
 // through a temporary file. False, with the alias as it was, on any failure.
 bool repoint(const std::string& path, const std::string& newTarget);
 

@@ -28,6 +28,9 @@ struct DupFileInfo {
     // the file that was compared.
     bool isPackage = false;
     Date modified{};
+    // The status-change time: a rewrite that puts the size and modification
+    // time back still moves it.
+    Date changed{};
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
     fileattr::FileStamp stamp; // the identity the removal checks (contents: size and time)

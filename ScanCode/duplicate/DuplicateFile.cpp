@@ -126,6 +126,7 @@ private:
         f->fileSize = size;
         f->isPackage = package;
         f->modified = info.modified;
+        f->changed = info.changed;
         f->device = info.device;
         f->inode = info.inode;
         f->linkCount = info.linkCount;

@@ -23,14 +23,18 @@ using LeftLookup = std::function<std::optional<std::string>(const std::string&)>
 constexpr const char* kKeptAnyway = "the last copy of a group is always kept";
 constexpr const char* kKeptCopyGone = "the copy that was to be kept is gone or changed";
 
-// Whether the copy on disk is still the one the scan compared.
+// Whether the copy on disk is still the one the scan compared: the same file
+// (device and inode) and, for a file, untouched since (size, modification and
+// status-change times: rewriting a file and setting its size and modification
+// time back still moves the last).
 bool unchanged(const DupFileInfo& f) {
     const auto info = fileattr::entryInfo(f.path);
-    if (!info.exists || info.isSymlink)
+    if (!info.exists || info.isSymlink || info.device != f.device || info.inode != f.inode)
         return false;
     if (f.isPackage)
         return info.isDirectory && tessaly::directorySize(f.path) == f.fileSize;
-    return info.isRegular && info.size == f.fileSize && info.modified == f.modified;
+    return info.isRegular && info.size == f.fileSize && info.modified == f.modified &&
+           info.changed == f.changed;
 }
 
 // Every name of a copy: its path and its other names met by the scan.

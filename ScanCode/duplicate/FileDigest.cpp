@@ -4,10 +4,10 @@
 #include "model/QueueAddition.h"
 #include "platform/DirectoryReader.h"
 #include "platform/Paths.h"
+#include "platform/QuietOpen.h"
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <fcntl.h>
 #include <memory>
 #include <openssl/evp.h>
@@ -124,11 +124,7 @@ std::vector<Listed> listSorted(const std::string& folder, bool& opened) {
 } // namespace
 
 int openForReading(const std::string& path) {
-    const int flags = O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
-    int fd = ::open(path.c_str(), flags | O_NOATIME);
-    if (fd < 0 && errno == EPERM) // O_NOATIME only for the owner (or root)
-        fd = ::open(path.c_str(), flags);
-    return fd;
+    return fileops::openQuietly(path, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
 }
 
 std::string hex(const unsigned char* bytes, std::size_t length) {

@@ -45,10 +45,25 @@ bool checkInstallPage(const std::string& path, const std::vector<std::string>& a
     });
 }
 
+std::vector<std::string> unpackedNames(const std::string& path) {
+    std::vector<std::string> out;
+    std::string name = baseName(path);
+    if (name.empty())
+        return out;
+    out.push_back(name);
+    // A compressed tar unpacks to its tar, and that to a folder of the plain name.
+    if (extensionIs(name, "tar") && !baseName(name).empty())
+        out.push_back(baseName(name));
+    return out;
+}
+
 bool checkArchiver(const std::string& path, const std::vector<std::string>& names) {
-    const std::string base = baseName(path);
-    return !base.empty() && std::any_of(names.begin(), names.end(), [&base](const std::string& n) {
-        return text::containsIgnoringCase(n, base);
+    // Every unpacked name lacks an extension the archive's own name has, so the
+    // archive itself never counts as what it was unpacked to.
+    const std::vector<std::string> unpacked = unpackedNames(path);
+    return std::any_of(names.begin(), names.end(), [&unpacked](const std::string& n) {
+        return std::any_of(unpacked.begin(), unpacked.end(),
+                           [&n](const std::string& u) { return text::equalsIgnoringCase(n, u); });
     });
 }
 

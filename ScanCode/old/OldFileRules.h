@@ -7,10 +7,10 @@ namespace tessaly::oldrules {
 
 // The advance-tick rule of the old-file lists: a file is ticked when, in this
 // order, it is a Windows program ("exe"); an installer image whose base name
-// holds an installed application's name; an archive whose base name occurs in
-// one of the scanned folders' entry names (so it was unpacked there); or a copy
-// of an installed application outside the applications folder. Names compare
-// ignoring case.
+// holds an installed application's name; an archive that another entry at the
+// top of a scanned folder is the unpacked form of (named like the archive
+// without its archive extensions); or a copy of an installed application outside
+// the applications folder. Names compare ignoring case.
 struct TickContext {
     std::vector<std::string> apps;     // names of the installed applications not made by Apple
     std::vector<std::string> allNames; // the direct entries of the scanned folders
@@ -25,7 +25,10 @@ bool isArchiver(const std::string& path);    // an archive, not "dmg"
 bool isApp(const std::string& path);         // "app"
 // Whether the base name holds, ignoring case, one of the names.
 bool checkInstallPage(const std::string& path, const std::vector<std::string>& apps);
-// Whether one of the names holds, ignoring case, the base name.
+// The names an archive unpacks to: its name without its last extension, and
+// for a compressed tar ("trip.tar.gz") also without ".tar" ("trip.tar", "trip").
+std::vector<std::string> unpackedNames(const std::string& path);
+// Whether one of the names is, ignoring case, one the archive unpacks to.
 bool checkArchiver(const std::string& path, const std::vector<std::string>& names);
 
 // Whether the last path component begins with ".".

@@ -30,7 +30,7 @@ void AppItem::setItemEnable(bool enable) {
     if (fileDatas)
         for (const SubAppFileRef& item : *fileDatas)
             if (item)
-                item->isCheck = enable;
+                item->isCheck = enable && item->keptReason.empty();
     isSelected = enable ? 2 : 0;
 }
 

@@ -37,7 +37,8 @@ public:
 
     // Tick state derived from the related files, or isSelected when there are none.
     std::int64_t checkStatus() const;
-    // Ticks or unticks every related file and the item itself.
+    // Ticks or unticks every related file and the item itself; a record the
+    // search keeps back (keptReason) is ticked only one by one.
     void setItemEnable(bool enable);
 
     // The second component of an identifier with at least three components.

@@ -172,7 +172,7 @@ CleanOutcome SearchApplications::clean(const Plan& plan, std::stop_token stop,
         switch (run.fate) {
         case Fate::Removed:
             outcome.removed += 1;
-            if (record.type == subfile::File)
+            if (record.type == subfile::File || record.type == subfile::LaunchJob)
                 outcome.bytes += record.size;
             else
                 outcome.issues += 1;

@@ -5,6 +5,7 @@
 #include "platform/FileAttributes.h"
 #include "platform/InstalledPackages.h"
 #include "platform/KeyFile.h"
+#include "platform/LinkChain.h"
 #include "platform/Paths.h"
 #include "platform/ProgramSearch.h"
 
@@ -96,8 +97,11 @@ DesktopEntryIndex::findApplications(const std::vector<std::string>& /*scopes*/) 
             std::string program = keyfile::value(*entry, kGroup, "TryExec");
             if (program.empty())
                 program = keyfile::commandProgram(keyfile::value(*entry, kGroup, "Exec"));
+            // The program itself, not the link in a program folder that names
+            // it: starting it reads the program, never the link's own times.
             if (auto where = programs::findProgram(program))
-                app.lastUsed = fileattr::entryInfo(*where).accessed;
+                if (auto end = fileops::followLinks(*where))
+                    app.lastUsed = fileattr::lastUsedDate(fileattr::entryInfo(*end));
             out.push_back(std::move(app));
         }
     }

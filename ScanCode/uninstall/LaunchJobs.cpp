@@ -49,15 +49,13 @@ std::optional<std::string> jobProgram(const PlistValue& job) {
     return std::nullopt;
 }
 
-// The size and icon of what a job starts; the property list's own size when
-// that is not there.
+// A job's record is its description: its size is the property list's own (what
+// removing the job frees; the program it starts stays). Its icon is that of
+// what it starts, when that is there.
 void measureJob(SubAppFileObj& record, const std::optional<std::string>& target) {
-    if (target && fileops::itemExists(*target)) {
-        record.size = itemSize(*target);
+    record.size = itemSize(record.path);
+    if (target && fileops::itemExists(*target))
         record.icon = CommonFunction::imageForPath(*target);
-    } else {
-        record.size = fileattr::entryInfo(record.path).size;
-    }
 }
 
 // A unit name the user's service manager takes as one: letters, digits and

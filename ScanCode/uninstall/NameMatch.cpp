@@ -61,4 +61,31 @@ bool containsWordThenUnderscore(std::string_view name, std::string_view word) {
     return false;
 }
 
+std::string lastPart(std::string_view identifier) {
+    std::size_t dot = identifier.rfind('.');
+    return std::string(dot == std::string_view::npos ? identifier : identifier.substr(dot + 1));
+}
+
+bool namedFor(std::string_view name, const AppNames& app) {
+    return containsParts(name, app.identifier) || containsWordThenUnderscore(name, app.word) ||
+           (!app.word.empty() && name == app.word);
+}
+
+bool supportNamedFor(std::string_view name, const AppNames& app) {
+    if (namedFor(name, app))
+        return true;
+    for (const std::string& own : {lastPart(app.identifier), app.bundleName, app.word})
+        if (!own.empty() && text::equalsIgnoringCase(name, own))
+            return true;
+    return false;
+}
+
+bool makerFolderOf(std::string_view folderName, const AppNames& app) {
+    return containsParts(app.identifier, folderName, /*ignoreCase=*/true);
+}
+
+bool temporaryNamedFor(std::string_view name, const AppNames& app) {
+    return containsParts(name, app.identifier);
+}
+
 } // namespace tessaly::namematch

@@ -8,6 +8,7 @@
 #include "platform/LoginItemsStore.h"
 #include "platform/Paths.h"
 
+#include <algorithm>
 #include <functional>
 #include <set>
 
@@ -29,17 +30,8 @@ void eachEntry(const std::string& folder, const std::function<void(DirectoryRead
         visit(reader);
 }
 
-// The name rules every folder of the search shares: the identifier, or the word
-// followed by "_", as whole parts of the name, or the name equal to the word.
-bool namedFor(const std::string& name, const std::string& bundleID, const std::string& word) {
-    return namematch::containsParts(name, bundleID) ||
-           namematch::containsWordThenUnderscore(name, word) || (!word.empty() && name == word);
-}
-
-// The identifier's last dot-separated part (the whole identifier without a dot).
-std::string lastPart(const std::string& bundleID) {
-    std::size_t dot = bundleID.rfind('.');
-    return dot == std::string::npos ? bundleID : bundleID.substr(dot + 1);
+bool listed(const std::vector<std::string>& folders, const std::string& folder) {
+    return std::find(folders.begin(), folders.end(), folder) != folders.end();
 }
 
 // Whether a path is one of the searched folders or holds one: a name that
@@ -111,32 +103,30 @@ std::vector<std::string> SearchApplications::temporaryFolders() const {
 std::vector<std::string> SearchApplications::getCommonFilesByBundleAndKeyWords(
     const std::string& bundleID, const std::string& word,
     const std::vector<std::string>& folders) const {
+    const namematch::AppNames names{bundleID, word, {}};
     std::vector<std::string> found;
     for (const std::string& folder : folders)
         eachEntry(folder, [&](DirectoryReader& entry) {
-            if (namedFor(entry.name(), bundleID, word))
+            if (namematch::namedFor(entry.name(), names))
                 found.push_back(paths::join(folder, entry.name()));
         });
     return found;
 }
 
-std::vector<std::string>
-SearchApplications::getSupportFilesByBundleAndKeyWords(const std::string& bundleID,
-                                                       const std::string& word,
-                                                       const std::string& folder, bool roop) const {
-    const std::string last = lastPart(bundleID);
+std::vector<std::string> SearchApplications::getSupportFilesByBundleAndKeyWords(
+    const std::string& bundleID, const std::string& word, const std::string& folder, bool roop,
+    const std::string& bundleName) const {
+    const namematch::AppNames names{bundleID, word, bundleName};
     std::vector<std::string> found;
     eachEntry(folder, [&](DirectoryReader& entry) {
         const std::string name = entry.name();
         const std::string path = paths::join(folder, name);
-        if (namedFor(name, bundleID, word) ||
-            (!last.empty() && name.find(last) != std::string::npos)) {
+        if (namematch::supportNamedFor(name, names)) {
             found.push_back(path);
-        } else if (roop && entry.isDirectory() &&
-                   namematch::containsParts(bundleID, name, /*ignoreCase=*/true)) {
+        } else if (roop && entry.isDirectory() && namematch::makerFolderOf(name, names)) {
             // A maker's folder: what inside it carries the application's names.
             for (std::string& inner :
-                 getSupportFilesByBundleAndKeyWords(bundleID, word, path, false))
+                 getSupportFilesByBundleAndKeyWords(bundleID, word, path, false, bundleName))
                 found.push_back(std::move(inner));
         }
     });
@@ -146,10 +136,11 @@ SearchApplications::getSupportFilesByBundleAndKeyWords(const std::string& bundle
 std::vector<std::string>
 SearchApplications::getPrivateByBundleAndKeyWords(const std::string& bundleID,
                                                   const std::vector<std::string>& folders) const {
+    const namematch::AppNames names{bundleID, {}, {}};
     std::vector<std::string> found;
     for (const std::string& folder : folders)
         eachEntry(folder, [&](DirectoryReader& entry) {
-            if (namematch::containsParts(entry.name(), bundleID))
+            if (namematch::temporaryNamedFor(entry.name(), names))
                 found.push_back(paths::join(folder, entry.name()));
         });
     return found;
@@ -183,14 +174,15 @@ std::optional<PlistValue> SearchApplications::hasDickIcon(const std::string& key
     return (*dockApps_)[*at];
 }
 
-std::vector<std::string> SearchApplications::relatedPaths(const std::string& bundleID,
-                                                          const std::string& word,
+std::vector<std::string> SearchApplications::relatedPaths(const namematch::AppNames& names,
                                                           bool withJobFolders) const {
+    const std::string& bundleID = names.identifier;
+    const std::string& word = names.word;
     const std::vector<std::string> common = relatedFileFolders(withJobFolders);
     const std::vector<std::string> temporary = temporaryFolders();
     std::vector<std::string> found = getCommonFilesByBundleAndKeyWords(bundleID, word, common);
-    for (std::string& path :
-         getSupportFilesByBundleAndKeyWords(bundleID, word, supportFilesFolder(), true))
+    for (std::string& path : getSupportFilesByBundleAndKeyWords(
+             bundleID, word, supportFilesFolder(), true, names.bundleName))
         found.push_back(std::move(path));
     for (std::string& path : getPrivateByBundleAndKeyWords(bundleID, temporary))
         found.push_back(std::move(path));
@@ -206,8 +198,38 @@ std::vector<std::string> SearchApplications::relatedPaths(const std::string& bun
     return out;
 }
 
+namematch::AppNames SearchApplications::namesOf(const AppItem& item) {
+    return {item.bundleID, item.executableString.empty() ? item.name : item.executableString,
+            paths::deletingExtension(paths::lastComponent(item.path))};
+}
+
+std::optional<std::string> SearchApplications::claimedElsewhere(const std::string& path,
+                                                                const AppItem& item) const {
+    const std::string folder = paths::deletingLastComponent(path);
+    const std::string name = paths::lastComponent(path);
+    const std::string support = supportFilesFolder();
+    const bool inCommon = listed(relatedFileFolders(true), folder);
+    const bool inSupport = folder == support;
+    const bool inMakerFolder = paths::deletingLastComponent(folder) == support;
+    const bool inTemporary = listed(temporaryFolders(), folder);
+    for (const AppItemList& list :
+         {allApplications(), allPlugins(), allWidgets(), allPreferences()})
+        for (const AppItemRef& other : list) {
+            if (other->path == item.path)
+                continue;
+            const namematch::AppNames names = namesOf(*other);
+            if ((inCommon && namematch::namedFor(name, names)) ||
+                (inSupport && namematch::supportNamedFor(name, names)) ||
+                (inMakerFolder && namematch::makerFolderOf(paths::lastComponent(folder), names) &&
+                 namematch::supportNamedFor(name, names)) ||
+                (inTemporary && namematch::temporaryNamedFor(name, names)))
+                return other->name + " (" + other->path + ")";
+        }
+    return std::nullopt;
+}
+
 SubAppFileList SearchApplications::deleteFiles(const AppItem& item) const {
-    const std::string& word = item.executableString.empty() ? item.name : item.executableString;
+    const namematch::AppNames names = namesOf(item);
     const std::string& bundleID = item.bundleID;
     const std::string plainName = paths::deletingExtension(item.name);
     SubAppFileList records;
@@ -216,7 +238,7 @@ SubAppFileList SearchApplications::deleteFiles(const AppItem& item) const {
         // Our own entry: only the bundle; the program removes itself otherwise.
         records.push_back(fileRecord(item.path, itemSize(item.path)));
     } else {
-        std::vector<std::string> found = relatedPaths(bundleID, word, /*withJobFolders=*/true);
+        std::vector<std::string> found = relatedPaths(names, /*withJobFolders=*/true);
         SubAppFileList jobs =
             searchAppServer(item, {inHome("Library/LaunchAgents")}, /*system=*/false);
         for (SubAppFileRef& job : searchAppServer(item,
@@ -230,8 +252,12 @@ SubAppFileList SearchApplications::deleteFiles(const AppItem& item) const {
         for (const SubAppFileRef& job : jobs)
             taken.insert(job->path);
         for (const std::string& path : found)
-            if (taken.insert(path).second)
+            if (taken.insert(path).second) {
                 records.push_back(fileRecord(path, itemSize(path)));
+                // What another installed application goes by too may be its own.
+                if (auto other = claimedElsewhere(path, item))
+                    records.back()->keptReason = "it could belong to " + *other + " too";
+            }
         records.push_back(fileRecord(item.path, item.size));
         sortUsing(records,
                   [](const SubAppFileRef& a, const SubAppFileRef& b) { return a->compare(*b); });
@@ -252,7 +278,7 @@ SubAppFileList SearchApplications::deleteFiles(const AppItem& item) const {
         records.insert(records.end(), jobs.begin(), jobs.end());
     }
     for (const SubAppFileRef& record : records)
-        record->isCheck = item.isSelected == 2;
+        record->isCheck = item.isSelected == 2 && record->keptReason.empty();
     return records;
 }
 

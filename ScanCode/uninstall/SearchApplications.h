@@ -4,6 +4,7 @@
 #include "ScanCode/uninstall/AppItem.h"
 #include "ScanCode/uninstall/ApplicationIndex.h"
 #include "ScanCode/uninstall/DockPreferences.h"
+#include "ScanCode/uninstall/NameMatch.h"
 #include "ScanCode/uninstall/UninstallEnvironment.h"
 #include "model/CleanResult.h"
 #include "platform/Dispatch.h"
@@ -148,12 +149,13 @@ public:
     std::vector<std::string>
     getCommonFilesByBundleAndKeyWords(const std::string& bundleID, const std::string& word,
                                       const std::vector<std::string>& folders) const;
-    // The same in one folder, and also what holds the identifier's last part;
-    // with roop, one level into folders named like a part of the identifier.
-    std::vector<std::string> getSupportFilesByBundleAndKeyWords(const std::string& bundleID,
-                                                                const std::string& word,
-                                                                const std::string& folder,
-                                                                bool roop) const;
+    // The same in one folder, and also what is named, ignoring case, exactly
+    // like the identifier's last part, the bundle or the executable; with roop,
+    // one level into folders named like a part of the identifier.
+    std::vector<std::string>
+    getSupportFilesByBundleAndKeyWords(const std::string& bundleID, const std::string& word,
+                                       const std::string& folder, bool roop,
+                                       const std::string& bundleName = {}) const;
     // The direct entries of the folders named by the identifier.
     std::vector<std::string>
     getPrivateByBundleAndKeyWords(const std::string& bundleID,
@@ -171,10 +173,15 @@ public:
     std::optional<PlistValue> hasDickIcon(const std::string& key) const;
     // The two per-user temporary folders searched.
     std::vector<std::string> temporaryFolders() const;
-    // What the three name matches find for an identifier and a word, each path
+    // What the three name matches find for an application's names, each path
     // once, never one of the searched folders nor a folder that holds one.
-    std::vector<std::string> relatedPaths(const std::string& bundleID, const std::string& word,
+    std::vector<std::string> relatedPaths(const namematch::AppNames& names,
                                           bool withJobFolders) const;
+    // The names the search knows an item by.
+    static namematch::AppNames namesOf(const AppItem& item);
+    // Another installed item (its name and path) that the same name rules would
+    // give a path found for this item; none when the path is this item's alone.
+    std::optional<std::string> claimedElsewhere(const std::string& path, const AppItem& item) const;
 
     // ---- Selection and removal.
 

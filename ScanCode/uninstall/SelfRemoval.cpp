@@ -94,8 +94,16 @@ SelfRemovalReport SearchApplications::uninstallSelfNow() {
         log::line("the program does not run from an installation; it is not removed");
         return report;
     }
-    std::vector<std::string> related =
-        relatedPaths(self.identifier, self.executable, /*withJobFolders=*/false);
+    AppItem own;
+    own.bundleID = self.identifier;
+    own.executableString = self.executable;
+    std::vector<std::string> related;
+    for (std::string& path : relatedPaths(namesOf(own), /*withJobFolders=*/false)) {
+        if (auto other = claimedElsewhere(path, own))
+            log::line("kept " + path + ": it could belong to " + *other + " too");
+        else
+            related.push_back(std::move(path));
+    }
     removeSelfLogin(paths::deletingExtension(self.executable));
     removeAppsFromDock(self.identifier);
     report.helperAnswered = self.helperAnswers && self.helperAnswers();

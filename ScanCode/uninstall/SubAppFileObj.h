@@ -42,6 +42,9 @@ public:
     // What the search saw at path (files, folders and jobs' property lists).
     fileattr::FileStamp stamp;
     std::string notRemovedReason;
+    // Why the search leaves it unticked whatever the item's tick (another
+    // installed application may own it); empty when it goes with the item.
+    std::string keptReason;
 
     // The application bundle (extension "app") before anything else, then the
     // larger size first.

@@ -138,7 +138,11 @@ Plan SearchApplications::plan() const {
             p.category = item->name;
             p.categoryOrder = order;
             p.path = record->path;
-            p.size = record->type == subfile::File ? record->size : 0;
+            // A job's description is removed with it; login items and tiles
+            // are entries of lists, with no size of their own.
+            p.size = record->type == subfile::File || record->type == subfile::LaunchJob
+                         ? record->size
+                         : 0;
             p.note = actionNote(*record);
             switch (record->type) {
             case subfile::LoginItem:

@@ -4,8 +4,10 @@
 #include "tests/support/ProcessCapture.h"
 #include "tests/support/TempTree.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <unistd.h>
 
 using namespace tessaly;
@@ -82,3 +84,40 @@ TEST_F(AliasCommand, AnAliasThatCannotBeRemovedIsLeftWithExitCode3) {
     EXPECT_EQ(out["left"][0]["path"], file);
     EXPECT_TRUE(m.t.exists("home/Desktop/held/gone alias"));
 }
+
+namespace {
+
+class AliasCommandInLayout : public AliasCommand, public testing::WithParamInterface<const char*> {
+protected:
+    test::ScopedEnv layout{"TESSALY_LAYOUT", GetParam()};
+};
+
+std::set<std::string> entriesOf(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+} // namespace
+
+// The new link is made under a name nothing had: a file of the user's that
+// carries the alias's name with a suffix is never taken for a leftover of ours.
+TEST_P(AliasCommandInLayout, ARepairTouchesNothingButTheAlias) {
+    const std::string mine = m.t.file("home/Desktop/old report.tessaly-relink", "my notes\n");
+    const std::string alsoMine = m.t.file("home/Desktop/old report.relink", "more notes\n");
+    const std::set<std::string> before = entriesOf(desktop);
+
+    auto fixed = cli({"alias", "fix", broken, doc});
+    ASSERT_EQ(fixed.exitCode, 0) << fixed.standardError;
+    EXPECT_EQ(std::filesystem::read_symlink(broken).string(), doc);
+    EXPECT_EQ(test::readText(mine), "my notes\n");
+    EXPECT_EQ(test::readText(alsoMine), "more notes\n");
+    EXPECT_EQ(entriesOf(desktop), before); // and nothing of ours is left beside it
+    EXPECT_EQ(test::readText(doc), "r");
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, AliasCommandInLayout, testing::Values("macos", "linux"),
+                         [](const testing::TestParamInfo<const char*>& layoutName) {
+                             return std::string(layoutName.param);
+                         });

@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <map>
 #include <nlohmann/json.hpp>
+#include <set>
 
 using namespace tessaly;
 
@@ -164,4 +166,78 @@ TEST(AppsCommand, ANameThatNamesNothingOrSeveralItemsIsAUsageError) {
     EXPECT_EQ(m.cli({"apps", "remove", "org.other.Tool", "com.maker.Tool", "--yes"}).exitCode, 0);
     EXPECT_FALSE(std::filesystem::exists(second));
     EXPECT_FALSE(std::filesystem::exists(m.tool));
+}
+
+// Removing applications takes what is named for them, never what another
+// application's folder merely shares a name with, and never what another
+// installed application could own by the same rules.
+TEST(AppsCommand, RemovalLeavesWhatOtherApplicationsGoBy) {
+    test::TempTree t;
+    test::ScopedEnv home{"TESSALY_HOME", t.dir("home")};
+    test::ScopedEnv root{"TESSALY_ROOT", t.dir("root")};
+    test::ScopedEnv tmp{"TMPDIR", t.dir("tmp")};
+    const std::string homeApp =
+        test::makeApp(t, "root/Applications/Home.app", "com.home.App", "App", 30'000);
+    const std::string studio =
+        test::makeApp(t, "root/Applications/Sync Studio.app", "com.vendor.Sync", "syncd");
+    const std::string pro =
+        test::makeApp(t, "root/Applications/Sync Pro.app", "com.other.Sync", "syncpro");
+    const std::string support = "home/Library/Application Support/";
+    std::map<std::string, std::string> kept;
+    for (const char* other :
+         {"WhatsApp", "AppleScript", "Thunderbird App", "SyncServices", "CloudSync", "Sync"})
+        kept[t.file(support + other + "/data", std::string("the data of ") + other)] = "";
+    kept[pro + "/Contents/MacOS/syncpro"] = "";
+    for (auto& [path, bytes] : kept)
+        bytes = test::readText(path);
+    const std::string own = t.file(support + "App/state", "Home's own");
+    const std::string agent = t.path("home/Library/LaunchAgents/com.home.App.agent.plist");
+    t.file("home/Library/LaunchAgents/com.home.App.agent.plist",
+           "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+           "<key>Label</key><string>com.home.App.agent</string><key>Program</key>"
+           "<string>/Applications/Home.app/Contents/MacOS/App</string></dict></plist>\n");
+    auto cli = [](std::vector<std::string> arguments) {
+        return test::runCaptured(TESSALY_CLI_PATH, std::move(arguments));
+    };
+
+    // A job's record is its description, at the description's own size.
+    auto files = cli({"apps", "files", "Home", "--json"});
+    ASSERT_EQ(files.exitCode, 0) << files.standardError;
+    std::int64_t jobSize = -1;
+    const auto homeFiles = nlohmann::json::parse(files.standardOutput);
+    for (const auto& f : homeFiles["files"])
+        if (f["kind"] == "launch-job")
+            jobSize = f["size"];
+    EXPECT_EQ(jobSize, static_cast<std::int64_t>(std::filesystem::file_size(agent)));
+    // The folder both Sync applications go by is listed, unticked, with why.
+    files = cli({"apps", "files", "Sync Studio", "--json"});
+    bool listed = false;
+    const auto syncFiles = nlohmann::json::parse(files.standardOutput);
+    for (const auto& f : syncFiles["files"])
+        if (f["path"] == t.path(support + "Sync")) {
+            listed = true;
+            EXPECT_EQ(f["checked"], false);
+            EXPECT_NE(f.value("note", std::string()).find("Sync Pro"), std::string::npos);
+        }
+    EXPECT_TRUE(listed);
+
+    auto dry = cli({"apps", "remove", "Home", "Sync Studio", "--json"});
+    ASSERT_EQ(dry.exitCode, 0) << dry.standardError;
+    auto plan = nlohmann::json::parse(dry.standardOutput);
+    std::set<std::string> planned;
+    for (const auto& step : plan["plan"]) {
+        planned.insert(step["path"].get<std::string>());
+        if (step["path"] == agent) {
+            EXPECT_EQ(step["size"], jobSize); // the plan says what the listing said
+        }
+    }
+    EXPECT_EQ(planned, (std::set<std::string>{homeApp, t.path(support + "App"), agent, studio}));
+
+    auto run = cli({"apps", "remove", "Home", "Sync Studio", "--yes", "--json"});
+    ASSERT_EQ(run.exitCode, 0) << run.standardError;
+    for (const std::string& gone : planned)
+        EXPECT_FALSE(std::filesystem::exists(gone)) << gone;
+    EXPECT_FALSE(std::filesystem::exists(own));
+    for (const auto& [path, bytes] : kept)
+        EXPECT_EQ(test::readText(path), bytes) << path;
 }

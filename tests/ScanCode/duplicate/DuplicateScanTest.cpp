@@ -10,9 +10,11 @@
 #include "tests/support/TempTree.h"
 
 #include <algorithm>
+#include <chrono>
 #include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <map>
 #include <openssl/evp.h>
 #include <random>
 #include <sys/stat.h>
@@ -367,6 +369,52 @@ TEST_F(DuplicateScan, RemovalLeavesCopiesThatChangedOrLostTheirKeptCopy) {
         EXPECT_FALSE(m->notRemovedReason.empty()) << m->path;
         EXPECT_FALSE(m->isCheck);
     }
+}
+
+// Rewrites a file in place (same inode, same size) and puts its modification
+// time back as it was: only the status-change time shows the edit.
+void rewriteKeepingSizeAndTime(const std::string& path, const std::string& bytes) {
+    struct stat before {};
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    ASSERT_EQ(static_cast<off_t>(bytes.size()), before.st_size);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20)); // a later change time
+    int fd = ::open(path.c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::pwrite(fd, bytes.data(), bytes.size(), 0), static_cast<ssize_t>(bytes.size()));
+    ::close(fd);
+    struct timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    struct stat after {};
+    ASSERT_EQ(::stat(path.c_str(), &after), 0);
+    ASSERT_EQ(after.st_ino, before.st_ino);
+}
+
+TEST_F(DuplicateScan, ACopyEditedSinceTheComparisonIsNeverRemovedNorAnyCopyOfAnEditedKeptOne) {
+    const std::string one = noise(20000, 50), two = noise(30000, 51);
+    const std::string keepOne = t.file("scan/a/notes.doc", one);
+    const std::string editedCopy = t.file("scan/b/notes copy.doc", one);
+    const std::string editedKept = t.file("scan/a/plan.doc", two);
+    const std::string copyOfEdited = t.file("scan/b/plan copy.doc", two);
+    scan();
+    ASSERT_EQ(groups().size(), 2u);
+    // The ticked copy, and the copy that was to be kept, now hold other bytes.
+    const std::string newOne = noise(20000, 52), newTwo = noise(30000, 53);
+    rewriteKeepingSizeAndTime(editedCopy, newOne);
+    rewriteKeepingSizeAndTime(editedKept, newTwo);
+
+    DupCleanResult r = engine.clear();
+    EXPECT_EQ(r.fileCount, 0);
+    EXPECT_EQ(r.totleSize, 0);
+    EXPECT_EQ(test::readText(editedCopy), newOne);
+    EXPECT_EQ(test::readText(keepOne), one);
+    EXPECT_EQ(test::readText(editedKept), newTwo);
+    EXPECT_EQ(test::readText(copyOfEdited), two);
+    std::map<std::string, std::string> reasons;
+    for (const auto& m : r.cannotRemovePaths)
+        reasons[m->path] = m->notRemovedReason;
+    EXPECT_EQ(reasons, (std::map<std::string, std::string>{
+                           {editedCopy, "changed since the scan"},
+                           {copyOfEdited, "the copy that was to be kept is gone or changed"}}));
 }
 
 TEST_F(DuplicateScan, AfterThePrivilegedPassOnlyWhatIsGoneCounts) {

@@ -20,13 +20,17 @@ namespace {
 
 constexpr double kDay = 86400;
 
-// Sets a path's last access and modification to `days` ago.
-void age(const std::string& path, double days) {
-    const double when = unixSeconds(now()) - days * kDay;
+struct timespec daysAgo(double days) {
     struct timespec t;
-    t.tv_sec = static_cast<time_t>(when);
+    t.tv_sec = static_cast<time_t>(unixSeconds(now()) - days * kDay);
     t.tv_nsec = 0;
-    struct timespec times[2] = {t, t};
+    return t;
+}
+
+// Sets a path's last access to `accessed` days ago and its modification to
+// `modified` days ago (the same by default).
+void age(const std::string& path, double accessed, double modified = -1) {
+    struct timespec times[2] = {daysAgo(accessed), daysAgo(modified < 0 ? accessed : modified)};
     ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
 }
 
@@ -81,6 +85,11 @@ TEST_F(OldFiles, AgeAndSizeClassesAndWhatIsNeverListed) {
     file("home/Downloads/huge.bin", 2'000'000'000, 800);
     file("home/Downloads/recent.bin", 6'000'000, 20);
     file("home/Downloads/year.bin", 6'000'000, 400);
+    // Rewritten two days ago, last read 40 days ago: a write leaves the access
+    // time old, and the file is not old.
+    age(file("home/Downloads/rewritten.zip", 6'000'000, 40), 40, 2);
+    // Read a year ago, written 35 days ago: last used 35 days ago.
+    age(file("home/Downloads/read-long-ago.bin", 6'000'000, 365), 365, 35);
     file("home/Downloads/.hidden.bin", 6'000'000, 40);
     file("home/Downloads/deep/inside/nested.bin", 6'000'000, 100);
     m.t.symlink("home/Downloads/link.bin", m.t.path("home/Downloads/five.bin"));
@@ -96,6 +105,7 @@ TEST_F(OldFiles, AgeAndSizeClassesAndWhatIsNeverListed) {
         {"ten.bin", {"1 month ago", "10MB - 100MB"}},
         {"huge.bin", {"2 years ago", "More than 10MB"}},
         {"year.bin", {"1 year ago", "5MB - 10MB"}},
+        {"read-long-ago.bin", {"1 month ago", "5MB - 10MB"}},
         {"nested.bin", {"3 months ago", "5MB - 10MB"}},
         {"Tool.app", {"1 month ago", "5MB - 10MB"}},
     };
@@ -110,7 +120,7 @@ TEST_F(OldFiles, AgeAndSizeClassesAndWhatIsNeverListed) {
                 EXPECT_EQ(f->size, directorySize(bundle));
             }
         }
-    EXPECT_EQ(engine.allCount(), 6);
+    EXPECT_EQ(engine.allCount(), 7);
     EXPECT_TRUE(fileattr::entryInfo(m.t.path("home/Downloads/recent.bin")).exists);
 }
 
@@ -123,14 +133,24 @@ TEST_F(OldFiles, LeftoversAreTickedInAdvance) {
         {"home/Downloads/editor-setup.pkg", true}, // names compare ignoring case
         {"home/Downloads/Unknown.dmg", false},     // no installed application of that name
         {"home/Downloads/Safari.dmg", false},      // Apple's applications do not count
-        {"home/Downloads/Photos.zip", true},       // an archive at the top of a scanned folder
-        {"home/Downloads/old/Notes.zip", false},   // deeper, and no top-level name holds it
-        {"home/Downloads/old/Trip.tar.gz", true},  // "Trip.tar" lies at the top, unpacked
+        // An archive counts as unpacked only when another entry at the top is
+        // named like it without its archive extensions; its own entry never does.
+        {"home/Downloads/tax-records-2023.zip", false},
+        {"home/Downloads/photos-backup.tar.gz", false},
+        {"home/Downloads/debian-12.iso", false},
+        {"home/Downloads/Photos.zip", true},      // the folder "Photos" lies beside it
+        {"home/Downloads/Holiday.tgz", true},     // "holiday": names compare ignoring case
+        {"home/Downloads/old/Trip.tar.gz", true}, // "Trip.tar" lies at the top
+        {"home/Downloads/old/Notes.zip", false},  // only "Notes 2" and "MyNotes" are there
         {"home/Downloads/report.pdf", false},
     };
     for (const auto& [path, tick] : cases)
         file(path, 6'000'000, 60);
     file("home/Downloads/Trip.tar", 100, 60);
+    m.t.dir("home/Downloads/Photos");
+    m.t.dir("home/Downloads/holiday");
+    m.t.dir("home/Downloads/Notes 2");
+    m.t.file("home/Downloads/MyNotes", "x");
     // A copy of an installed application outside the applications folder.
     std::string copy = test::makeBundle(m.t, "home/Downloads/Editor copy.app", "com.maker.editor",
                                         "1", plist::Format::Xml, 6'000'000);

@@ -74,11 +74,11 @@ TEST(AppRemoval, AFullyRemovedItemLeavesBothListsAndAPartlyTickedOneStays) {
     EXPECT_TRUE(a.handed.empty()); // nothing failed: the helper is never asked
     EXPECT_EQ(finished.size(), recordsTicked);
 
-    // Tool: bundle, preferences, caches (3 files) + login item, dock tile, agent (3 without size).
-    // Other: bundle and caches.
+    // Tool: bundle, preferences, caches, the agent's description + login item and
+    // dock tile (2 without size). Other: bundle and caches.
     EXPECT_EQ(result.fileCount, 8);
-    EXPECT_EQ(result.iusse, 3);
-    EXPECT_EQ(result.totleSize, planned); // login item, tile and job add no size
+    EXPECT_EQ(result.iusse, 2);
+    EXPECT_EQ(result.totleSize, planned); // the job at its description's size
     EXPECT_TRUE(result.cannotRemovePaths.empty());
 
     EXPECT_FALSE(a.item("Tool"));
@@ -173,7 +173,8 @@ TEST(AppRemoval, JobsOfTheSystemGoThroughTheHelperUnlessItIsSwitchedOff) {
         } else {
             EXPECT_EQ(u.unloaded, std::vector<std::string>{daemon});
             EXPECT_TRUE(outcome.left.empty());
-            EXPECT_EQ(outcome.issues, 1);
+            EXPECT_EQ(outcome.issues, 0);
+            EXPECT_EQ(outcome.bytes, step->size); // its description went
             EXPECT_FALSE(fileops::itemExists(daemon));
         }
     }

@@ -4,6 +4,8 @@
 #include "ScanCode/uninstall/SearchApplications.h"
 #include "tests/support/TempTree.h"
 
+#include <chrono>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <map>
 #include <sys/stat.h>
@@ -90,4 +92,46 @@ TEST(DesktopEntryIndex, ApplicationsAreTheShownDesktopEntriesWithTheirPackagesFa
         listed.push_back(item->name + " " + item->version);
     std::sort(listed.begin(), listed.end());
     EXPECT_EQ(listed, (std::vector<std::string>{"Backup ", "Text Editor 43.2-1", "Viewer 2.1"}));
+}
+
+// A program folder often holds only a link to the program: starting it reads
+// the program, and the link's own times say nothing of its use.
+TEST(DesktopEntryIndex, AnApplicationWasLastUsedWhenTheProgramItStartsWas) {
+    test::FixtureRoots m;
+    test::ScopedEnv layout("TESSALY_LAYOUT", "linux");
+    test::ScopedEnv dirs("XDG_DATA_DIRS", "/usr/share");
+    auto& t = m.t;
+    t.file("root/usr/share/applications/browser.desktop", entry("Browser", "browser %u"));
+    t.file("root/usr/share/applications/tool.desktop", entry("Tool", "tool"));
+    const std::string browser = t.file("root/usr/lib/browser/browser.sh", "#!/bin/sh\n");
+    const std::string tool = t.file("root/opt/tool/bin/tool", "#!/bin/sh\n");
+    for (const std::string& program : {browser, tool})
+        ::chmod(program.c_str(), 0755);
+    // A relative link, and an absolute one the machine records without our root.
+    const std::string browserLink = t.symlink("root/usr/bin/browser", "../lib/browser/browser.sh");
+    const std::string toolLink = t.symlink("root/usr/bin/tool", "/opt/tool/bin/tool");
+
+    const auto now = std::chrono::system_clock::now();
+    auto setTimes = [&](const std::string& path, int accessedDaysAgo, int modifiedDaysAgo) {
+        auto at = [&](int days) {
+            return timespec{std::chrono::system_clock::to_time_t(now) - days * 86400L, 0};
+        };
+        struct timespec times[2] = {at(accessedDaysAgo), at(modifiedDaysAgo)};
+        ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
+    };
+    setTimes(browser, 10, 100);
+    setTimes(tool, 300, 20); // rewritten (upgraded) after its last use
+    setTimes(browserLink, 400, 400);
+    setTimes(toolLink, 1, 1);
+
+    auto found = DesktopEntryIndex().findApplications({});
+    ASSERT_TRUE(found);
+    std::map<std::string, std::optional<Date>> lastUsed;
+    for (const auto& app : *found)
+        lastUsed[app.bundleID] = app.lastUsed;
+    auto daysAgo = [&](const std::optional<Date>& date) {
+        return date ? std::chrono::duration_cast<std::chrono::hours>(now - *date).count() / 24 : -1;
+    };
+    EXPECT_EQ(daysAgo(lastUsed["browser"]), 10);
+    EXPECT_EQ(daysAgo(lastUsed["tool"]), 20);
 }

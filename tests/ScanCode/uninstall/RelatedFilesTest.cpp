@@ -77,18 +77,19 @@ TEST(RelatedFiles, FindsWhatCarriesTheApplicationsNamesAndNothingThatMerelyBegin
         t.file(lib + "Preferences/com.maker.Tool.plist", "prefs"),
         t.path(lib + "Caches/com.maker.Tool"),
         t.dir(lib + "Application Support/Tool"),
-        t.dir(lib + "Application Support/maker/Tool"),    // one level into the maker's folder
-        t.dir(lib + "Application Support/maker/Toolbox"), // holds the identifier's last part
-        t.dir(lib + "Application Support/Toolbox"),
+        t.dir(lib + "Application Support/maker/Tool"), // one level into the maker's folder
         t.dir(lib + "Saved Application State/com.maker.Tool.savedState"),
         t.file(lib + "Logs/Tool_2019-01-01.log", "log"),
         t.dir("root/Library/Application Support/Tool_2"),
         t.file("tmp/T/com.maker.Tool.tmp", "t"),
         t.dir("tmp/C/com.maker.Tool"),
     };
-    for (const char* other : {"Preferences/com.maker.Toolbox.plist", "Caches/Toolkit/x",
-                              "Caches/MyTool_2/x", "Application Support/maker/Other/x",
-                              "Application Support/ak/Tool/x", "Preferences/com.other.Other.plist"})
+    // Holding the identifier's last part makes no folder the application's.
+    for (const char* other :
+         {"Preferences/com.maker.Toolbox.plist", "Caches/Toolkit/x", "Caches/MyTool_2/x",
+          "Application Support/maker/Other/x", "Application Support/maker/Toolbox/x",
+          "Application Support/Toolbox/x", "Application Support/ak/Tool/x",
+          "Preferences/com.other.Other.plist"})
         t.file(lib + other, "x");
     t.dir("root/Library/Application Support/Toolkit");
     t.file("tmp/T/com.maker.Toolbox", "x");
@@ -120,6 +121,56 @@ TEST(RelatedFiles, FindsWhatCarriesTheApplicationsNamesAndNothingThatMerelyBegin
     EXPECT_TRUE(fileRecords(again).count(t.path(lib + "Preferences/com.maker.Tool.extra.plist")));
     EXPECT_TRUE(std::none_of(again.begin(), again.end(),
                              [](const SubAppFileRef& r) { return r->isCheck; }));
+}
+
+TEST(RelatedFiles, ASupportFolderIsNamedForTheApplicationAndNoOtherApplicationCouldClaimIt) {
+    test::UninstallMachine u;
+    auto& t = u.m.t;
+    makeApp(t, "root/Applications/Home.app", "com.home.App", "App");
+    makeApp(t, "root/Applications/Evil.app", "com.evil.x", "xtool");
+    makeApp(t, "root/Applications/Sync Studio.app", "com.vendor.Sync", "syncd");
+    makeApp(t, "root/Applications/Sync Pro.app", "com.other.Sync", "syncpro");
+    const std::string support = "home/Library/Application Support/";
+    // Folders that merely hold one of the applications' names.
+    for (const char* other : {"WhatsApp", "AppleScript", "Thunderbird App", "Firefox",
+                              "SyncServices", "CloudSync", "xtools"})
+        t.file(support + other + "/data", other);
+    const std::string app = t.dir(support + "app");     // the identifier's last part, any case
+    const std::string xtool = t.dir(support + "XTool"); // the executable's name
+    const std::string studio = t.dir(support + "Sync Studio"); // the bundle's name
+    const std::string shared = t.dir(support + "Sync");        // both Sync applications' last part
+    const std::string cache = t.dir("home/Library/Caches/com.vendor.Sync");
+
+    SearchApplications engine(u.environment());
+    engine.buildCatalogue();
+    auto search = [&](const char* name) {
+        AppItemRef item = named(engine.allApplicationsForUninstall(), name);
+        EXPECT_TRUE(item) << name;
+        item->setItemEnable(true);
+        SubAppFileList records = engine.deleteFiles(*item);
+        records.erase(records.begin()); // the bundle
+        return records;
+    };
+    auto paths = [](const SubAppFileList& records) { return fileRecords(records); };
+    EXPECT_EQ(paths(search("Home")), std::set<std::string>{app});
+    EXPECT_EQ(paths(search("Evil")), std::set<std::string>{xtool});
+
+    // What another installed application would take by the same rules is
+    // listed, never ticked, and says why; the rest goes with the item.
+    SubAppFileList sync = search("Sync Studio");
+    EXPECT_EQ(paths(sync), (std::set<std::string>{studio, shared, cache}));
+    for (const SubAppFileRef& r : sync) {
+        const bool claimed = r->path == shared;
+        EXPECT_EQ(r->isCheck, !claimed) << r->path;
+        EXPECT_EQ(r->keptReason.empty(), !claimed) << r->path;
+    }
+    EXPECT_NE(record(sync, shared)->keptReason.find("Sync Pro"), std::string::npos);
+    // Ticking the whole item does not tick it either; only the user, one by one.
+    AppItem item = *named(engine.allApplicationsForUninstall(), "Sync Studio");
+    item.fileDatas = std::make_shared<SubAppFileList>(sync);
+    item.setItemEnable(true);
+    EXPECT_FALSE(record(sync, shared)->isCheck);
+    EXPECT_EQ(item.checkStatus(), 1);
 }
 
 TEST(RelatedFiles, ANameEqualToASearchedFolderNeverTakesThatFolder) {
@@ -184,7 +235,8 @@ TEST(RelatedFiles, LaunchJobsByProgramIdentifierAndMaker) {
     EXPECT_FALSE(own->system);
     EXPECT_EQ(own->identifier, "com.maker.Tool.agent");
     EXPECT_FALSE(own->appPath.has_value());
-    EXPECT_EQ(own->size, 7000); // the program's size
+    // A job's record is its description: its own size, never its program's.
+    EXPECT_EQ(own->size, fileattr::entryInfo(agent).size);
     EXPECT_EQ(own->title(), "agent (Helper)");
 
     const SubAppFileObj* byIdentifier = record(records, helper);
@@ -195,7 +247,7 @@ TEST(RelatedFiles, LaunchJobsByProgramIdentifierAndMaker) {
     EXPECT_EQ(byIdentifier->title(), "Tool Helper.app (Deamon)");
 
     const SubAppFileObj* byMaker = record(records, updater);
-    EXPECT_EQ(byMaker->size, fileattr::entryInfo(updater).size); // its program is missing
+    EXPECT_EQ(byMaker->size, fileattr::entryInfo(updater).size);
     EXPECT_EQ(byMaker->title(), "updater (Deamon)");
 
     // A job of Apple's is never taken by maker, even for an application of Apple's.

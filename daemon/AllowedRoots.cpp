@@ -130,22 +130,28 @@ std::optional<std::vector<std::string>> AllowedRoots::components(const std::stri
     return parts;
 }
 
-AllowedRoots::AllowedRoots(const std::vector<std::string>& extraRoots) {
+AllowedRoots::AllowedRoots(const std::vector<std::string>& extraRoots,
+                           const std::string& systemRoot) {
+    std::string base = canonical(systemRoot).value_or("/");
+    if (base == "/")
+        base.clear();
+    auto under = [&base](const char* path) { return base + path; };
     for (const char* p : {"/Library/Caches", "/Library/Logs", "/Library/Application Support",
                           "/Library/Preferences"})
-        fixed_.push_back({p, Remove | Overwrite | Read, std::nullopt});
+        fixed_.push_back({under(p), Remove | Overwrite | Read, std::nullopt});
     for (const char* p : {"/Applications", "/Developer/Applications"})
-        fixed_.push_back({p, Remove | Overwrite | Thin | Read, std::nullopt});
+        fixed_.push_back({under(p), Remove | Overwrite | Thin | Read, std::nullopt});
     for (const char* p : {"/Library/LaunchAgents", "/Library/LaunchDaemons"})
-        fixed_.push_back({p, Remove | Unload | Load | Disable | Read, std::nullopt});
+        fixed_.push_back({under(p), Remove | Unload | Load | Disable | Read, std::nullopt});
     fixed_.push_back(Place::callers("/Volumes", std::nullopt, true));
     // The Linux desktop's disposable system files: what the services there keep
     // using (live logs, the rest of /var/cache) stays out of reach.
-    fixed_.push_back({"/var/log", Remove | Read, std::nullopt, &rotatedLog, true});
+    fixed_.push_back({under("/var/log"), Remove | Read, std::nullopt, &rotatedLog, true});
     fixed_.back().admitsBeside = &rotatedLogBeside;
-    fixed_.push_back({"/var/cache/apt/archives", Remove | Read, std::nullopt, &packageArchive});
+    fixed_.push_back(
+        {under("/var/cache/apt/archives"), Remove | Read, std::nullopt, &packageArchive});
     for (const char* p : {"/usr/share/locale", "/usr/share/man", "/usr/share/help"})
-        fixed_.push_back({p, Remove | Read, std::nullopt, &languageFolder});
+        fixed_.push_back({under(p), Remove | Read, std::nullopt, &languageFolder});
     for (const auto& root : extraRoots) {
         auto c = canonical(root);
         const auto& system = tessaly::systemplaces::systemFolders();

@@ -98,7 +98,11 @@ public:
     // The table above with the extra roots; a root that is "/" or a top system
     // folder (/etc, /usr, /var, /home, ...), relative or holding "." or "..", or
     // that cannot be opened safely (see above), is left out and logged.
-    explicit AllowedRoots(const std::vector<std::string>& extraRoots = {});
+    // systemRoot: where the system rows are looked for ("/" but for tests,
+    // which give a fixture tree standing for the system; it is opened under the
+    // same checks as every place, so it too must be root's alone).
+    explicit AllowedRoots(const std::vector<std::string>& extraRoots = {},
+                          const std::string& systemRoot = "/");
 
     // Extra roots from a file, one absolute path a line ("#" starts a comment).
     // The file is used only when it and its folder belong to the service's own

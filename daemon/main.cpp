@@ -2,7 +2,7 @@
 // a Unix-domain socket (see HelperProtocol.h for the wire format).
 //
 //   DornDaemon [--socket PATH] [--allow-uid UID]... [--allow-root PATH]...
-//              [--roots-file PATH] [--launchctl PATH]
+//              [--roots-file PATH] [--launchctl PATH] [--system-root PATH]
 //              [--idle-timeout SECONDS] [--message-timeout SECONDS]
 //   DornDaemon --probe [--socket PATH]     exit status 0 when the service answers
 //   DornDaemon --version
@@ -27,7 +27,7 @@ constexpr const char* kDefaultRootsFile = "/etc/tessaly/helper-roots";
 
 int usage() {
     std::fputs("usage: DornDaemon [--socket PATH] [--allow-uid UID]... [--allow-root PATH]...\n"
-               "                  [--roots-file PATH] [--launchctl PATH]\n"
+               "                  [--roots-file PATH] [--launchctl PATH] [--system-root PATH]\n"
                "                  [--idle-timeout SECONDS] [--message-timeout SECONDS]\n"
                "       DornDaemon --probe [--socket PATH] | --version\n",
                stderr);
@@ -63,6 +63,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> extraRoots;
     dorn::ServerOptions serverOptions;
     std::string launchctl = dorn::kDefaultLaunchctl;
+    std::string systemRoot = "/"; // where the system rows lie (a fixture tree in tests)
     bool probe = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -85,6 +86,8 @@ int main(int argc, char** argv) {
             rootsFile = argv[++i];
         } else if (a == "--launchctl" && hasValue) {
             launchctl = argv[++i];
+        } else if (a == "--system-root" && hasValue) {
+            systemRoot = argv[++i];
         } else if (a == "--idle-timeout" && hasValue) {
             if (!parseSeconds(argv[++i], serverOptions.idleLimit))
                 return usage();
@@ -101,7 +104,7 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     for (auto& root : dorn::AllowedRoots::readRootsFile(rootsFile))
         extraRoots.push_back(std::move(root));
-    dorn::CommandRunner runner({launchctl, dorn::AllowedRoots(extraRoots), {}});
+    dorn::CommandRunner runner({launchctl, dorn::AllowedRoots(extraRoots, systemRoot), {}});
     dorn::Server server(runner, socketPath, serverOptions);
     std::string error;
     if (!server.listen(&error)) {

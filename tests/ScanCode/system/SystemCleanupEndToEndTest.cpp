@@ -314,21 +314,24 @@ TEST(SystemCleanupAsUser, AFileTheUserMayNotDeleteIsCountedOnlyWhenTheHelperRemo
                   std::vector<std::string>{"locked"});
         return;
     }
-    // As root: the fixture belongs to an unprivileged user, except one folder of
-    // root's inside the system caches; the cleaning runs as that user in a child
-    // and the service, as root, removes what the user could not.
+    // As root: the home belongs to an unprivileged user; the fixture's system
+    // caches are root's, as on a real system (sticky, so the user may put and
+    // remove files of its own there), with one folder of root's inside. The
+    // cleaning runs as that user in a child, and the service, as root, removes
+    // what the user could not: it takes the fixture's system root for its own.
     test::TempTree t;
     ::chmod(t.root().c_str(), 0755);
     t.sizedFile("home/Library/Caches/.keep", 1);
     t.sizedFile("root/Library/Caches/free", 500);
     t.sizedFile("root/Library/Caches/locked/held.db", 30000);
     t.dir("run");
-    chownTree(t.root(), kNobody);
-    ASSERT_EQ(::lchown(t.path("root/Library/Caches/locked").c_str(), 0, 0), 0);
-    ASSERT_EQ(::lchown(t.path("root/Library/Caches/locked/held.db").c_str(), 0, 0), 0);
+    chownTree(t.path("home"), kNobody);
+    chownTree(t.path("run"), kNobody);
+    ASSERT_EQ(::lchown(t.path("root/Library/Caches/free").c_str(), kNobody, kNobody), 0);
+    ::chmod(t.path("root/Library/Caches").c_str(), 01777);
     std::string socket = t.path("run/DornDamonObject");
-    test::DaemonProcess daemon(socket,
-                               {"--allow-uid", std::to_string(kNobody), "--allow-root", t.root()});
+    test::DaemonProcess daemon(
+        socket, {"--allow-uid", std::to_string(kNobody), "--system-root", t.path("root")});
     ASSERT_TRUE(daemon.waitUntilReady()) << daemon.log();
 
     pid_t child = ::fork();

@@ -20,7 +20,8 @@ struct DupFileInfo {
     // The sampled content digest (32 lower-case hex digits); none when the file
     // could not be read.
     std::optional<std::string> MD5Key;
-    std::int64_t fileSize = 0;
+    std::int64_t fileSize = 0;      // logical size (a bundle's: directorySize), compared and shown
+    std::int64_t diskSize = 0;      // the blocks the copy takes on the disk
     std::optional<Date> accessDate; // last-opened date
     bool cannotRemoved = false;
 

@@ -47,8 +47,9 @@ struct ShredderFiles::Run {
 
     std::mutex mutex;
     CleanOutcome outcome;
-    std::vector<Held> held;                  // for the helper
-    std::map<std::string, int> heldInFolder; // picked folder -> files held in it
+    std::vector<Held> held;                          // for the helper
+    std::map<std::string, int> heldInFolder;         // picked folder -> files held in it
+    std::map<std::string, std::int64_t> folderBytes; // what such a folder frees itself
 
     void erased(std::int64_t bytes) {
         std::lock_guard<std::mutex> guard(mutex);
@@ -58,6 +59,10 @@ struct ShredderFiles::Run {
     void left(const std::string& path, const std::string& reason) {
         std::lock_guard<std::mutex> guard(mutex);
         outcome.left.push_back({path, reason});
+    }
+    void keepFolder(const std::string& folder, std::int64_t bytes) {
+        std::lock_guard<std::mutex> guard(mutex);
+        folderBytes[folder] = bytes;
     }
     void hold(Held h) {
         std::lock_guard<std::mutex> guard(mutex);
@@ -120,8 +125,8 @@ ScanSummary ShredderFiles::scan(std::stop_token stop, const ProgressSink& progre
             continue;
         }
         Measure m{path, info.isDirectory, 0, 0};
+        m.size = itemSize(path, info, [&stop] { return stop.stop_requested(); });
         if (!m.folder) {
-            m.size = info.size;
             m.files = 1;
         } else {
             walkFolder(
@@ -129,10 +134,8 @@ ScanSummary ShredderFiles::scan(std::stop_token stop, const ProgressSink& progre
                 [&m](const WalkEntry& e) {
                     if (e.isDirectory())
                         return WalkDecision::Descend;
-                    if (e.info().isRegular) {
+                    if (e.info().isRegular)
                         ++m.files;
-                        m.size += CommonFunction::getDiskFileSize(e.info().size);
-                    }
                     return WalkDecision::Continue;
                 },
                 [&stop] { return stop.stop_requested(); });
@@ -193,19 +196,21 @@ CleanOutcome ShredderFiles::runErase(const std::vector<std::string>& picked, std
     auto eraseFile = [&](const std::string& path) {
         auto info = fileattr::entryInfo(path);
         if (info.isSymlink) { // a link goes as a link; what it points to stays
+            const std::int64_t size = CommonFunction::getDiskFileSize(info);
             if (fileops::removeItem(path))
-                run.erased(0);
+                run.erased(size);
             else
-                run.hold({path, 0, "permission denied", true, {}});
+                run.hold({path, size, "permission denied", true, {}});
             return;
         }
         std::string why;
+        const std::int64_t size = itemSize(path, info); // before the overwrite
         if (!userMayDelete(path)) {
-            run.hold({path, info.size, "permission denied", false, {}});
+            run.hold({path, size, "permission denied", false, {}});
             return;
         }
         if (!overwrite(path, true, token, &why)) {
-            run.hold({path, info.size, why, false, {}});
+            run.hold({path, size, why, false, {}});
             return;
         }
         if (token.stop_requested()) {
@@ -215,25 +220,28 @@ CleanOutcome ShredderFiles::runErase(const std::vector<std::string>& picked, std
         if (env_.afterPass)
             env_.afterPass(path, 1);
         if (fileops::removeItem(path, &why))
-            run.erased(info.size);
+            run.erased(size);
         else
-            run.hold({path, info.size, why, true, {}});
+            run.hold({path, size, why, true, {}});
     };
 
     // A picked folder: every file in it overwritten twice and removed; links and
     // alias files go with the folder, never followed.
     auto eraseFolder = [&](const std::string& folder) {
         bool keeps = false;
+        // The blocks of the folders, links and alias files, freed with the folder.
+        std::int64_t structure = CommonFunction::getDiskFileSize(fileattr::entryInfo(folder));
         walkFolder(
             folder,
             [&](const WalkEntry& e) {
                 const auto& info = e.info();
-                if (info.isDirectory)
-                    return WalkDecision::Descend;
                 const std::string path = e.path();
-                if (!info.isRegular || aliasfile::isAlias(path, info))
-                    return WalkDecision::Continue;
-                const std::int64_t size = CommonFunction::getDiskFileSize(info.size);
+                if (info.isDirectory || !info.isRegular || aliasfile::isAlias(path, info)) {
+                    structure += CommonFunction::getDiskFileSize(info);
+                    return info.isDirectory ? WalkDecision::Descend : WalkDecision::Continue;
+                }
+                // A file with another name left frees nothing until its last name goes.
+                const std::int64_t size = itemSize(path, info);
                 std::string why = userMayDelete(path) ? std::string() : "permission denied";
                 for (int pass = 1; pass <= 2 && why.empty(); ++pass) {
                     if (!overwrite(path, pass == 1, token, &why))
@@ -256,11 +264,13 @@ CleanOutcome ShredderFiles::runErase(const std::vector<std::string>& picked, std
             run.left(folder, kStopped);
             return;
         }
-        if (keeps)
-            return; // decided once the helper has had its turn
+        if (keeps) {
+            run.keepFolder(folder, structure); // decided once the helper has had its turn
+            return;
+        }
         std::string why;
         if (fileops::removeItem(folder, &why))
-            run.erased(0);
+            run.erased(structure);
         else
             run.left(folder, why);
     };
@@ -349,9 +359,10 @@ CleanOutcome ShredderFiles::runErase(const std::vector<std::string>& picked, std
     // A folder that kept files goes once they are all gone.
     for (const auto& [folder, count] : stillHeld) {
         std::string why;
-        if (count == 0 && !token.stop_requested() && fileops::removeItem(folder, &why))
+        if (count == 0 && !token.stop_requested() && fileops::removeItem(folder, &why)) {
             run.outcome.removed += 1;
-        else
+            run.outcome.bytes += run.folderBytes[folder];
+        } else
             run.outcome.left.push_back(
                 {folder, count == 0 ? why : "it keeps files that could not be erased"});
     }

@@ -4,6 +4,7 @@
 #include "ScanCode/uninstall/RelatedFolders.h"
 #include "model/FolderWalk.h"
 #include "tests/ScanCode/uninstall/UninstallFixture.h"
+#include "tests/support/DiskUsage.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -184,7 +185,7 @@ TEST(RelatedFiles, LaunchJobsByProgramIdentifierAndMaker) {
     EXPECT_FALSE(own->system);
     EXPECT_EQ(own->identifier, "com.maker.Tool.agent");
     EXPECT_FALSE(own->appPath.has_value());
-    EXPECT_EQ(own->size, 7000); // the program's size
+    EXPECT_EQ(own->size, test::duBytes({u.m.root + "/Applications/Tool.app/Contents/MacOS/Tool"}));
     EXPECT_EQ(own->title(), "agent (Helper)");
 
     const SubAppFileObj* byIdentifier = record(records, helper);

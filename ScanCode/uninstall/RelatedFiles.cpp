@@ -232,7 +232,7 @@ SubAppFileList SearchApplications::deleteFiles(const AppItem& item) const {
         for (const std::string& path : found)
             if (taken.insert(path).second)
                 records.push_back(fileRecord(path, itemSize(path)));
-        records.push_back(fileRecord(item.path, item.size));
+        records.push_back(fileRecord(item.path, itemSize(item.path)));
         sortUsing(records,
                   [](const SubAppFileRef& a, const SubAppFileRef& b) { return a->compare(*b); });
 

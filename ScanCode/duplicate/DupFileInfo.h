@@ -42,6 +42,8 @@ struct DupFileInfo {
     // Whether removing every name met frees the file's bytes (no name lies
     // outside the scanned folders).
     bool freesSpace() const { return isPackage || linkCount <= 1 + otherNames.size(); }
+    // What removing the copy (by every name met) gives back to the disk.
+    std::int64_t freedBytes() const { return freesSpace() ? diskSize : 0; }
 
     // Three-way order that decides which copy is kept: the copy sorted last is
     // kept. A name that extends the other name sorts first; then the folder word

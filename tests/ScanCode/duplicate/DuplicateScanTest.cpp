@@ -144,11 +144,14 @@ TEST_F(DuplicateScan, ThreeCopiesTickTwoAndKeepThePlainName) {
     EXPECT_FALSE(g->array.back()->isCheck);
     EXPECT_EQ(g->checkCount(), 2);
     EXPECT_EQ(g->checkSize(), g->noCheckSize());
-    EXPECT_EQ(g->noCheckSize(), 80000);
-    EXPECT_EQ(pictures->allSize(), 80000);
-    EXPECT_EQ(engine.allFileSizeWithoutCheck(), 80000);
+    // What removing the two copies gives back, as du counts their blocks.
+    const std::int64_t copies = test::duBytes({g->array[0]->path, g->array[1]->path});
+    EXPECT_GE(copies, 80000);
+    EXPECT_EQ(g->noCheckSize(), copies);
+    EXPECT_EQ(pictures->allSize(), copies);
+    EXPECT_EQ(engine.allFileSizeWithoutCheck(), copies);
     EXPECT_EQ(engine.allCountWithoutCheck(), 3);
-    EXPECT_EQ(pictures->orgSize, 80000);
+    EXPECT_EQ(pictures->orgSize, copies);
     // The category with something in it sorts first, "Other" last.
     EXPECT_EQ(engine.data.front()->module, dupkind::Picture);
     EXPECT_EQ(engine.data.back()->module, dupkind::Other);
@@ -316,7 +319,7 @@ TEST_F(DuplicateScan, RemovalTakesTheTickedCopiesAndDropsSpentGroups) {
     // The pair is spent; the songs keep their two copies.
     EXPECT_EQ(groups(), (std::vector<std::vector<std::string>>{
                             {untickedSong.substr(t.root().size() + 1), "scan/song.mp3"}}));
-    EXPECT_EQ(media->orgSize, 25000);
+    EXPECT_EQ(media->orgSize, test::duBytes({untickedSong})); // what its one copy frees
     EXPECT_NE(std::find(posted.begin(), posted.end(), duplicateCleanModuleFinsh), posted.end());
 }
 

@@ -6,6 +6,7 @@
 #include "platform/Reachability.h"
 #include "platform/SystemInfo.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <ctime>
@@ -160,6 +161,18 @@ std::int64_t CommonFunction::getDiskFileSize(std::int64_t size, std::int64_t b) 
     if (b <= 0 || size % b == 0)
         return size;
     return (size / b + 1) * b;
+}
+
+std::int64_t CommonFunction::getDiskFileSize(const fileattr::EntryInfo& info) {
+    return getDiskFileSize(info, SettingModel::shareSettingModel().blockSize.load());
+}
+
+std::int64_t CommonFunction::getDiskFileSize(const fileattr::EntryInfo& info, std::int64_t b) {
+    if (!info.exists)
+        return 0;
+    if (b <= 0)
+        return info.allocated;
+    return std::min(getDiskFileSize(info.size, b), info.allocated);
 }
 
 bool CommonFunction::isPackage(const std::string& path) {

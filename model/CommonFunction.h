@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Date.h"
+#include "platform/FileAttributes.h"
 
 #include <cstdint>
 #include <optional>
@@ -30,6 +31,12 @@ public:
     // A logical size rounded up to the home volume's block size.
     static std::int64_t getDiskFileSize(std::int64_t size);
     static std::int64_t getDiskFileSize(std::int64_t size, std::int64_t blockSize);
+    // The space an entry takes on the disk, which removing it gives back: its
+    // logical size rounded up to the block size, never more than the blocks the
+    // file system gave it (a sparse file, a short link kept in its inode, data
+    // kept inline). The allocated blocks alone when the block size is unknown.
+    static std::int64_t getDiskFileSize(const fileattr::EntryInfo& info);
+    static std::int64_t getDiskFileSize(const fileattr::EntryInfo& info, std::int64_t blockSize);
 
     static bool isPackage(const std::string& path);
     static bool hiddenFile(const std::string& name);

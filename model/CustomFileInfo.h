@@ -13,7 +13,8 @@ namespace tessaly {
 // A file in the old-file lists.
 struct CustomFileInfo {
     std::string path;
-    std::int64_t size = 0;
+    std::int64_t size = 0;     // as the lists show it
+    std::int64_t diskSize = 0; // what removing it gives back to the disk
     bool isCheck = false;
     bool isPackage = false; // a bundle shown as one file
     Date lastDate{};        // date of last use

@@ -16,7 +16,8 @@ namespace tessaly {
 // A group of files that belong together (a set of duplicates). The last member is
 // the copy that is kept: setCheck never ticks it and noCheckSize never counts it.
 //
-// Member is the duplicate scan's file record; it answers fileSize, isCheck, path,
+// Member is the duplicate scan's file record; it answers fileSize (its length),
+// freedBytes() (what removing it gives back to the disk), isCheck, path,
 // compareWithSort(const Member&) and compareWithDate(const Member&).
 template <typename Member> class FileArray {
 public:
@@ -70,11 +71,12 @@ public:
         return std::count_if(array.begin(), array.end(), [](const Ref& m) { return m->isCheck; });
     }
 
+    // What removing the ticked members frees.
     std::int64_t checkSize() const {
         std::int64_t s = 0;
         for (const auto& m : array)
             if (m->isCheck)
-                s += m->fileSize;
+                s += m->freedBytes();
         return s;
     }
 
@@ -84,7 +86,7 @@ public:
             return 0;
         std::int64_t s = 0;
         for (std::size_t i = 0; i + 1 < array.size(); ++i)
-            s += array[i]->fileSize;
+            s += array[i]->freedBytes();
         return s;
     }
 

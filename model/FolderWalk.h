@@ -44,24 +44,25 @@ bool walkFolder(const std::string& root, const std::function<WalkDecision(const 
                 const std::function<bool()>& cancelled = {},
                 const std::function<void(const std::string&)>& enterFolder = {});
 
-// A folder's size: every file below it (hidden ones included) rounded up to the
-// block size; links count their own size and are not followed. Stops early, with
-// what it has counted, when cancelled() turns true.
+// What removing a folder gives back to the disk: the blocks of the folder
+// itself, of every folder below it and of every entry in them (hidden ones
+// included), each counted as CommonFunction::getDiskFileSize of its attributes.
+// Links count their own blocks and are never followed. A file with several
+// names counts once, and only when every one of its names lies below the folder
+// (otherwise its data stays on the disk). A path that is not a real folder
+// counts as itemSize does. Stops early, with what it has counted, when
+// cancelled() turns true.
 std::int64_t directorySize(const std::string& path, const std::function<bool()>& cancelled = {});
-
-// How directorySize treats a package (a bundle the file manager shows as one file).
-enum class PackageSizing {
-    Descend,      // counted file by file like any folder
-    OwnEntryOnly, // not entered: adds only its own entry's size, rounded up to the block
-};
-std::int64_t directorySize(const std::string& path, const std::function<bool()>& cancelled,
-                           PackageSizing packages);
 
 // Whether a folder is a package by its name or its path's extension.
 bool isPackageFolder(const std::string& name, const std::string& path);
 
-// A single item's size as the tools show it: a file's logical size, a folder's
-// directorySize, a link's own size; 0 when it does not exist.
+// What removing one item gives back to the disk: a folder's directorySize, the
+// blocks of a file or a link (none for a file that keeps other names); 0 when it
+// does not exist. The second form takes the attributes already read (a link's
+// own, never its target's).
 std::int64_t itemSize(const std::string& path, const std::function<bool()>& cancelled = {});
+std::int64_t itemSize(const std::string& path, const fileattr::EntryInfo& info,
+                      const std::function<bool()>& cancelled = {});
 
 } // namespace tessaly

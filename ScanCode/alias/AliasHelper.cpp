@@ -66,7 +66,7 @@ AliasList AliasHelper::useQueueScanApp(const std::vector<std::string>& folders) 
             a->path = path;
             a->name = e.name();
             a->createDate = info.created;
-            a->size = CommonFunction::getDiskFileSize(info.size);
+            a->size = itemSize(path, info);
             a->stamp = fileattr::stampOf(info);
             found.push_back(std::move(a));
         },

@@ -61,9 +61,7 @@ void BrowserFileScan::scan(ScanItemList& items, std::stop_token stop) {
             item->path = paths::join(root, name);
             item->name = name;
             item->isDir = info.isDirectory && !info.isSymlink;
-            item->fileSize = item->isDir
-                                 ? tessaly::directorySize(item->path, [&] { return stopped(stop); })
-                                 : info.size;
+            item->fileSize = itemSize(item->path, info, [&] { return stopped(stop); });
             item->isCheck = true;
             item->icon = item->path;
             // A cache changes inside while it is the same item: only its identity counts.

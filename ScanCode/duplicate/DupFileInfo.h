@@ -20,7 +20,8 @@ struct DupFileInfo {
     // The sampled content digest (32 lower-case hex digits); none when the file
     // could not be read.
     std::optional<std::string> MD5Key;
-    std::int64_t fileSize = 0;
+    std::int64_t fileSize = 0;      // logical size (a bundle's: directorySize), compared and shown
+    std::int64_t diskSize = 0;      // the blocks the copy takes on the disk
     std::optional<Date> accessDate; // last-opened date
     bool cannotRemoved = false;
 
@@ -44,6 +45,8 @@ struct DupFileInfo {
     // Whether removing every name met frees the file's bytes (no name lies
     // outside the scanned folders).
     bool freesSpace() const { return isPackage || linkCount <= 1 + otherNames.size(); }
+    // What removing the copy (by every name met) gives back to the disk.
+    std::int64_t freedBytes() const { return freesSpace() ? diskSize : 0; }
 
     // Three-way order that decides which copy is kept: the copy sorted last is
     // kept. A name that extends the other name sorts first; then the folder word

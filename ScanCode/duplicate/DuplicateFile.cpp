@@ -124,6 +124,7 @@ private:
         f->path = path;
         f->kind = kind;
         f->fileSize = size;
+        f->diskSize = package ? size : CommonFunction::getDiskFileSize(info);
         f->isPackage = package;
         f->modified = info.modified;
         f->changed = info.changed;

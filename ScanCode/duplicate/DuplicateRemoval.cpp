@@ -69,7 +69,7 @@ bool bookCopy(DupFileInfo& m, const LeftLookup& leftReason, CleanOutcome& outcom
     m.notRemovedReason.clear();
     outcome.removed += 1;
     // The bytes are free only once the file's last name is gone.
-    outcome.bytes += m.freesSpace() ? m.fileSize : 0;
+    outcome.bytes += m.freedBytes();
     return true;
 }
 
@@ -121,7 +121,7 @@ Plan DuplicateFile::plan() const {
                     p.categoryOrder = kind;
                     p.path = m->path;
                     p.name = paths::lastComponent(m->path);
-                    p.size = m->freesSpace() ? m->fileSize : 0;
+                    p.size = m->freedBytes();
                     p.record = m;
                     if (!m->freesSpace())
                         p.note = "other names of this file lie outside the scanned folders: "
@@ -212,7 +212,7 @@ CleanOutcome DuplicateFile::runClean(const Plan& plan, std::stop_token stop,
         case RemovalState::Removed:
             outcome.removed += 1;
             // The bytes are free only once the file's last name is gone.
-            outcome.bytes += m.freesSpace() ? m.fileSize : 0;
+            outcome.bytes += m.freedBytes();
             [[fallthrough]];
         case RemovalState::Vanished:
             m.cannotRemoved = false;

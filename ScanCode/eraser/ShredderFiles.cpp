@@ -48,9 +48,10 @@ struct ShredderFiles::Run {
 
     std::mutex mutex;
     CleanOutcome outcome;
-    std::vector<Held> held;                  // for the helper
-    std::map<std::string, int> heldInFolder; // picked folder -> files held in it
-    std::set<std::string> keeping;           // picked folders that keep what must stay
+    std::vector<Held> held;                          // for the helper
+    std::map<std::string, int> heldInFolder;         // picked folder -> files held in it
+    std::set<std::string> keeping;                   // picked folders that keep what must stay
+    std::map<std::string, std::int64_t> folderBytes; // what a held folder frees itself
 
     // Removed counts picked paths (once they are gone), so only the bytes here.
     void erased(std::int64_t bytes) {
@@ -137,11 +138,15 @@ ScanSummary ShredderFiles::scan(std::stop_token stop, const ProgressSink& progre
             m.kind = Measure::Kind::Folder;
         } else if (!info.isRegular) {
             m.kind = Measure::Kind::AsItIs;
+            m.size = CommonFunction::getDiskFileSize(info);
         } else {
-            m.size = info.size;
+            m.size = itemSize(path, info);
             m.files = 1;
         }
         if (m.kind == Measure::Kind::Folder) {
+            // The files' space, and the folder's own (its folders, links and
+            // special files), which goes only when nothing in it stays.
+            std::int64_t structure = CommonFunction::getDiskFileSize(info);
             walkFolder(
                 path,
                 [&](const WalkEntry& e) {
@@ -150,17 +155,22 @@ ScanSummary ShredderFiles::scan(std::stop_token stop, const ProgressSink& progre
                         summary.problems.push_back({e.path(), *why});
                         return WalkDecision::Continue;
                     }
-                    if (e.isDirectory())
+                    if (e.isDirectory()) {
+                        structure += CommonFunction::getDiskFileSize(e.info());
                         return WalkDecision::Descend;
+                    }
                     if (e.info().isRegular) {
                         ++m.files;
-                        m.size += CommonFunction::getDiskFileSize(e.info().size);
+                        m.size += itemSize(e.path(), e.info());
                     } else {
                         ++m.asIs;
+                        structure += CommonFunction::getDiskFileSize(e.info());
                     }
                     return WalkDecision::Continue;
                 },
                 [&stop] { return stop.stop_requested(); });
+            if (m.stays == 0)
+                m.size += structure;
         }
         measured_.push_back(m);
     }
@@ -245,12 +255,16 @@ CleanOutcome ShredderFiles::runErase(const std::vector<std::string>& picked, std
     auto eraseFile = [&](const std::string& path, const fileattr::EntryInfo& info) {
         std::string why;
         if (!info.isRegular) {
-            if (!fileops::removeItem(path, &why))
-                run.hold({path, 0, removalReason(why), true, {}});
+            const std::int64_t size = CommonFunction::getDiskFileSize(info);
+            if (fileops::removeItem(path, &why))
+                run.erased(size);
+            else
+                run.hold({path, size, removalReason(why), true, {}});
             return;
         }
+        const std::int64_t size = itemSize(path, info); // before the overwrite
         if (!userMayDelete(path)) {
-            run.hold({path, info.size, "permission denied", false, {}});
+            run.hold({path, size, "permission denied", false, {}});
             return;
         }
         const bool overwritten = overwrite(path, true, token, &why);
@@ -259,15 +273,15 @@ CleanOutcome ShredderFiles::runErase(const std::vector<std::string>& picked, std
             return;
         }
         if (!overwritten) {
-            run.hold({path, info.size, why, false, {}});
+            run.hold({path, size, why, false, {}});
             return;
         }
         if (env_.afterPass)
             env_.afterPass(path, 1);
         if (fileops::removeItem(path, &why))
-            run.erased(info.size);
+            run.erased(size);
         else
-            run.hold({path, info.size, removalReason(why), true, {}});
+            run.hold({path, size, removalReason(why), true, {}});
     };
 
     // A picked folder: every regular file in it overwritten twice and removed,
@@ -276,6 +290,8 @@ CleanOutcome ShredderFiles::runErase(const std::vector<std::string>& picked, std
     // files with other names, stay, and the folder with them.
     auto eraseFolder = [&](const std::string& folder, const fileattr::EntryInfo& folderInfo) {
         bool holds = false;
+        // The blocks of the folders, links and special files, freed with the folder.
+        std::int64_t structure = CommonFunction::getDiskFileSize(folderInfo);
         walkFolder(
             folder,
             [&](const WalkEntry& e) {
@@ -285,11 +301,12 @@ CleanOutcome ShredderFiles::runErase(const std::vector<std::string>& picked, std
                     run.keeps(folder, path, *why);
                     return WalkDecision::Continue;
                 }
-                if (info.isDirectory)
-                    return WalkDecision::Descend;
-                if (!info.isRegular)
-                    return WalkDecision::Continue;
-                const std::int64_t size = CommonFunction::getDiskFileSize(info.size);
+                if (info.isDirectory || !info.isRegular) {
+                    structure += CommonFunction::getDiskFileSize(info);
+                    return info.isDirectory ? WalkDecision::Descend : WalkDecision::Continue;
+                }
+                // A file with another name left frees nothing until its last name goes.
+                const std::int64_t size = itemSize(path, info);
                 std::string why = userMayDelete(path) ? std::string() : "permission denied";
                 for (int pass = 1; pass <= 2 && why.empty(); ++pass) {
                     const bool overwritten = overwrite(path, pass == 1, token, &why);
@@ -314,10 +331,14 @@ CleanOutcome ShredderFiles::runErase(const std::vector<std::string>& picked, std
             return;
         }
         std::lock_guard<std::mutex> guard(run.mutex);
-        if (holds || run.keeping.count(folder))
-            return; // decided once the helper has had its turn
+        if (holds || run.keeping.count(folder)) {
+            run.folderBytes[folder] = structure; // decided once the helper has had its turn
+            return;
+        }
         std::string why;
-        if (!fileops::removeItem(folder, &why))
+        if (fileops::removeItem(folder, &why))
+            run.outcome.bytes += structure;
+        else
             run.outcome.left.push_back({folder, why});
     };
 
@@ -433,6 +454,8 @@ CleanOutcome ShredderFiles::runErase(const std::vector<std::string>& picked, std
             run.outcome.left.push_back({folder, count == 0
                                                     ? (why.empty() ? kStopped : why)
                                                     : "it keeps files that could not be erased"});
+        else
+            run.outcome.bytes += run.folderBytes[folder];
     }
     // A picked path counts as removed once it is gone.
     for (std::size_t i = 0; i < picked.size(); ++i)

@@ -22,7 +22,7 @@ Plan OldFileScan::plan() const {
                 p.categoryOrder = static_cast<int>(i);
                 p.path = f->path;
                 p.name = paths::lastComponent(f->path);
-                p.size = f->size;
+                p.size = f->diskSize;
                 p.note = sizeClass->name;
                 p.record = f;
                 plan.items.push_back(std::move(p));
@@ -72,7 +72,7 @@ CleanOutcome OldFileScan::runClean(const Plan& plan, std::stop_token stop,
             // A file gone before its turn leaves the list, freeing nothing.
             if (r.state == RemovalState::Removed) {
                 outcome.removed += 1;
-                outcome.bytes += f.size;
+                outcome.bytes += f.diskSize;
             }
             f.cannotRemoved = false;
             f.notRemovedReason.clear();

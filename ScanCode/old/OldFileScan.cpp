@@ -84,6 +84,7 @@ private:
         auto f = std::make_shared<CustomFileInfo>();
         f->path = path;
         f->size = package ? size : CommonFunction::getDiskFileSize(size);
+        f->diskSize = package ? size : itemSize(path, info);
         f->isPackage = package;
         f->lastDate = date;
         f->isCheck = oldrules::needCheck(path, context_);

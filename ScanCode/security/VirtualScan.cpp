@@ -263,7 +263,7 @@ void VirtualScan::checkVirus(const std::string& path, ScanItemList& result) {
     auto item = std::make_shared<ScaneOuputObject>();
     item->path = path;
     item->name = *name;
-    item->fileSize = info.size;
+    item->fileSize = itemSize(path, info); // what removing it frees
     item->isCheck = true;
     item->icon = path;
     item->stamp = fileattr::stampOf(info);

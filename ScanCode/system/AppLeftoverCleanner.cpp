@@ -176,8 +176,8 @@ bool AppLeftoverCleanner::isOwned(const std::string& name,
 }
 
 std::int64_t AppLeftoverCleanner::directorySize(const std::string& path) const {
-    return tessaly::directorySize(
-        path, [this] { return isCancelled(); }, PackageSizing::OwnEntryOnly);
+    // A leftover goes whole, with any package inside it.
+    return tessaly::directorySize(path, [this] { return isCancelled(); });
 }
 
 void AppLeftoverCleanner::listFolder(const std::string& folder, const std::vector<Owner>& apps,
@@ -208,7 +208,7 @@ void AppLeftoverCleanner::listFolder(const std::string& folder, const std::vecto
         item->path = path;
         item->name = name;
         item->isDir = isDir;
-        item->fileSize = isDir ? directorySize(path) : reader.info().size;
+        item->fileSize = isDir ? directorySize(path) : itemSize(path, reader.info());
         item->icon = path;
         item->isCheck = true;
         out.push_back(std::move(item));

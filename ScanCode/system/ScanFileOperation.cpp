@@ -51,10 +51,9 @@ void ScanFileOperation::main() {
     runModuleScan(delegate, module, [this] { return scanFiles(); });
 }
 
-std::int64_t ScanFileOperation::entrySize(const std::string& path, bool isDir) const {
-    if (isDir)
-        return directorySize(path, [this] { return cancelled(); });
-    return fileattr::entryInfo(path).size;
+std::int64_t ScanFileOperation::entrySize(const std::string& path,
+                                          const fileattr::EntryInfo& info) const {
+    return itemSize(path, info, [this] { return cancelled(); });
 }
 
 void ScanFileOperation::addScanObj(ScanItemList& out, const std::string& path,
@@ -103,7 +102,7 @@ void ScanFileOperation::addContainerItems(bool caches, ScanItemList& out) {
             if (!info.exists)
                 continue;
             bool isDir = info.isDirectory;
-            addScanObj(out, path, name, entrySize(path, isDir), true, isDir);
+            addScanObj(out, path, name, entrySize(path, info), true, isDir);
         }
     }
 }
@@ -125,7 +124,7 @@ void ScanFileOperation::addMatchingFiles(const ScanInputObject& place, ScanItemL
                 return WalkDecision::Continue;
             const std::string path = entry.path();
             announcePath(delegate, path);
-            addScanObj(out, path, name, entry.info().size, place.isCheck, false);
+            addScanObj(out, path, name, entrySize(path, entry.info()), place.isCheck, false);
             return WalkDecision::Continue;
         },
         [this] { return cancelled(); });
@@ -147,8 +146,9 @@ void ScanFileOperation::addCompanion(const ScanInputObject& place, ScaneOuputObj
     if (!info.exists || info.isDirectory || info.isSymlink)
         return;
     item.removePaths = {item.path, companion};
-    item.removeSizes = {item.fileSize, info.size};
-    item.fileSize += info.size;
+    const std::int64_t size = entrySize(companion, info);
+    item.removeSizes = {item.fileSize, size};
+    item.fileSize += size;
 }
 
 ScanItemList ScanFileOperation::scanFiles() {
@@ -167,8 +167,8 @@ ScanItemList ScanFileOperation::scanFiles() {
         if (!info.exists)
             continue;
         if (!info.isDirectory) {
-            addScanObj(out, place.path, paths::lastComponent(place.path), info.size, place.isCheck,
-                       false);
+            addScanObj(out, place.path, paths::lastComponent(place.path),
+                       entrySize(place.path, info), place.isCheck, false);
             continue;
         }
         if (place.recursion) {
@@ -195,7 +195,7 @@ ScanItemList ScanFileOperation::scanFiles() {
             bool isDir = reader.isDirectory();
             if (isDir && place.filesOnly)
                 continue;
-            std::int64_t size = isDir ? entrySize(path, true) : reader.info().size;
+            std::int64_t size = entrySize(path, reader.info());
             addScanObj(out, path, name, size, place.isCheck, isDir);
             if (!place.companion.empty())
                 addCompanion(place, *out.back());

@@ -3,6 +3,7 @@
 #include "ScanCode/system/ScanDelegate.h"
 #include "ScanCode/uninstall/AppItem.h"
 #include "model/ScanInputObject.h"
+#include "platform/FileAttributes.h"
 #include "platform/OperationQueue.h"
 
 #include <cstdint>
@@ -43,7 +44,7 @@ private:
     void addCompanion(const ScanInputObject& place, ScaneOuputObject& item);
     void addScanObj(ScanItemList& out, const std::string& path, const std::string& name,
                     std::int64_t fileSize, bool isCheck, bool isDir);
-    std::int64_t entrySize(const std::string& path, bool isDir) const;
+    std::int64_t entrySize(const std::string& path, const fileattr::EntryInfo& info) const;
 
     SearchApplications* catalogue_;
     AppItemList applications_;

@@ -1,5 +1,6 @@
 #include "ScanCode/system/SessionStartEntries.h"
 
+#include "model/FolderWalk.h"
 #include "platform/DirectoryReader.h"
 #include "platform/FileAttributes.h"
 #include "platform/KeyFile.h"
@@ -155,7 +156,7 @@ ScanItem brokenItem(const std::string& path, const std::string& name) {
     item->name = name;
     item->icon = path;
     item->isCheck = true;
-    item->fileSize = fileattr::entryInfo(path).size;
+    item->fileSize = itemSize(path);
     return item;
 }
 
@@ -249,7 +250,8 @@ ScanItemList brokenUserUnits(const std::vector<std::string>& folders,
             item->removeSizes = {item->fileSize};
             for (const std::string& link : enablingLinks(folder, name)) {
                 item->removePaths.push_back(link);
-                item->removeSizes.push_back(0);
+                item->removeSizes.push_back(itemSize(link));
+                item->fileSize += item->removeSizes.back();
             }
             out.push_back(std::move(item));
         }

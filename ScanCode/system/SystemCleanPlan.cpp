@@ -1,5 +1,6 @@
 #include "ScanCode/system/SystemCleanPlan.h"
 
+#include "ScanCode/PlanNesting.h"
 #include "ScanCode/system/SystemModules.h"
 #include "ScanCode/uninstall/BundleReader.h"
 #include "platform/Paths.h"
@@ -111,6 +112,8 @@ Plan planForStore(const std::map<int, ScanItemListRef>& store, const SystemPlanC
             forEachTickedLeaf(*list, [&, m = module](const ScanItem& item) {
                 planItem(m, item, context, plan.items);
             });
+    // A cache inside a leftover folder goes with the folder, and counts once.
+    foldNestedSteps(plan.items);
     return plan;
 }
 

@@ -25,7 +25,8 @@ std::string retinaImagePath(const std::string& path);
 void planItem(int module, const ScanItem& item, const SystemPlanContext& context,
               std::vector<PlanItem>& out);
 
-// The steps of every ticked item, module by module in identifier order.
+// The steps of every ticked item, module by module in identifier order; a path
+// that another step removes with its folder is not planned again.
 Plan planForStore(const std::map<int, ScanItemListRef>& store, const SystemPlanContext& context);
 
 // Records what the scan saw at each path a clean of the module would remove, so

@@ -1,5 +1,6 @@
 #include "ScanCode/system/SystemCleanRun.h"
 
+#include "ScanCode/PlanNesting.h"
 #include "ScanCode/system/LoginItemManager.h"
 #include "ScanCode/system/QSVCleanManager.h"
 #include "ScanCode/system/SystemModules.h"
@@ -222,7 +223,7 @@ void prune(ScanItemList& list, const std::set<const ScaneOuputObject*>& done) {
 }
 
 CleanOutcome bookRuns(ModuleRuns& runs, const std::map<int, ScanItemListRef>& store,
-                      const LeftLookup& leftReason);
+                      const PlannedRemovals& planned, const LeftLookup& leftReason);
 
 } // namespace
 
@@ -258,7 +259,8 @@ CleanOutcome runSystemClean(const Plan& plan, const std::map<int, ScanItemListRe
         pass.handOver(context.stop);
     }
     CleanOutcome outcome =
-        bookRuns(runs, store, [&pass](const std::string& path) { return pass.leftReason(path); });
+        bookRuns(runs, store, PlannedRemovals(plan),
+                 [&pass](const std::string& path) { return pass.leftReason(path); });
     outcome.stopped = context.stop.stop_requested();
     return outcome;
 }
@@ -270,31 +272,56 @@ CleanOutcome bookAfterHelper(const Plan& plan, const std::map<int, ScanItemListR
         for (RecordRun& r : records)
             r.attempted = true;
     std::set<std::string> left(notRemoved.begin(), notRemoved.end());
-    return bookRuns(runs, store, [&left](const std::string& path) -> std::optional<std::string> {
-        if (left.count(path) || fileops::itemExists(path))
-            return std::string("the helper did not remove it");
-        return std::nullopt;
-    });
+    return bookRuns(runs, store, PlannedRemovals(plan),
+                    [&left](const std::string& path) -> std::optional<std::string> {
+                        if (left.count(path) || fileops::itemExists(path))
+                            return std::string("the helper did not remove it");
+                        return std::nullopt;
+                    });
 }
 
 namespace {
 
+// Ticked items the plan did not take because a folder it removes held them: gone
+// with that folder, they leave their lists, counted in the folder's size only.
+void addCarried(const ScanItemList& list, const std::vector<RecordRun>& records,
+                const PlannedRemovals& planned, std::set<const ScaneOuputObject*>& done) {
+    std::set<const ScaneOuputObject*> inPlan;
+    for (const RecordRun& r : records)
+        inPlan.insert(r.item.get());
+    auto look = [&](const ScanItem& item) {
+        if (item->isCheck && !item->hasChildren() && !inPlan.count(item.get()) &&
+            planned.carriedAway(item->path))
+            done.insert(item.get());
+    };
+    for (const ScanItem& item : list) {
+        look(item);
+        if (item->hasChildren())
+            for (const ScanItem& child : *item->subObjects)
+                look(child);
+    }
+}
+
 CleanOutcome bookRuns(ModuleRuns& runs, const std::map<int, ScanItemListRef>& store,
-                      const LeftLookup& leftReason) {
+                      const PlannedRemovals& planned, const LeftLookup& leftReason) {
     CleanOutcome outcome;
-    for (auto& [module, records] : runs) {
-        std::set<const ScaneOuputObject*> done;
+    std::map<int, std::set<const ScaneOuputObject*>> done;
+    for (auto& [module, records] : runs)
         for (RecordRun& r : records)
             if (book(module, r, leftReason, outcome))
-                done.insert(r.item.get());
-        auto it = store.find(module);
-        if (it == store.end() || !it->second)
+                done[module].insert(r.item.get());
+    for (const auto& [module, list] : store) {
+        if (!list)
             continue;
-        if (module == sysmodule::Binary) // its unticked items leave the list as well
-            for (const ScanItem& item : *it->second)
+        std::set<const ScaneOuputObject*>& gone = done[module];
+        if (module == sysmodule::Binary && runs.count(module)) // its unticked ones leave too
+            for (const ScanItem& item : *list)
                 if (!item->isCheck)
-                    done.insert(item.get());
-        prune(*it->second, done);
+                    gone.insert(item.get());
+        static const std::vector<RecordRun> none;
+        auto planRuns = runs.find(module);
+        addCarried(*list, planRuns == runs.end() ? none : planRuns->second, planned, gone);
+        prune(*list, gone);
     }
     return outcome;
 }

@@ -1,4 +1,5 @@
 // The Uninstaller's removal run.
+#include "ScanCode/PlanNesting.h"
 #include "ScanCode/RecordRemoval.h"
 #include "ScanCode/uninstall/SearchApplications.h"
 #include "model/FolderWalk.h"
@@ -197,6 +198,16 @@ CleanOutcome SearchApplications::clean(const Plan& plan, std::stop_token stop,
     std::map<const SubAppFileObj*, Fate> fates;
     for (const StepRun& run : runs)
         fates[run.step.record.get()] = run.fate;
+    // Ticked files the plan left to a folder it removes went with that folder.
+    const PlannedRemovals planned(plan);
+    for (const AppItemRef& item : selectAllApps())
+        for (const SubAppFileRef& record : item->fileDatas ? *item->fileDatas : SubAppFileList{})
+            if (record->isCheck && record->type == subfile::File && !fates.count(record.get()) &&
+                planned.carriedAway(record->path)) {
+                fates[record.get()] = Fate::Vanished;
+                if (std::find(touched.begin(), touched.end(), item) == touched.end())
+                    touched.push_back(item);
+            }
     AppItemList gone;
     for (const AppItemRef& item : touched) {
         auto kept = std::make_shared<SubAppFileList>();

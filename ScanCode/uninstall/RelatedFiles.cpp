@@ -215,7 +215,8 @@ std::optional<std::string> SearchApplications::claimedElsewhere(const std::strin
     for (const AppItemList& list :
          {allApplications(), allPlugins(), allWidgets(), allPreferences()})
         for (const AppItemRef& other : list) {
-            if (other->path == item.path)
+            // One that goes in the same removal takes nothing from this one.
+            if (other->path == item.path || other->isSelected == 2)
                 continue;
             const namematch::AppNames names = namesOf(*other);
             if ((inCommon && namematch::namedFor(name, names)) ||
@@ -258,7 +259,7 @@ SubAppFileList SearchApplications::deleteFiles(const AppItem& item) const {
                 if (auto other = claimedElsewhere(path, item))
                     records.back()->keptReason = "it could belong to " + *other + " too";
             }
-        records.push_back(fileRecord(item.path, item.size));
+        records.push_back(fileRecord(item.path, itemSize(item.path)));
         sortUsing(records,
                   [](const SubAppFileRef& a, const SubAppFileRef& b) { return a->compare(*b); });
 

@@ -180,7 +180,8 @@ public:
     // The names the search knows an item by.
     static namematch::AppNames namesOf(const AppItem& item);
     // Another installed item (its name and path) that the same name rules would
-    // give a path found for this item; none when the path is this item's alone.
+    // give a path found for this item and that stays installed (an item ticked
+    // for the same removal claims nothing); none when the path is this item's alone.
     std::optional<std::string> claimedElsewhere(const std::string& path, const AppItem& item) const;
 
     // ---- Selection and removal.

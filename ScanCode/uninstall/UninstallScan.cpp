@@ -1,5 +1,7 @@
 // The Uninstaller's scan, its selection and its plan.
+#include "ScanCode/PlanNesting.h"
 #include "ScanCode/uninstall/SearchApplications.h"
+#include "model/FolderWalk.h"
 #include "model/Problem.h"
 #include "model/ToolIndex.h"
 #include "platform/Paths.h"
@@ -22,6 +24,22 @@ const char* actionNote(const SubAppFileObj& record) {
                              : "the user's job: stopped, then its description removed";
     default:
         return "";
+    }
+}
+
+// What the disk holds now at each file record of an item searched before: the
+// plan is made from this scan's sizes, never from those of an earlier search.
+void remeasure(AppItem& item) {
+    if (!item.fileDatas)
+        return;
+    for (const SubAppFileRef& record : *item.fileDatas) {
+        if (record->type != subfile::File)
+            continue;
+        const fileattr::EntryInfo info = fileattr::entryInfo(record->path);
+        record->size = itemSize(record->path, info);
+        record->stamp = fileattr::stampOf(info, /*contents=*/false);
+        if (record->path == item.path && info.isDirectory)
+            item.size = record->size; // the bundle itself
     }
 }
 
@@ -119,7 +137,10 @@ ScanSummary SearchApplications::scan(std::stop_token stop, const ProgressSink& p
         report(progress,
                {"Looking for the files of " + selected[i]->name, selected[i]->path,
                 0.4 + 0.6 * static_cast<double>(i) / static_cast<double>(selected.size())});
+        const bool searched = selected[i]->fileDatas != nullptr;
         relatedFiles(selected[i]);
+        if (searched)
+            remeasure(*selected[i]);
     }
     return finish();
 }
@@ -171,6 +192,8 @@ Plan SearchApplications::plan() const {
         }
         ++order;
     }
+    // A folder two applications share, or one inside another's, goes once.
+    foldNestedSteps(plan.items);
     return plan;
 }
 

@@ -30,7 +30,10 @@ ItemFacts itemFacts(const QString& path) {
         facts.kind = fileattr::isPackageName(info.fileName().toStdString()) ? "Package" : "Folder";
     else
         facts.kind = "File";
-    facts.size = QString::fromStdString(CommonFunction::getSizeString(itemSize(p)));
+    // A file's own length, as a file manager shows it; a folder's space on the disk.
+    const std::int64_t size =
+        S_ISDIR(st.st_mode) ? itemSize(p) : static_cast<std::int64_t>(st.st_size);
+    facts.size = QString::fromStdString(CommonFunction::getSizeString(size));
     facts.modified = QString::fromStdString(
         CommonFunction::dateStr(dateFromUnixSeconds(static_cast<double>(st.st_mtim.tv_sec))));
     if (auto opened = CommonFunction::lastOpenDate(p))

@@ -16,6 +16,7 @@
 #include "model/ToolIndex.h"
 #include "platform/Paths.h"
 #include "tests/app/QtEnvironment.h"
+#include "tests/support/DiskUsage.h"
 #include "tests/support/TempTree.h"
 
 #include <QApplication>
@@ -116,6 +117,9 @@ TEST_F(DuplicateScreen, ScanReviewAndRemove) {
     write("Documents/old/plan copy.pdf", std::string(20000, 'd'));
     for (const char* p : {"Pictures/cat.jpg", "Pictures/a/cat 1.jpg", "Pictures/b/cat 2.jpg"})
         write(p, std::string(30000, 'c'));
+    // What removing a copy gives back: its blocks, as du counts them.
+    const std::int64_t plan = test::duBytes({home("Documents/old/plan copy.pdf")});
+    const std::int64_t cat = test::duBytes({home("Pictures/a/cat 1.jpg")});
     DuplicateViewController screen(nullptr, nullptr, &engine);
     screen.setAnimationScale(0);
     std::vector<std::int64_t> finishedTools;
@@ -141,7 +145,7 @@ TEST_F(DuplicateScreen, ScanReviewAndRemove) {
     ReportPanel* report = screen.reportPanel();
     EXPECT_EQ(report->title(), "Scan Completed");
     EXPECT_EQ(report->rowNames(), (QStringList{"Picture", "Document"}));
-    EXPECT_EQ(report->total(), sizeText(80000));
+    EXPECT_EQ(report->total(), sizeText(plan + 2 * cat));
     EXPECT_EQ(report->headlines()[0], "CAN BE SALFLY CLEANED AUTOMATICALLY");
 
     screen.detailClicked();
@@ -162,7 +166,7 @@ TEST_F(DuplicateScreen, ScanReviewAndRemove) {
     EXPECT_EQ(group->checkState(0), Qt::Unchecked);
     details->clickItem({0, 1}); // tick one copy on its own
     EXPECT_EQ(group->checkState(0), Qt::PartiallyChecked);
-    EXPECT_EQ(details->categoryTree()->topLevelItem(0)->text(1), sizeText(30000));
+    EXPECT_EQ(details->categoryTree()->topLevelItem(0)->text(1), sizeText(cat));
     details->deselectAll(); // the category shown, as its place says
     EXPECT_EQ(details->categoryTree()->topLevelItem(1)->checkState(0), Qt::PartiallyChecked);
     details->clickItem({0, 0});
@@ -170,16 +174,16 @@ TEST_F(DuplicateScreen, ScanReviewAndRemove) {
     screen.cleanClicked();
     ASSERT_NE(screen.confirmation(), nullptr);
     EXPECT_EQ(screen.confirmation()->text(),
-              "Remove 2 items, " + sizeText(50000) + "? This cannot be undone.");
+              "Remove 2 items, " + sizeText(plan + cat) + "? This cannot be undone.");
     screen.confirmation()->confirmButton()->click();
     EXPECT_EQ(screen.progressList()->title(), "Unneeded Duplicate Files Removal");
     QTRY_COMPARE_WITH_TIMEOUT(screen.stage(), Stage::Done, 60000);
     EXPECT_EQ(screen.lastOutcome().removed, 2);
     ReportPanel* done = screen.completionPanel();
     EXPECT_EQ(done->title(), "Cleanup Completed");
-    EXPECT_EQ(done->total(), "Cleaned:  " + sizeText(50000));
+    EXPECT_EQ(done->total(), "Cleaned:  " + sizeText(plan + cat));
     EXPECT_EQ(done->message(),
-              sizeText(50000) +
+              sizeText(plan + cat) +
                   " of unneeded items were removed from your system and applications.");
     ASSERT_TRUE(defaults().hasKey(keys::duplicateLastCleanDateKey));
     EXPECT_TRUE(defaults().objectForKey(keys::duplicateLastCleanDateKey)->isDate());
@@ -213,7 +217,8 @@ TEST_F(DuplicateScreen, CopiesThatStaySayWhyOnTheirRows) {
     details->clickItem({0, 1});
     EXPECT_EQ(details->treeItem({0, 1})->text(DetailList::StatusColumn),
               "Kept all the same: one copy always stays");
-    EXPECT_EQ(screen.totalsText(), sizeText(30000)); // what really goes
+    EXPECT_EQ(screen.totalsText(), // what really goes
+              sizeText(test::duBytes({home("Pictures/b/IMG_1 copy.jpg")})));
     details->clickItem({0, 1});
     EXPECT_EQ(details->treeItem({0, 1})->text(DetailList::StatusColumn), "Kept");
 

@@ -1,4 +1,5 @@
 #include "tests/ScanCode/uninstall/BundleFixture.h"
+#include "tests/support/DiskUsage.h"
 #include "tests/support/ProcessCapture.h"
 #include "tests/support/TempTree.h"
 
@@ -208,7 +209,7 @@ TEST(AppsCommand, RemovalLeavesWhatOtherApplicationsGoBy) {
     for (const auto& f : homeFiles["files"])
         if (f["kind"] == "launch-job")
             jobSize = f["size"];
-    EXPECT_EQ(jobSize, static_cast<std::int64_t>(std::filesystem::file_size(agent)));
+    EXPECT_EQ(jobSize, test::duBytes({agent}));
     // The folder both Sync applications go by is listed, unticked, with why.
     files = cli({"apps", "files", "Sync Studio", "--json"});
     bool listed = false;

@@ -1,6 +1,7 @@
 // tessaly-cli browser: the real binary on a fixture home with real-schema
 // browser files.
 #include "tests/ScanCode/browser/BrowserFixture.h"
+#include "tests/support/DiskUsage.h"
 #include "tests/support/ProcessCapture.h"
 
 #include <nlohmann/json.hpp>
@@ -36,7 +37,8 @@ TEST(BrowserCommand, ScanListsModulesAndItemsAndCleanCarriesOutItsPlan) {
     const auto& cacheModule = out["modules"][3]; // module order: cookie, history, top sites, cache
     EXPECT_EQ(cacheModule["module"], "Chrom Cache");
     EXPECT_EQ(cacheModule["items"][0]["path"], cache);
-    EXPECT_EQ(cacheModule["items"][0]["size"], 4000);
+    const std::int64_t blocks = test::duBytes({cache});
+    EXPECT_EQ(cacheModule["items"][0]["size"], blocks);
     EXPECT_EQ(out["totalCount"], 3);
 
     auto text = cli({"browser", "scan", "--details"});
@@ -60,7 +62,7 @@ TEST(BrowserCommand, ScanListsModulesAndItemsAndCleanCarriesOutItsPlan) {
     ASSERT_EQ(done.exitCode, 0) << done.standardError;
     auto outcome = nlohmann::json::parse(done.standardOutput);
     EXPECT_EQ(outcome["removed"], 3);
-    EXPECT_EQ(outcome["bytes"], 4000);
+    EXPECT_EQ(outcome["bytes"], blocks);
     EXPECT_EQ(FixtureDb(cookies).column("SELECT COUNT(*) FROM cookies"),
               std::vector<std::string>{"0"});
     EXPECT_FALSE(b.t.exists("home/Library/Caches/Google/Chrome/Default/Cache/data_1"));

@@ -1,4 +1,5 @@
 // tessaly-cli duplicates: the real binary on fixture folders.
+#include "tests/support/DiskUsage.h"
 #include "tests/support/ProcessCapture.h"
 #include "tests/support/TempTree.h"
 
@@ -34,7 +35,7 @@ TEST_F(DuplicatesCommand, ScanListsGroupsWithTheKeptCopy) {
     ASSERT_EQ(run.exitCode, 0) << run.standardError;
     auto out = nlohmann::json::parse(run.standardOutput);
     EXPECT_EQ(out["groups"], 1);
-    EXPECT_EQ(out["reclaimable"], 30000);
+    EXPECT_EQ(out["reclaimable"], test::duBytes({t.path("scan/b/photo copy.jpg")})); // its blocks
     ASSERT_EQ(out["categories"].size(), 6u); // in their fixed order: Media, Picture, ...
     EXPECT_EQ(out["categories"][0]["name"], "Media");
     const auto& pictures = out["categories"][1];
@@ -71,7 +72,9 @@ TEST_F(DuplicatesCommand, CleanRemovesOnlyWithYesWhatTheDryRunListed) {
     ASSERT_EQ(planned["plan"].size(), 1u);
     EXPECT_EQ(planned["plan"][0]["path"], t.path("scan/b/photo copy.jpg"));
     EXPECT_EQ(planned["plan"][0]["action"], "remove");
-    EXPECT_EQ(planned["plannedBytes"], 30000);
+    // What removing the copy gives back: its blocks, as du counts them.
+    const std::int64_t copy = test::duBytes({t.path("scan/b/photo copy.jpg")});
+    EXPECT_EQ(planned["plannedBytes"], copy);
     EXPECT_EQ(planned["removed"], 0);
     EXPECT_TRUE(t.exists("scan/b/photo copy.jpg"));
 
@@ -81,7 +84,7 @@ TEST_F(DuplicatesCommand, CleanRemovesOnlyWithYesWhatTheDryRunListed) {
     EXPECT_EQ(out["dryRun"], false);
     EXPECT_EQ(out["plan"], planned["plan"]);
     EXPECT_EQ(out["removed"], 1);
-    EXPECT_EQ(out["bytes"], 30000);
+    EXPECT_EQ(out["bytes"], copy);
     EXPECT_TRUE(out["left"].empty());
     EXPECT_FALSE(t.exists("scan/b/photo copy.jpg"));
     EXPECT_TRUE(t.exists("scan/a/photo.jpg"));
@@ -90,7 +93,7 @@ TEST_F(DuplicatesCommand, CleanRemovesOnlyWithYesWhatTheDryRunListed) {
     // The clean is recorded where the home screen and status read it.
     auto status = nlohmann::json::parse(cli({"status", "--json"}).standardOutput);
     EXPECT_FALSE(status["lastCleanDates"]["duplicates"].is_null());
-    EXPECT_EQ(status["cleanedTotal"]["bytes"], 30000);
+    EXPECT_EQ(status["cleanedTotal"]["bytes"], copy);
 }
 
 TEST_F(DuplicatesCommand, HardLinksAreRemovedByEveryNameAndFreeSpaceOnlyWithTheLast) {
@@ -104,11 +107,12 @@ TEST_F(DuplicatesCommand, HardLinksAreRemovedByEveryNameAndFreeSpaceOnlyWithTheL
     const auto& copies = scan["categories"][5]["groups"][0]["copies"];
     ASSERT_EQ(copies.size(), 2u); // two files, one of them with two names
 
+    const std::int64_t blocks = test::duBytes({t.path("links/b/f.bin")});
     auto run = cli({"duplicates", "clean", t.path("links"), "--yes", "--json"});
     ASSERT_EQ(run.exitCode, 0) << run.standardError;
     auto out = nlohmann::json::parse(run.standardOutput);
     EXPECT_EQ(out["removed"], 1);
-    EXPECT_EQ(out["bytes"], 20000);
+    EXPECT_EQ(out["bytes"], blocks);
     // Whichever file went, it went by every name; one file is left.
     int names =
         t.exists("links/a/f.bin") + t.exists("links/a/hard.bin") + t.exists("links/b/f.bin");

@@ -60,6 +60,30 @@ TEST(CommonFunction, DiskFileSizeRoundsUpToTheBlock) {
     EXPECT_EQ(CommonFunction::getDiskFileSize(1, 0), 1);
 }
 
+TEST(CommonFunction, AnEntryTakesItsRoundedSizeButNeverMoreThanItsBlocks) {
+    struct Case {
+        const char* what;
+        std::int64_t size, allocated, block, expected;
+    };
+    const Case cases[] = {
+        {"a small file", 10, 4096, 4096, 4096},
+        {"a file on the block", 4096, 4096, 4096, 4096},
+        {"a file past the block", 4097, 8192, 4096, 8192},
+        {"a sparse file", 2LL << 30, 409600, 4096, 409600},
+        {"a short link kept in its inode", 40, 0, 4096, 0},
+        {"a file given more than its size needs", 10, 8192, 4096, 4096},
+        {"an unknown block size", 5000, 8192, 0, 8192},
+    };
+    for (const Case& c : cases) {
+        fileattr::EntryInfo info;
+        info.exists = true;
+        info.size = c.size;
+        info.allocated = c.allocated;
+        EXPECT_EQ(CommonFunction::getDiskFileSize(info, c.block), c.expected) << c.what;
+    }
+    EXPECT_EQ(CommonFunction::getDiskFileSize(fileattr::EntryInfo{}, 4096), 0); // missing
+}
+
 TEST(CommonFunction, DatesRoundTripInTheLocalZone) {
     test::ScopedEnv tz("TZ", "America/Los_Angeles");
     ::tzset();

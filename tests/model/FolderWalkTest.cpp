@@ -2,61 +2,49 @@
 #include "model/CommonFunction.h"
 #include "model/SettingModel.h"
 #include "platform/Paths.h"
+#include "tests/support/DiskUsage.h"
 #include "tests/support/TempTree.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace tessaly;
 
-namespace {
-
-// Sets the shared block size for one test.
-struct BlockSize {
-    explicit BlockSize(std::int32_t b) : old(SettingModel::shareSettingModel().blockSize.load()) {
-        SettingModel::shareSettingModel().blockSize = b;
-    }
-    ~BlockSize() { SettingModel::shareSettingModel().blockSize = old; }
-    std::int32_t old;
-};
-
-} // namespace
-
-TEST(FolderWalk, SizesCountFilesRoundedAndLinksAsThemselves) {
-    BlockSize block(4096);
+// What removing a folder gives back, against `du -s -B1`: a sparse file counts
+// its blocks, folders (an empty one too) and long links count theirs, short
+// links none, two names of one file once, and a file whose other name lies
+// outside nothing (du counts it, yet removing the folder frees none of it).
+TEST(FolderWalk, SizesAreWhatTheDiskGivesBack) {
     test::TempTree t;
-    t.sizedFile("Caches/app/a.db", 1);
+    const test::ScopedBlockSize block(t.root());
+    test::sparseFile(t, "Caches/app/disk.img", 1LL << 31, 1 << 20, 400 * 1024);
     t.sizedFile("Caches/app/deep/b.bin", 4097);
     t.sizedFile("Caches/.hidden", 10);
     t.sizedFile("Caches/app/empty", 0);
+    t.dir("Caches/app/none/deeper");
+    t.sizedFile("Caches/Helper.app/Contents/big", 100000); // a package is counted whole
     t.sizedFile("elsewhere/huge.bin", 1 << 20);
-    t.symlink("Caches/app/link-to-huge", t.path("elsewhere"));
-    std::string linkTarget = t.path("elsewhere");
-    std::int64_t linkSize =
-        CommonFunction::getDiskFileSize(static_cast<std::int64_t>(linkTarget.size()));
+    t.symlink("Caches/app/link-to-huge", "../../elsewhere");
+    t.symlink("Caches/long", std::string(300, 'L'));
+    const std::string pair = t.sizedFile("Caches/pair-1", 9000);
+    ASSERT_EQ(::link(pair.c_str(), t.path("Caches/app/pair-2").c_str()), 0);
+    const std::string shared = t.sizedFile("Caches/shared", 70000);
+    ASSERT_EQ(::link(shared.c_str(), t.path("elsewhere/shared").c_str()), 0);
 
-    EXPECT_EQ(directorySize(t.path("Caches")), 4096 + 8192 + 4096 + 0 + linkSize);
-    EXPECT_EQ(itemSize(t.path("Caches/app/deep/b.bin")), 4097); // a single file: logical size
+    const std::int64_t sharedBlocks = test::duBytes({shared});
+    ASSERT_GT(sharedBlocks, 0);
+    EXPECT_EQ(directorySize(t.path("Caches")), test::duBytes({t.path("Caches")}) - sharedBlocks);
+    EXPECT_EQ(directorySize(t.path("Caches/app/none")), test::duBytes({t.path("Caches/app/none")}));
+    EXPECT_EQ(itemSize(t.path("Caches/app/disk.img")),
+              test::duBytes({t.path("Caches/app/disk.img")}));
+    EXPECT_EQ(itemSize(t.path("Caches/app/deep/b.bin")), 2 * block.block());
+    EXPECT_EQ(itemSize(t.path("Caches/long")), test::duBytes({t.path("Caches/long")}));
+    EXPECT_EQ(itemSize(shared), 0); // its other name keeps the data
     EXPECT_EQ(itemSize(t.path("missing")), 0);
-    EXPECT_EQ(directorySize(t.path("Caches/app/link-to-huge")), 0); // never entered
-}
-
-TEST(FolderWalk, PackagesCanCountAsOneItem) {
-    BlockSize block(4096);
-    test::TempTree t;
-    t.sizedFile("Support/data", 10);
-    t.sizedFile("Support/Helper.app/Contents/big", 100000);
-    t.sizedFile("Support/Kit.framework/lib", 100000);
-    t.sizedFile("Support/plain/inner", 10);
-    std::int64_t ownEntries =
-        CommonFunction::getDiskFileSize(fileattr::entryInfo(t.path("Support/Helper.app")).size) +
-        CommonFunction::getDiskFileSize(fileattr::entryInfo(t.path("Support/Kit.framework")).size);
-
-    EXPECT_EQ(directorySize(t.path("Support"), {}, PackageSizing::OwnEntryOnly),
-              4096 + 4096 + ownEntries);
-    EXPECT_EQ(directorySize(t.path("Support"), {}, PackageSizing::Descend),
-              directorySize(t.path("Support")));
-    EXPECT_EQ(directorySize(t.path("Support")), 4096 + 4096 + 2 * 102400);
+    // A link is never entered: only its own blocks count.
+    EXPECT_EQ(directorySize(t.path("Caches/app/link-to-huge")), 0);
+    EXPECT_EQ(itemSize(t.path("Caches/app/link-to-huge")), 0);
 }
 
 TEST(FolderWalk, DepthFirstFromTheLastPushedFolderAndStoppable) {

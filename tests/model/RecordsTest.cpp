@@ -16,6 +16,7 @@ struct Member {
     std::int64_t fileSize = 0;
     bool isCheck = false;
     int age = 0;
+    std::int64_t freedBytes() const { return fileSize; }
     ComparisonResult compareWithSort(const Member& o) const {
         return compareValues(fileSize, o.fileSize);
     }

@@ -4,6 +4,7 @@
 #include "platform/FileRemoval.h"
 #include "platform/NotificationCenter.h"
 #include "tests/ScanCode/browser/BrowserFixture.h"
+#include "tests/support/DiskUsage.h"
 #include "tests/support/ProcessCapture.h"
 
 #include <cstdio>
@@ -105,7 +106,7 @@ TEST(BroswerManager, CacheAndSessionListsFollowTheProfilesAndSkipHiddenEntries) 
     b.t.sizedFile(caches + "a1.Default/cache2/entry", 5000);
     b.t.file(caches + "a1.Default/sessionstore.jsonlz4", "x");
     b.t.file(caches + "b2.default-esr/startupCache/s", "y");
-    b.t.file(caches + "b2.default-esr/session-backup", "zz");
+    b.t.sizedFile(caches + "b2.default-esr/session-backup", 5000); // two blocks to the other's one
     b.t.file(caches + "not-a-profile/sessionstore", "no");
     // Safari: hidden entries under a root are not listed, but count inside a folder.
     b.t.file("home/Library/Caches/Metadata/Safari/History/.hidden", "h");
@@ -207,12 +208,13 @@ TEST(BroswerManager, ACacheFileThatCannotBeRemovedIsNotCountedAndStaysListedWith
         b.t.sizedFile("home/Library/Caches/Google/Chrome/Default/Cache/gone", 300);
     auto m = b.engine();
     BrowserMachine::scan(*m);
+    const std::int64_t goneBlocks = test::duBytes({gone});
     test::Unremovable lock(stuck);
     if (!lock.ok())
         GTEST_SKIP() << "this file system cannot keep a file from being removed";
     CleanOutcome outcome = m->clean(m->plan(), {}, {});
     EXPECT_EQ(outcome.removed, 1);
-    EXPECT_EQ(outcome.bytes, 300);
+    EXPECT_EQ(outcome.bytes, goneBlocks);
     ASSERT_EQ(outcome.left.size(), 1u);
     EXPECT_EQ(outcome.left[0].path, stuck);
     EXPECT_FALSE(outcome.left[0].reason.empty());

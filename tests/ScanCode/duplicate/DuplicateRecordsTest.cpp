@@ -64,6 +64,7 @@ TEST(DupFileInfo, GroupSortKeepsThePlainNameAndTicksTheRest) {
     for (const char* p : {"/h/Pictures/sunset.jpg", "/h/x/sunset 2.jpg", "/h/y/sunset copy.jpg"}) {
         auto f = std::make_shared<DupFileInfo>(file(p, 1));
         f->fileSize = 30000;
+        f->diskSize = 32768;
         g.addObject(f);
     }
     g.sortByAccessDate();
@@ -72,6 +73,7 @@ TEST(DupFileInfo, GroupSortKeepsThePlainNameAndTicksTheRest) {
     EXPECT_FALSE(g.array.back()->isCheck);
     EXPECT_EQ(g.checkCount(), 2);
     EXPECT_EQ(g.checkSize(), g.noCheckSize());
+    EXPECT_EQ(g.noCheckSize(), 2 * 32768); // what the two copies take on the disk
 }
 
 TEST(DuplicateInfo, OtherSortsLastThenLargerFirst) {

@@ -5,6 +5,7 @@
 #include "platform/Dispatch.h"
 #include "platform/FileAttributes.h"
 #include "platform/FileRemoval.h"
+#include "tests/support/DiskUsage.h"
 #include "tests/support/ScopedMount.h"
 #include "tests/support/TempTree.h"
 
@@ -77,12 +78,13 @@ protected:
 
 TEST_F(Eraser, APickedFileIsOverwrittenOnceWithOnesThenRemoved) {
     std::string file = t.sizedFile("picked.bin", 2'500'000, 'S');
+    const std::int64_t blocks = test::duBytes({file});
     ShredderResult r = engine.shredderFiles({file});
     MainQueue::drain();
     EXPECT_EQ(passes[file], std::vector<int>{1}); // 2,500,000 bytes of 0x01, never more
     EXPECT_FALSE(fileops::itemExists(file));
     EXPECT_EQ(r.fileCount, 1);
-    EXPECT_EQ(r.totleSize, 2'500'000);
+    EXPECT_EQ(r.totleSize, blocks); // what the disk gives back
     EXPECT_TRUE(r.cannotRemovePaths.empty());
 }
 
@@ -113,7 +115,11 @@ TEST_F(Eraser, FolderFilesTwiceWhateverTheyHoldLinksAsLinksCountedByPick) {
     const PlanItem* link = planned(plan, pickedLink);
     ASSERT_NE(link, nullptr);
     EXPECT_EQ(link->action, PlanAction::Remove);
-    EXPECT_EQ(link->size, 0);
+
+    EXPECT_EQ(link->size, test::duBytes({pickedLink}));
+    // What the clean frees: the files, the folders' own blocks and the links.
+    const std::int64_t blocks = test::duBytes({t.path("folder"), pickedLink});
+    EXPECT_EQ(folder->size + link->size, blocks);
 
     CleanOutcome out = engine.clean(plan, {}, {});
     MainQueue::drain();
@@ -125,10 +131,7 @@ TEST_F(Eraser, FolderFilesTwiceWhateverTheyHoldLinksAsLinksCountedByPick) {
     EXPECT_EQ(test::readText(target), "untouched");
     EXPECT_EQ(out.removed, 2); // the two picked paths of the plan
     EXPECT_TRUE(out.left.empty());
-    EXPECT_EQ(out.bytes, CommonFunction::getDiskFileSize(3000) +
-                             CommonFunction::getDiskFileSize(5000) +
-                             CommonFunction::getDiskFileSize(7000) +
-                             CommonFunction::getDiskFileSize(bookmark.size()));
+    EXPECT_EQ(out.bytes, blocks);
 }
 
 // The helper answers that it could not overwrite the file: it is neither
@@ -136,6 +139,7 @@ TEST_F(Eraser, FolderFilesTwiceWhateverTheyHoldLinksAsLinksCountedByPick) {
 TEST_F(Eraser, AFolderKeepingAFileThatCannotBeErasedStays) {
     std::string gone = t.sizedFile("folder/gone.txt", 100, 'g');
     std::string held = t.sizedFile("folder/locked/held.txt", 100, 'h');
+    const std::int64_t goneBlocks = test::duBytes({gone});
     test::Unremovable lock(held);
     if (!lock.ok())
         GTEST_SKIP() << "this file system cannot keep a file from being removed";
@@ -146,7 +150,7 @@ TEST_F(Eraser, AFolderKeepingAFileThatCannotBeErasedStays) {
     EXPECT_EQ(overwrittenByHelper, std::vector<std::string>{held});
     EXPECT_TRUE(removedByHelper.empty());
     EXPECT_EQ(r.fileCount, 0); // the picked folder is still there
-    EXPECT_EQ(r.totleSize, CommonFunction::getDiskFileSize(100));
+    EXPECT_EQ(r.totleSize, goneBlocks);
     ASSERT_EQ(r.cannotRemovePaths.size(), 2u); // the file, and the folder that keeps it
 }
 
@@ -192,7 +196,7 @@ TEST_F(Eraser, AFileWithOtherNamesIsNeverPlannedAndStaysWithItsReason) {
     const Plan plan = engine.plan();
     ASSERT_EQ(plan.items.size(), 1u);
     EXPECT_EQ(plan.items[0].path, t.path("folder"));
-    EXPECT_EQ(plan.items[0].size, CommonFunction::getDiskFileSize(300));
+    EXPECT_EQ(plan.items[0].size, test::duBytes({plain})); // the file only: the folder stays
     EXPECT_EQ(
         plan.items[0].note,
         "1 file overwritten twice; 1 entry stays (see the problems), and the folder with them");
@@ -235,7 +239,7 @@ TEST_F(Eraser, AFolderIsErasedOnItsOwnFileSystemOnly) {
         EXPECT_NE(p.reason.find("another file system"), std::string::npos) << p.path;
     const Plan plan = engine.plan();
     ASSERT_EQ(plan.items.size(), 1u);
-    EXPECT_EQ(plan.items[0].size, CommonFunction::getDiskFileSize(500));
+    EXPECT_EQ(plan.items[0].size, test::duBytes({mine})); // the file only: the folder stays
 
     CleanOutcome out = engine.clean(plan, {}, {});
     EXPECT_FALSE(fileops::itemExists(mine));

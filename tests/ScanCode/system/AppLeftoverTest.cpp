@@ -4,7 +4,6 @@
 #include "ScanCode/system/QSVCleanManager.h"
 #include "ScanCode/system/ScanFileOperation.h"
 #include "ScanCode/system/SystemModules.h"
-#include "model/CommonFunction.h"
 #include "model/SettingModel.h"
 #include "platform/Dispatch.h"
 #include "platform/FileAttributes.h"
@@ -12,6 +11,7 @@
 #include "platform/PropertyList.h"
 #include "tests/ScanCode/system/SystemFixture.h"
 #include "tests/ScanCode/uninstall/BundleFixture.h"
+#include "tests/support/DiskUsage.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -138,11 +138,12 @@ TEST(AppLeftover, ListsUnownedReverseDomainEntriesAndUserCrashReports) {
     EXPECT_TRUE(saved->isCheck);
     EXPECT_TRUE(saved->isDir);
     EXPECT_EQ(saved->icon, saved->path);
-    // The package inside adds only its own entry, never its 100000-byte content.
-    auto package = fileattr::entryInfo(saved->path + "/W.bundle");
-    EXPECT_EQ(saved->fileSize, CommonFunction::getDiskFileSize(5000) +
-                                   CommonFunction::getDiskFileSize(package.size));
-    EXPECT_EQ(found["com.gone.app.plist"]->fileSize, 1);
+    // A leftover goes whole, the package inside it too: its size is what du
+    // says removing it gives back.
+    EXPECT_EQ(saved->fileSize, test::duBytes({saved->path}));
+    EXPECT_GT(saved->fileSize, 100000);
+    EXPECT_EQ(found["com.gone.app.plist"]->fileSize,
+              test::duBytes({found["com.gone.app.plist"]->path}));
     EXPECT_FALSE(found["com.gone.app.plist"]->isDir);
 
     // Last pushed is visited first; the plain-named support folder nobody owns is

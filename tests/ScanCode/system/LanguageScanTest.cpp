@@ -8,6 +8,7 @@
 #include "platform/OperationQueue.h"
 #include "tests/ScanCode/system/SystemFixture.h"
 #include "tests/ScanCode/uninstall/BundleFixture.h"
+#include "tests/support/DiskUsage.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -140,13 +141,16 @@ TEST(ScanLanguage, GroupsRemovableFoldersByCountryAndApplication) {
 
     ScanItemList groups = scanLanguages(m);
 
-    // Largest group first: France (Other 32768; Multi 12288 + 4096 for the folder
-    // nested in it + 4096 for the framework's), Portugal (2 x 4096), then Germany
-    // and Japan (4096 each).
+    // Largest group first: France, Portugal (two folders), then Germany and Japan
+    // (one each). A folder counts what removing it gives back, as du counts it:
+    // its own blocks, the folder nested in it and its files.
+    const std::string multiFr = multi + "/Contents/Resources/fr.lproj";
+    const std::string kitFr = multi + "/Contents/Frameworks/Kit.framework/Resources/fr.lproj";
     ASSERT_EQ(groups.size(), 4u);
     EXPECT_EQ(groups[0]->countryName, "France");
     EXPECT_EQ(groups[1]->countryName, "Portugal");
-    EXPECT_EQ(groups[0]->fileSize, 32768 + 20480);
+    EXPECT_EQ(groups[0]->fileSize,
+              test::duBytes({other + "/Contents/Resources/fr.lproj", multiFr, kitFr}));
 
     ScanItem france = groups[0];
     EXPECT_EQ(france->name, "French");
@@ -158,7 +162,7 @@ TEST(ScanLanguage, GroupsRemovableFoldersByCountryAndApplication) {
     EXPECT_EQ(multiFrench->path, multi);
     EXPECT_EQ(multiFrench->icon, multi);
     EXPECT_TRUE(multiFrench->isCheck);
-    EXPECT_EQ(multiFrench->fileSize, 20480);
+    EXPECT_EQ(multiFrench->fileSize, test::duBytes({multiFr, kitFr}));
     std::vector<std::string> frenchPaths = multiFrench->removePaths;
     std::sort(frenchPaths.begin(), frenchPaths.end());
     EXPECT_EQ(frenchPaths, (std::vector<std::string>{
@@ -171,7 +175,7 @@ TEST(ScanLanguage, GroupsRemovableFoldersByCountryAndApplication) {
     ScanItem portugal = groups[1];
     ASSERT_EQ(portugal->subObjects->size(), 1u);
     EXPECT_EQ(portugal->subObjects->front()->removePaths.size(), 2u);
-    EXPECT_EQ(portugal->fileSize, 8192);
+    EXPECT_EQ(portugal->fileSize, test::duBytes(portugal->subObjects->front()->removePaths));
 
     // German holds only the top-level folder, never the one nested in French.
     ScanItem germany = groupFor(groups, "Germany");

@@ -11,6 +11,7 @@
 #include "platform/FileRemoval.h"
 #include "platform/Paths.h"
 #include "tests/ScanCode/system/SystemFixture.h"
+#include "tests/support/DiskUsage.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -290,7 +291,9 @@ TEST(SystemGuards, ATrashedEntryReplacedSinceTheScanStaysWithItsDescription) {
     Kept kept(m.t);
     kept.add(trash + "files/report.odt", "the report trashed a second time");
     kept.add(trash + "info/report.odt.trashinfo", "[Trash Info]\nPath=/h/report.odt\n");
-    const auto oldSize = fileattr::entryInfo(m.t.path(trash + "info/old.txt.trashinfo")).size;
+    // What the old entry and its description take on the disk.
+    const std::int64_t oldBlocks = test::duBytes(
+        {m.t.path(trash + "files/old.txt"), m.t.path(trash + "info/old.txt.trashinfo")});
 
     CleanOutcome outcome = manager->clean(plan, {}, {});
     MainQueue::drain();
@@ -299,7 +302,7 @@ TEST(SystemGuards, ATrashedEntryReplacedSinceTheScanStaysWithItsDescription) {
     EXPECT_FALSE(m.t.exists(trash + "files/old.txt"));
     EXPECT_FALSE(m.t.exists(trash + "info/old.txt.trashinfo"));
     EXPECT_EQ(outcome.removed, 1);
-    EXPECT_EQ(outcome.bytes, 300 + oldSize);
+    EXPECT_EQ(outcome.bytes, oldBlocks);
     ASSERT_EQ(outcome.left.size(), 2u);
     for (const LeftItem& left : outcome.left)
         EXPECT_EQ(left.reason, "changed since the scan") << left.path;

@@ -4,6 +4,7 @@
 #include "ScanCode/uninstall/RelatedFolders.h"
 #include "model/FolderWalk.h"
 #include "tests/ScanCode/uninstall/UninstallFixture.h"
+#include "tests/support/DiskUsage.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -235,8 +236,8 @@ TEST(RelatedFiles, LaunchJobsByProgramIdentifierAndMaker) {
     EXPECT_FALSE(own->system);
     EXPECT_EQ(own->identifier, "com.maker.Tool.agent");
     EXPECT_FALSE(own->appPath.has_value());
-    // A job's record is its description: its own size, never its program's.
-    EXPECT_EQ(own->size, fileattr::entryInfo(agent).size);
+    // A job's record is its description: the space it takes, never its program's.
+    EXPECT_EQ(own->size, test::duBytes({agent}));
     EXPECT_EQ(own->title(), "agent (Helper)");
 
     const SubAppFileObj* byIdentifier = record(records, helper);
@@ -247,7 +248,7 @@ TEST(RelatedFiles, LaunchJobsByProgramIdentifierAndMaker) {
     EXPECT_EQ(byIdentifier->title(), "Tool Helper.app (Deamon)");
 
     const SubAppFileObj* byMaker = record(records, updater);
-    EXPECT_EQ(byMaker->size, fileattr::entryInfo(updater).size);
+    EXPECT_EQ(byMaker->size, test::duBytes({updater}));
     EXPECT_EQ(byMaker->title(), "updater (Deamon)");
 
     // A job of Apple's is never taken by maker, even for an application of Apple's.

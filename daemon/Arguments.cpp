@@ -21,6 +21,22 @@ std::optional<std::string> pathText(const PlistValue& v) {
     return text(v);
 }
 
+// A list argument whose every element read() accepts.
+template <typename Read>
+std::optional<std::vector<std::string>> listAt(const PlistValue::Array& args, std::size_t i,
+                                               Read read) {
+    if (i >= args.size() || !args[i].isArray())
+        return std::nullopt;
+    std::vector<std::string> out;
+    for (const PlistValue& v : *args[i].array()) {
+        auto s = read(v);
+        if (!s)
+            return std::nullopt;
+        out.push_back(std::move(*s));
+    }
+    return out;
+}
+
 } // namespace
 
 std::optional<std::string> stringAt(const PlistValue::Array& args, std::size_t i) {
@@ -42,16 +58,7 @@ const PlistValue::Dict* dictAt(const PlistValue::Array& args, std::size_t i) {
 }
 
 std::optional<std::vector<std::string>> stringListAt(const PlistValue::Array& args, std::size_t i) {
-    if (i >= args.size() || !args[i].isArray())
-        return std::nullopt;
-    std::vector<std::string> out;
-    for (const PlistValue& v : *args[i].array()) {
-        auto s = text(v);
-        if (!s)
-            return std::nullopt;
-        out.push_back(std::move(*s));
-    }
-    return out;
+    return listAt(args, i, text);
 }
 
 std::optional<std::string> pathAt(const PlistValue::Array& args, std::size_t i) {
@@ -59,16 +66,7 @@ std::optional<std::string> pathAt(const PlistValue::Array& args, std::size_t i) 
 }
 
 std::optional<std::vector<std::string>> pathListAt(const PlistValue::Array& args, std::size_t i) {
-    if (i >= args.size() || !args[i].isArray())
-        return std::nullopt;
-    std::vector<std::string> out;
-    for (const PlistValue& v : *args[i].array()) {
-        auto s = pathText(v);
-        if (!s)
-            return std::nullopt;
-        out.push_back(std::move(*s));
-    }
-    return out;
+    return listAt(args, i, pathText);
 }
 
 } // namespace dorn

@@ -519,7 +519,9 @@ bool CommandRunner::setServerDisable(const Caller& caller, const std::string& pa
     if (!xml || xml->empty())
         return refuse("cannot be written");
     std::string why;
-    auto fill = [&xml](int out, std::string*) { return writeAll(out, xml->data(), xml->size()); };
+    auto fill = [&xml](int out, std::string*) {
+        return writeAllAt(out, xml->data(), xml->size(), 0);
+    };
     if (replaceFileAt(entry->dir.get(), entry->name, fill, st.st_uid, st.st_gid, &st, &why))
         return true;
     return refuse(why.empty() ? "cannot be written" : why);

@@ -41,14 +41,15 @@ UniqueFd createTemporary(int dirFd, const std::string& name, std::string* tempNa
 
 bool copyFileData(int in, int out) {
     std::vector<char> buf(1 << 16);
-    for (;;) {
+    for (std::uint64_t at = 0;;) {
         ssize_t n = ::read(in, buf.data(), buf.size());
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             return n == 0;
-        if (!writeAll(out, buf.data(), static_cast<std::size_t>(n)))
+        if (!writeAllAt(out, buf.data(), static_cast<std::size_t>(n), at))
             return false;
+        at += static_cast<std::uint64_t>(n);
     }
 }
 
@@ -173,10 +174,10 @@ bool exchangeChecked(int dirFd, const std::string& temp, const std::string& name
 
 } // namespace
 
-bool writeAll(int fd, const void* bytes, std::size_t length) {
+bool writeAllAt(int fd, const void* bytes, std::size_t length, std::uint64_t offset) {
     const auto* p = static_cast<const char*>(bytes);
     for (std::size_t done = 0; done < length;) {
-        ssize_t w = ::write(fd, p + done, length - done);
+        ssize_t w = ::pwrite(fd, p + done, length - done, static_cast<off_t>(offset + done));
         if (w < 0 && errno == EINTR)
             continue;
         if (w <= 0)
@@ -226,7 +227,7 @@ bool replaceFileAt(int dirFd, const std::string& name, const FillFile& fill, uid
 
 bool replaceFileAt(int dirFd, const std::string& name, const void* bytes, std::size_t length,
                    uid_t uid, gid_t gid, std::string* why) {
-    auto fill = [bytes, length](int fd, std::string*) { return writeAll(fd, bytes, length); };
+    auto fill = [bytes, length](int fd, std::string*) { return writeAllAt(fd, bytes, length, 0); };
     return replaceFileAt(dirFd, name, fill, uid, gid, nullptr, why);
 }
 

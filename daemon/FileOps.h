@@ -7,6 +7,7 @@
 #include "daemon/Caller.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <sys/stat.h>
@@ -30,8 +31,8 @@ bool replaceFileAt(int dirFd, const std::string& name, const FillFile& fill, uid
 bool replaceFileAt(int dirFd, const std::string& name, const void* bytes, std::size_t length,
                    uid_t uid, gid_t gid, std::string* why);
 
-// Writes all of the bytes to fd; false when a write fails.
-bool writeAll(int fd, const void* bytes, std::size_t length);
+// Writes all of the bytes to fd at offset; false when a write fails.
+bool writeAllAt(int fd, const void* bytes, std::size_t length, std::uint64_t offset);
 
 // Copies the entry srcName of srcDir (a file, a link as a link, or a folder with
 // its contents) to dstName of dstDir, which must not exist. The source is

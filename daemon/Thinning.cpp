@@ -31,18 +31,6 @@ bool readAt(int fd, std::uint8_t* out, std::size_t n, std::uint64_t offset) {
     return true;
 }
 
-bool writeAt(int fd, const std::uint8_t* in, std::size_t n, std::uint64_t offset) {
-    for (std::size_t done = 0; done < n;) {
-        ssize_t w = ::pwrite(fd, in + done, n - done, static_cast<off_t>(offset + done));
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w <= 0)
-            return false;
-        done += static_cast<std::size_t>(w);
-    }
-    return true;
-}
-
 // Copies [offset, offset + size) of in to the start of out, block by block;
 // holes of the source stay holes.
 bool copyRange(int in, int out, std::uint64_t offset, std::uint64_t size, std::string* why) {
@@ -60,7 +48,7 @@ bool copyRange(int in, int out, std::uint64_t offset, std::uint64_t size, std::s
             *why = "cannot read its slice";
             return false;
         }
-        if (!writeAt(out, block.data(), n, from - offset)) {
+        if (!writeAllAt(out, block.data(), n, from - offset)) {
             *why = "cannot write its slice";
             return false;
         }

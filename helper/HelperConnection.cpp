@@ -3,6 +3,7 @@
 #include "daemon/HelperProtocol.h"
 #include "platform/PropertyList.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -37,9 +38,10 @@ std::vector<std::uint8_t> framed(const std::string& command, PlistValue::Array a
     auto body = plist::serialize(PlistValue(std::move(request)), plist::Format::Binary);
     if (!body || body->empty() || body->size() > proto::kMaxMessageBytes)
         throw HelperError("request for " + command + " is too large or cannot be written");
-    std::vector<std::uint8_t> bytes(proto::kLengthPrefixBytes);
+    // Sized once: the prefix, then the body copied in behind it.
+    std::vector<std::uint8_t> bytes(proto::kLengthPrefixBytes + body->size());
     proto::putLength(bytes.data(), static_cast<std::uint32_t>(body->size()));
-    bytes.insert(bytes.end(), body->begin(), body->end());
+    std::copy(body->begin(), body->end(), bytes.begin() + proto::kLengthPrefixBytes);
     return bytes;
 }
 

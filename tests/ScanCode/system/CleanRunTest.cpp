@@ -249,8 +249,11 @@ TEST(CleanRun, WhatTheUserMayNotRemoveGoesToTheHelperOnce) {
 TEST(CleanRun, AStopLeavesTheRestAndDoesNotStopTheNextRun) {
     SystemMachine m;
     auto manager = m.manager();
+    // Enough items that the stopper, however late the machine lets it run,
+    // stops the clean before its end.
+    const int kItems = 2000;
     ScanItemList many;
-    for (int i = 0; i < 200; ++i)
+    for (int i = 0; i < kItems; ++i)
         many.push_back(item(m.t.file("home/.Trash/f" + std::to_string(i), "x"), 1));
     manager->scanDisk->finishScan(many, sysmodule::Trash);
     // Stop as soon as the first file is gone.
@@ -264,24 +267,24 @@ TEST(CleanRun, AStopLeavesTheRestAndDoesNotStopTheNextRun) {
     stopping = false;
     stopper.join();
     EXPECT_TRUE(manager->clearStopped());
-    EXPECT_LT(report.removeCount, 200);
+    EXPECT_LT(report.removeCount, kItems);
     // The helper hears the stop from a worker.
     for (int i = 0; i < 2000 && m.helperStops == 0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_EQ(m.helperStops, 1);
     auto left = manager->moduleItems(sysmodule::Trash);
-    EXPECT_EQ(static_cast<std::int64_t>(left->size()), 200 - report.removeCount);
+    EXPECT_EQ(static_cast<std::int64_t>(left->size()), kItems - report.removeCount);
     for (const auto& i : *left)
         EXPECT_EQ(::access(i->path.c_str(), F_OK), 0) << i->path;
     int onDisk = 0; // every item counted is gone from the disk
-    for (int i = 0; i < 200; ++i)
+    for (int i = 0; i < kItems; ++i)
         onDisk += m.t.exists("home/.Trash/f" + std::to_string(i));
-    EXPECT_EQ(onDisk, 200 - report.removeCount);
+    EXPECT_EQ(onDisk, kItems - report.removeCount);
     EXPECT_TRUE(m.handedToHelper.empty());
 
     CleanReport next = manager->clearDiskFile();
     EXPECT_FALSE(manager->clearStopped());
-    EXPECT_EQ(report.removeCount + next.removeCount, 200);
+    EXPECT_EQ(report.removeCount + next.removeCount, kItems);
     EXPECT_TRUE(manager->moduleItems(sysmodule::Trash)->empty());
 }
 

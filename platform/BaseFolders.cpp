@@ -13,20 +13,30 @@ namespace tessaly::basefolders {
 
 namespace {
 
-constexpr Kind kKinds[] = {Kind::Cache, Kind::Data, Kind::State, Kind::Config};
+// What each kind of base folder is called, its variable and its default
+// beneath the home folder, in the order of Kind.
+struct KindFacts {
+    Kind kind;
+    const char* title;
+    const char* variable;
+    const char* underHome;
+};
+constexpr KindFacts kFacts[] = {
+    {Kind::Cache, "cache folder", "XDG_CACHE_HOME", ".cache"},
+    {Kind::Data, "data folder", "XDG_DATA_HOME", ".local/share"},
+    {Kind::State, "state folder", "XDG_STATE_HOME", ".local/state"},
+    {Kind::Config, "settings folder", "XDG_CONFIG_HOME", ".config"},
+};
+
+const KindFacts& factsOf(Kind kind) {
+    for (const KindFacts& f : kFacts)
+        if (f.kind == kind)
+            return f;
+    return kFacts[0]; // every Kind has its row
+}
 
 const char* title(Kind kind) {
-    switch (kind) {
-    case Kind::Cache:
-        return "cache folder";
-    case Kind::Data:
-        return "data folder";
-    case Kind::State:
-        return "state folder";
-    case Kind::Config:
-        return "settings folder";
-    }
-    return "folder";
+    return factsOf(kind).title;
 }
 
 // Trees that hold only what the system keeps: nothing inside them is a user's
@@ -145,7 +155,8 @@ std::optional<std::string> firstReason(Kind kind, const std::string& candidate) 
             if (isOrHolds(candidate, form))
                 return "it holds the user's folder " + kept;
         }
-    for (Kind other : kKinds) {
+    for (const KindFacts& facts : kFacts) {
+        const Kind other = facts.kind;
         if (other == kind)
             continue;
         for (const std::string& folder : {variableFolder(other), defaultFolder(other)}) {
@@ -172,31 +183,11 @@ std::optional<std::string> firstReason(Kind kind, const std::string& candidate) 
 } // namespace
 
 const char* variableName(Kind kind) {
-    switch (kind) {
-    case Kind::Cache:
-        return "XDG_CACHE_HOME";
-    case Kind::Data:
-        return "XDG_DATA_HOME";
-    case Kind::State:
-        return "XDG_STATE_HOME";
-    case Kind::Config:
-        return "XDG_CONFIG_HOME";
-    }
-    return "";
+    return factsOf(kind).variable;
 }
 
 std::string defaultFolder(Kind kind) {
-    switch (kind) {
-    case Kind::Cache:
-        return paths::join(paths::homePath(), ".cache");
-    case Kind::Data:
-        return paths::join(paths::homePath(), ".local/share");
-    case Kind::State:
-        return paths::join(paths::homePath(), ".local/state");
-    case Kind::Config:
-        return paths::join(paths::homePath(), ".config");
-    }
-    return {};
+    return paths::join(paths::homePath(), factsOf(kind).underHome);
 }
 
 std::optional<std::string> whyUnsafe(Kind kind, const std::string& folder) {

@@ -123,6 +123,8 @@ const std::map<QString, Style>& styles() {
         module("binary-icon", Glyph::Chip, QColor("#f2994a"));
         module("broken-preference-icon", Glyph::OtherFile, QColor("#eb5757"));
         module("language1-icon", Glyph::Globe, QColor("#00a88f"));
+        module("recent-documents-icon", Glyph::Clock, QColor("#2d9cdb"));
+        module("shell-history-icon", Glyph::Note, QColor("#7f8c9d"));
         badge("language-icon(140)", Glyph::Globe, QColor("#00a88f"));
         // Browser Cleanup modules, and the site icon of a page whose own icon is unknown.
         category("cookie-icon", "cookies-icon(140)", Glyph::Document, QColor("#f2994a"));

@@ -29,7 +29,8 @@ nlohmann::json fileJson(const CustomFileInfo& f) {
             {"size", f.size},
             {"lastOpened", jsonDate(f.lastDate)},
             {"checked", f.isCheck},
-            {"package", f.isPackage}};
+            {"package", f.isPackage},
+            {"reason", f.checkReason}};
 }
 
 void printScanJson(const OldFileScan& engine, const ProblemList& problems) {
@@ -73,7 +74,8 @@ void printScanText(const OldFileScan& engine, const ProblemList& problems) {
             for (const auto& f : sizeClass->data)
                 std::cout << "    " << (f->isCheck ? "[x] " : "[ ] ") << shown(f->path) << "  "
                           << CommonFunction::getSizeString(f->size) << "  last opened "
-                          << CommonFunction::dateStr(f->lastDate) << "\n";
+                          << CommonFunction::dateStr(f->lastDate)
+                          << (f->checkReason.empty() ? "" : "  (" + f->checkReason + ")") << "\n";
         }
     }
     std::cout << engine.allCount() << (engine.allCount() == 1 ? " file, " : " files, ")

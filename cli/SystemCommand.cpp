@@ -40,7 +40,7 @@ std::string folded(const std::string& text) {
 
 std::string knownModules() {
     std::string known;
-    for (int m = 0; m <= sysmodule::LastSelectable; ++m)
+    for (int m : selectableModules())
         if (layoutHasModule(m))
             known += (known.empty() ? "" : ", ") + folded(moduleName(m));
     return known;
@@ -50,8 +50,8 @@ std::vector<int> parseModules(const std::vector<std::string>& names) {
     std::vector<int> out;
     for (const std::string& name : names) {
         int found = -1;
-        for (int m = 0; m <= sysmodule::LastSelectable && found < 0; ++m)
-            if (layoutHasModule(m) && folded(moduleName(m)) == folded(name))
+        for (int m : selectableModules())
+            if (found < 0 && layoutHasModule(m) && folded(moduleName(m)) == folded(name))
                 found = m;
         if (found < 0)
             throw CommandExit(exitcode::Usage,
@@ -92,7 +92,14 @@ nlohmann::json itemJson(const ScaneOuputObject& item) {
                      {"loginItem", item.isLogin}};
     if (!item.removePaths.empty())
         j["removePaths"] = item.removePaths;
+    if (!item.reason.empty())
+        j["reason"] = item.reason;
     return j;
+}
+
+// "  (not ticked: costly to restore)" for an item a rule left unticked.
+std::string untickedNote(const ScaneOuputObject& item) {
+    return item.isCheck || item.reason.empty() ? "" : "  (not ticked: " + item.reason + ")";
 }
 
 void printScanJson(const QSVCleanManager& manager, const SystemOptions& options,
@@ -144,16 +151,20 @@ void printScanText(const QSVCleanManager& manager, const SystemOptions& options,
             continue;
         for (const ScanItem& item : *list) {
             if (!item->hasChildren()) {
-                std::printf("      %s  %s\n", shown(itemLabel(*item)).c_str(),
-                            CommonFunction::getSizeString(item->fileSize).c_str());
+                std::printf("      %s  %s%s\n", shown(itemLabel(*item)).c_str(),
+                            CommonFunction::getSizeString(item->fileSize).c_str(),
+                            untickedNote(*item).c_str());
                 continue;
             }
             // A group (a language) with its applications and their folders.
             std::printf("      %s  %s\n", shown(item->name).c_str(),
                         CommonFunction::getSizeString(item->fileSize).c_str());
             for (const ScanItem& child : *item->subObjects) {
-                std::printf("          %s  %s\n", shown(itemLabel(*child)).c_str(),
-                            CommonFunction::getSizeString(child->fileSize).c_str());
+                std::printf("          %s  %s%s\n",
+                            shown(item->path == child->path ? child->name : itemLabel(*child))
+                                .c_str(),
+                            CommonFunction::getSizeString(child->fileSize).c_str(),
+                            untickedNote(*child).c_str());
                 for (const std::string& path : child->removePaths)
                     std::printf("              %s\n", shown(path).c_str());
             }

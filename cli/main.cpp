@@ -11,6 +11,7 @@
 #include "cli/SecurityCommand.h"
 #include "cli/StatusCommand.h"
 #include "cli/SystemCommand.h"
+#include "model/KeptPaths.h"
 #include "model/SettingModel.h"
 #include "model/StartupSteps.h"
 #include "platform/Log.h"
@@ -64,9 +65,16 @@ int main(int argc, char** argv) {
     app.add_flag("--no-helper", noHelper,
                  "never ask the privileged helper (nor for administrator rights): what you may "
                  "not remove yourself is left in place");
-    app.parse_complete_callback([&verbose, &noHelper] {
+    std::vector<std::string> keep;
+    app.add_option("--keep", keep,
+                   "a path no scan lists this time, nor removes with a folder that holds it "
+                   "(repeatable; added to the kept paths of the settings)")
+        ->type_name("PATH");
+    app.parse_complete_callback([&verbose, &noHelper, &keep] {
         tessaly::log::setEnabled(verbose);
         tessaly::setPrivilegedHelperEnabled(!noHelper);
+        for (const std::string& path : keep)
+            tessaly::keptpaths::keepForThisRun(path);
     });
 
     // Folder sizes round each file up to the home volume's block, as in the application.

@@ -21,6 +21,7 @@ struct CustomFileInfo {
     bool cannotRemoved = false;
     fileattr::FileStamp stamp;    // what the scan saw, so a removal can tell it is the same file
     std::string notRemovedReason; // why a removal left it (empty when it did not)
+    std::string checkReason;      // why it is ticked in advance (empty when it is not)
 
     // Larger size first.
     ComparisonResult sortBySize(const CustomFileInfo& other) const;

@@ -12,6 +12,8 @@ bool entryMatches(const ScanInputObject& place, const std::string& name,
     case EntryMatch::Suffix:
         return name.size() > place.key.size() &&
                name.compare(name.size() - place.key.size(), place.key.size(), place.key) == 0;
+    case EntryMatch::Exact:
+        return name == place.key;
     case EntryMatch::RotatedLog:
         if (!disposable::needsSiblings(name))
             return disposable::isRotatedLogName(name);

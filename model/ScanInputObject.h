@@ -10,6 +10,7 @@ namespace tessaly {
 enum class EntryMatch {
     Contains,   // the name contains the key (an empty key: every entry)
     Suffix,     // the name ends with the key
+    Exact,      // the name is the key
     RotatedLog, // a log put aside by rotation: numbered ("syslog.1" beside "syslog"),
                 // compressed ("dpkg.log.2.gz"), ".old", or an archived journal
                 // ("*.journal~", "name@….journal")

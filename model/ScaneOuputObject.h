@@ -40,6 +40,8 @@ public:
     std::int32_t visitCount = 0;
     std::string preImage;      // preview image reference
     bool canotRemove = false;  // a clean run could not remove it
+    std::vector<std::string> listEntries; // the text a rewrite of the list at path takes out
+    std::string reason;        // why it starts unticked ("costly to restore"), else empty
     std::string lastDate;      // last-use date text
     std::string dateStr;       // "yyyy-MM-dd" text used for sorting by date
     std::int64_t place_id = 0; // browser database row identifier

@@ -8,6 +8,9 @@ inline constexpr const char* firstRunKey = "firstRunKey";
 inline constexpr const char* PlaySound = "Play_Sound";
 inline constexpr const char* KeepLanguage = "Keep_Language";
 inline constexpr const char* KeepCookie = "Keep_Cookie";
+// Paths no tool ever lists, nor removes with a folder that holds them (a list of
+// absolute paths, "~" for the home folder; absent: none).
+inline constexpr const char* KeepPath = "Keep_Path";
 inline constexpr const char* totleCleanKey = "totleCleanKey";
 inline constexpr const char* lastCleanDateKey = "lastCleanDateKey";
 inline constexpr const char* lastCleanDate = "lastCleanDate";

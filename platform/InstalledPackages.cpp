@@ -99,6 +99,12 @@ DpkgDatabase DpkgDatabase::read(const std::vector<std::string>& ownedSuffixes) {
     return db;
 }
 
+std::map<std::string, Package> installedPackages() {
+    std::map<std::string, Package> installed;
+    readStatus(paths::systemPath("/var/lib/dpkg/status"), installed);
+    return installed;
+}
+
 std::vector<std::string> installedPackageNames() {
     std::map<std::string, Package> installed;
     readStatus(paths::systemPath("/var/lib/dpkg/status"), installed);

@@ -32,6 +32,9 @@ private:
     std::map<std::string, std::string> owners_; // file → package name
 };
 
+// The packages dpkg has installed, by name (its status file alone).
+std::map<std::string, Package> installedPackages();
+
 // The names of the packages dpkg has installed (its status file alone).
 std::vector<std::string> installedPackageNames();
 

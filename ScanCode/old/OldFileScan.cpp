@@ -4,10 +4,13 @@
 #include "ScanCode/uninstall/ApplicationWalk.h"
 #include "model/CommonFunction.h"
 #include "model/FolderWalk.h"
+#include "model/KeptPaths.h"
 #include "model/Problem.h"
 #include "model/ToolIndex.h"
 #include "platform/DirectoryReader.h"
 #include "platform/FileAttributes.h"
+#include "platform/HomeLayout.h"
+#include "platform/InstalledPackages.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Paths.h"
 
@@ -19,6 +22,31 @@ namespace {
 
 void postOnMain(const char* name, const std::string& path) {
     NotificationCenter::defaultCenter().postOnMainQueue(name, path);
+}
+
+// What a Linux desktop has installed: its packages with their versions, and the
+// names of its applications: the ids of the desktop entries and of the Flatpak
+// applications, a reverse-domain id by its last part ("org.gnome.Maps": "Maps").
+void addInstalledSoftware(oldrules::TickContext& context) {
+    for (const auto& [name, package] : packages::installedPackages())
+        context.packages[name] = package.version;
+    auto addId = [&context](const std::string& id) {
+        if (id.empty())
+            return;
+        const bool reverseDomain = std::count(id.begin(), id.end(), '.') >= 2;
+        context.installedNames.push_back(reverseDomain ? id.substr(id.rfind('.') + 1) : id);
+    };
+    for (const std::string& folder :
+         {paths::systemPath("/usr/share/applications"),
+          paths::systemPath("/usr/local/share/applications"),
+          paths::join(paths::xdgDataHome(), "applications")}) {
+        DirectoryReader reader(folder);
+        while (reader.isOpen() && reader.next())
+            if (paths::extension(reader.name()) == "desktop")
+                addId(paths::deletingExtension(reader.name()));
+    }
+    for (const std::string& id : packages::flatpakAppIds())
+        addId(id);
 }
 
 } // namespace
@@ -61,7 +89,7 @@ private:
         auto date = fileattr::lastUsedDate(info);
         OldTypeRef type = date ? owner_.findOldType(*date) : nullptr;
         const char* name = e.name();
-        if (info.isSymlink || name[0] == '.')
+        if (info.isSymlink || name[0] == '.' || kept_.covers(path))
             return WalkDecision::Continue;
         if (info.isDirectory) {
             if (!isPackageFolder(name, path))
@@ -87,13 +115,16 @@ private:
         f->diskSize = package ? size : itemSize(path, info);
         f->isPackage = package;
         f->lastDate = date;
-        f->isCheck = oldrules::needCheck(path, context_);
+        auto reason = oldrules::tickReason(path, context_);
+        f->isCheck = reason.has_value();
+        f->checkReason = reason.value_or("");
         f->stamp = fileattr::stampOf(info, !package);
         sizeClass->data.push_back(std::move(f));
     }
 
     OldFileScan& owner_;
     oldrules::TickContext context_;
+    KeptPaths kept_ = KeptPaths::current();
     std::shared_ptr<PathPoster> poster_;
 };
 
@@ -185,6 +216,8 @@ ScanSummary OldFileScan::runScan(const std::vector<std::string>& folders, std::s
     context.apps = *apps;
     context.allNames = getAllFileNames(folders);
     context.applicationsFolder = paths::systemPath("/Applications");
+    if (layout::current() == layout::HomeLayout::Linux)
+        addInstalledSoftware(context);
     Walk walk(*this, std::move(context), progress);
     const std::string last = folders.empty() ? std::string() : folders.back();
     // The list's folders wait on one stack: the last one is walked first.

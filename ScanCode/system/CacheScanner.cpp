@@ -2,6 +2,8 @@
 
 #include "ScanCode/system/AppLeftoverCleanner.h"
 #include "ScanCode/system/BrokenLoginItemOperation.h"
+#include "ScanCode/system/CleanupPlaces.h"
+#include "ScanCode/system/RecentLists.h"
 #include "ScanCode/system/ScanBinariesOperation.h"
 #include "ScanCode/system/ScanFileOperation.h"
 #include "ScanCode/system/ScanLanguageOperation.h"
@@ -45,7 +47,12 @@ void CacheScanner::addTask(std::shared_ptr<Operation> task) {
 
 void CacheScanner::addFileScanTask(std::shared_ptr<std::vector<ScanInputObject>> places,
                                    int module) {
-    addTask(std::make_shared<ScanFileOperation>(std::move(places), module, this, &catalogue_));
+    addTask(std::make_shared<ScanFileOperation>(std::move(places), module, this, &catalogue_,
+                                                keptPaths(), costlyToRestore(currentLayout())));
+}
+
+KeptPaths CacheScanner::keptPaths() const {
+    return services_.keptPaths ? services_.keptPaths() : KeptPaths();
 }
 
 void CacheScanner::addBrokenLoginItemScanTask(LoginItemManager& manager) {
@@ -64,6 +71,10 @@ void CacheScanner::addLeftOverScaner() {
     addTask(std::make_shared<AppLeftoverCleanner>(catalogue_, this));
 }
 
+void CacheScanner::addRecentListScanTask() {
+    addTask(std::make_shared<RecentListOperation>(currentLayout().recentLists, this));
+}
+
 void CacheScanner::addiPhotoScanTask(const std::optional<std::string>& libraryPath) {
     addTask(std::make_shared<ScaniPhotoOperation>(libraryPath, services_, this));
 }
@@ -80,6 +91,7 @@ bool CacheScanner::start(std::stop_token caller, ProgressSink progress) {
         token_ = token;
         progress_ = std::move(progress);
         tasks.swap(operations);
+        kept_ = keptPaths();
         scheduled_ = tasks.size();
         delivered_ = 0;
     }
@@ -117,6 +129,13 @@ bool CacheScanner::stopped() const {
 void CacheScanner::finishScan(ScanItemList items, int moudle) {
     if (moudle < 0 || moudle >= sysmodule::Count)
         return;
+    KeptPaths kept;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        kept = kept_;
+    }
+    // Whatever the task, nothing the user keeps is listed.
+    leaveOutKept(items, kept);
     stampWhatIsRemoved(moudle, items);
     ProgressEvent event;
     bool dropped = false;

@@ -47,6 +47,8 @@ public:
     void addBinariesScanTask();
     void addLanguageScanTask();
     void addLeftOverScaner();
+    // The recent-document lists of the layout in use.
+    void addRecentListScanTask();
     // libraryPath: the photo library; without one the task reports an empty list.
     void addiPhotoScanTask(const std::optional<std::string>& libraryPath);
     // Any task built by the caller (tests, other task kinds).
@@ -83,7 +85,10 @@ public:
     std::size_t pendingTasks() const;
 
 private:
+    KeptPaths keptPaths() const;
+
     SearchApplications& catalogue_;
+    KeptPaths kept_; // the running start's
     std::function<bool()> hasClean_;
     ScanServices services_;
     OperationQueue queue;

@@ -59,6 +59,12 @@ const CleanupLayout& macLayout() {
         true,
         {},
         false,
+        false,
+        {{PlaceBase::Home, "Library/Caches/JetBrains"},
+         {PlaceBase::Home, "Library/Caches/ms-playwright"},
+         {PlaceBase::Home, ".cache/huggingface"},
+         {PlaceBase::Home, ".cache/torch"}},
+        {},
     };
     return layout;
 }
@@ -67,9 +73,30 @@ const CleanupLayout& linuxLayout() {
     using namespace sysmodule;
     static const CleanupLayout layout{
         {UserCache, UserLog, AppLeftover, BrokenLoginItems, SystemCache, Language, SystemLog,
-         Trash},
+         Trash, RecentDocuments, ShellHistory},
         {
             {UserCache, PlaceBase::CacheHome, "", ""},
+            // npm's content cache (the rest of ~/.npm holds its settings and logs).
+            {UserCache, PlaceBase::Home, ".npm", "_cacache", EntryMatch::Exact},
+            // What Chromium and Chrome rebuild by themselves, in every profile: the
+            // rest of their settings folder is the user's (and Browser Cleanup's).
+            {UserCache, PlaceBase::ConfigHome, "chromium", "ShaderCache", EntryMatch::Exact},
+            {UserCache, PlaceBase::ConfigHome, "chromium", "GrShaderCache", EntryMatch::Exact},
+            {UserCache, PlaceBase::ConfigHome, "chromium/{profile}", "GPUCache",
+             EntryMatch::Exact},
+            {UserCache, PlaceBase::ConfigHome, "chromium/{profile}", "Code Cache",
+             EntryMatch::Exact},
+            {UserCache, PlaceBase::ConfigHome, "chromium/{profile}/Service Worker",
+             "CacheStorage", EntryMatch::Exact},
+            {UserCache, PlaceBase::ConfigHome, "google-chrome", "ShaderCache", EntryMatch::Exact},
+            {UserCache, PlaceBase::ConfigHome, "google-chrome", "GrShaderCache",
+             EntryMatch::Exact},
+            {UserCache, PlaceBase::ConfigHome, "google-chrome/{profile}", "GPUCache",
+             EntryMatch::Exact},
+            {UserCache, PlaceBase::ConfigHome, "google-chrome/{profile}", "Code Cache",
+             EntryMatch::Exact},
+            {UserCache, PlaceBase::ConfigHome, "google-chrome/{profile}/Service Worker",
+             "CacheStorage", EntryMatch::Exact},
             // Only what rotation put aside: the live logs of a session stay.
             {UserLog, PlaceBase::Home, ".xsession-errors.old", ""},
             {UserLog, PlaceBase::StateHome, "", "", EntryMatch::RotatedLog, true, true},
@@ -89,6 +116,14 @@ const CleanupLayout& linuxLayout() {
             {Trash, PlaceBase::UserVolumes, ".Trash-{uid}/files", "", EntryMatch::Contains, false,
              false, "../info/{name}.trashinfo"},
             {Trash, PlaceBase::UserVolumes, ".Trash-{uid}/expunged", ""},
+            // What shells and interactive programs remember of the commands typed.
+            {ShellHistory, PlaceBase::Home, ".bash_history", ""},
+            {ShellHistory, PlaceBase::Home, ".zsh_history", ""},
+            {ShellHistory, PlaceBase::Home, ".python_history", ""},
+            {ShellHistory, PlaceBase::Home, ".lesshst", ""},
+            {ShellHistory, PlaceBase::StateHome, "lesshst", ""},
+            {ShellHistory, PlaceBase::Home, ".wget-hsts", ""},
+            {ShellHistory, PlaceBase::Home, ".sqlite_history", ""},
         },
         {},
         ".var/app", // Flatpak applications keep their caches in their own folder
@@ -113,6 +148,16 @@ const CleanupLayout& linuxLayout() {
         {{PlaceBase::Home, ".var/app"}},
         true,
         true,
+        {{PlaceBase::CacheHome, "huggingface"},
+         {PlaceBase::CacheHome, "torch"},
+         {PlaceBase::CacheHome, "pypoetry/virtualenvs"},
+         {PlaceBase::CacheHome, "ibus"},
+         {PlaceBase::CacheHome, "ms-playwright"},
+         {PlaceBase::CacheHome, "JetBrains"}},
+        {{PlaceBase::DataHome, "recently-used.xbel", RecentListKind::Xbel},
+         {PlaceBase::ConfigHome, "libreoffice/4/user/registrymodifications.xcu",
+          RecentListKind::LibreOffice},
+         {PlaceBase::ConfigHome, "vlc/vlc-qt-interface.conf", RecentListKind::Vlc}},
     };
     return layout;
 }
@@ -201,6 +246,44 @@ ProblemList baseFolderProblems(const CleanupLayout& layout, const std::vector<in
     return problems;
 }
 
+namespace {
+
+// A browser profile folder: "Default", "Profile N", the guest's and the system's.
+bool isProfileName(const std::string& name) {
+    return name == "Default" || name.rfind("Profile ", 0) == 0 || name == "Guest Profile" ||
+           name == "System Profile";
+}
+
+// A path with "{profile}" as one of its components: one path per profile folder.
+std::vector<std::string> expandProfiles(const std::string& path) {
+    const std::string marker = "/{profile}";
+    const auto at = path.find(marker);
+    if (at == std::string::npos)
+        return {path};
+    const std::string parent = path.substr(0, at);
+    const std::string rest = path.substr(at + marker.size());
+    std::vector<std::string> names;
+    DirectoryReader reader(parent);
+    while (reader.isOpen() && reader.next())
+        if (reader.isDirectory() && isProfileName(reader.name()))
+            names.push_back(reader.name());
+    std::sort(names.begin(), names.end());
+    std::vector<std::string> out;
+    for (const std::string& name : names)
+        out.push_back(paths::join(parent, name) + rest);
+    return out;
+}
+
+} // namespace
+
+KeptPaths costlyToRestore(const CleanupLayout& layout) {
+    std::vector<std::string> list;
+    for (const auto& [base, relative] : layout.costlyPlaces)
+        if (auto path = placePath(base, relative))
+            list.push_back(*path);
+    return KeptPaths(list);
+}
+
 std::vector<ScanInputObject> placesForModule(int module, const CleanupLayout& layout,
                                              const std::optional<std::string>& photoLibrary) {
     std::vector<ScanInputObject> out;
@@ -215,7 +298,7 @@ std::vector<ScanInputObject> placesForModule(int module, const CleanupLayout& la
             for (const std::string& volume : userVolumes())
                 found.push_back(paths::join(volume, relative));
         } else if (auto path = placePath(rule.base, relative, photoLibrary)) {
-            found.push_back(*path);
+            found = expandProfiles(*path);
         }
         for (const std::string& path : found) {
             ScanInputObject place;

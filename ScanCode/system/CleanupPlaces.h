@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/KeptPaths.h"
 #include "model/Problem.h"
 #include "model/ScanInputObject.h"
 #include "platform/BaseFolders.h"
@@ -51,6 +52,19 @@ struct SharedLanguagePlace {
     std::string icon;
 };
 
+// A list of recently opened documents kept inside a program's own file.
+enum class RecentListKind {
+    Xbel,        // the desktop's recently-used.xbel: one <bookmark> per document
+    LibreOffice, // registrymodifications.xcu: the Histories items of each document
+    Vlc,         // vlc-qt-interface.conf: the list and times of [RecentsMRL]
+};
+
+struct RecentListPlace {
+    PlaceBase base;
+    std::string path;
+    RecentListKind kind;
+};
+
 // Every place the System Cleanup looks at, for one file-system layout. The
 // scanners read places only from here, so another layout is one more table.
 struct CleanupLayout {
@@ -92,7 +106,15 @@ struct CleanupLayout {
     // applications: every desktop entry (hidden ones too), the system's packages
     // by name and the Flatpak applications.
     bool leftoverOwnersFromSystem = false;
+    // Caches costly to rebuild or holding the user's own data (downloaded models,
+    // dictionaries): listed unticked, "costly to restore", for the user to tick.
+    std::vector<std::pair<PlaceBase, std::string>> costlyPlaces;
+    // The recent-document lists that the Recent Documents module empties.
+    std::vector<RecentListPlace> recentLists;
 };
+
+// The layout's costly places as paths.
+KeptPaths costlyToRestore(const CleanupLayout& layout);
 
 // The macOS layout: the user's and the system's Library folders.
 const CleanupLayout& macLayout();
@@ -108,6 +130,8 @@ const CleanupLayout& currentLayout();
 bool layoutHasModule(int module);
 
 // A place's full path: Home under the home folder, System under the system root,
+// "{profile}" in a relative path stands for each browser profile folder there
+// ("Default", "Profile 1", ...): see placesForModule.
 // PhotoLibrary under the photo library (none when there is none), the base
 // folders under the one basefolders::choose takes (none when neither the
 // variable nor the default may be cleaned in).

@@ -198,8 +198,12 @@ void QSVCleanManager::queueModuleTasks() {
         case iPhotoCache:
             scanDisk->addiPhotoScanTask(iPhotoLibPath);
             break;
+        case RecentDocuments:
+            scanDisk->addRecentListScanTask();
+            break;
         case MailAttachments:
         case Trash:
+        case ShellHistory:
             // Built afresh for each scan, in a list of their own.
             scanDisk->addFileScanTask(
                 std::make_shared<std::vector<ScanInputObject>>(placesForModule(m, currentLayout())),

@@ -41,9 +41,10 @@ private:
 
 ScanFileOperation::ScanFileOperation(std::shared_ptr<std::vector<ScanInputObject>> places,
                                      std::int32_t moduleId, ScanDelegate* scanDelegate,
-                                     SearchApplications* catalogue)
+                                     SearchApplications* catalogue, KeptPaths kept,
+                                     KeptPaths costly)
     : inputObjs(std::move(places)), module(moduleId), delegate(scanDelegate),
-      catalogue_(catalogue) {}
+      catalogue_(catalogue), kept_(std::move(kept)), costly_(std::move(costly)) {}
 
 void ScanFileOperation::main() {
     if (isCancelled())
@@ -75,6 +76,8 @@ void ScanFileOperation::addContainerItems(bool caches, ScanItemList& out) {
         (caches ? layout.containerCaches : layout.containerLogs).empty())
         return;
     std::string containers = paths::join(paths::homePath(), layout.containers);
+    ScanInputObject ticked;
+    ticked.isCheck = true;
     DirectoryReader reader(containers);
     if (!reader.isOpen()) {
         ProblemCollector::reportUnreadable(containers, reader.openError());
@@ -101,8 +104,7 @@ void ScanFileOperation::addContainerItems(bool caches, ScanItemList& out) {
             auto info = entries.info();
             if (!info.exists)
                 continue;
-            bool isDir = info.isDirectory;
-            addScanObj(out, path, name, entrySize(path, info), true, isDir);
+            addEntry(ticked, path, name, info, out);
         }
     }
 }
@@ -120,7 +122,7 @@ void ScanFileOperation::addMatchingFiles(const ScanInputObject& place, ScanItemL
                 return names.of(entry.parentPath());
             };
             if (name[0] == '.' || entry.isSymlink() || isExcludedEntry(layout, module, name) ||
-                !entryMatches(place, name, siblings))
+                !entryMatches(place, name, siblings) || kept_.covers(entry.path()))
                 return WalkDecision::Continue;
             const std::string path = entry.path();
             announcePath(delegate, path);
@@ -151,6 +153,34 @@ void ScanFileOperation::addCompanion(const ScanInputObject& place, ScaneOuputObj
     item.fileSize += size;
 }
 
+bool ScanFileOperation::addEntry(const ScanInputObject& place, const std::string& path,
+                                 const std::string& name, const fileattr::EntryInfo& info,
+                                 ScanItemList& out) {
+    if (kept_.covers(path))
+        return false;
+    if (info.isDirectory && !info.isSymlink && (kept_.holds(path) || costly_.holds(path))) {
+        DirectoryReader reader(path);
+        if (!reader.isOpen()) {
+            ProblemCollector::reportUnreadable(path, reader.openError());
+            return false;
+        }
+        bool added = false;
+        while (reader.next() && !cancelled()) {
+            const std::string child = reader.name();
+            added = addEntry(place, paths::join(path, child), name + "/" + child, reader.info(),
+                             out) ||
+                    added;
+        }
+        return added;
+    }
+    const bool costly = costly_.covers(path);
+    addScanObj(out, path, name, entrySize(path, info), place.isCheck && !costly,
+               info.isDirectory);
+    if (costly)
+        out.back()->reason = "costly to restore";
+    return true;
+}
+
 ScanItemList ScanFileOperation::scanFiles() {
     if (catalogue_)
         applications_ = catalogue_->allApplications();
@@ -167,8 +197,7 @@ ScanItemList ScanFileOperation::scanFiles() {
         if (!info.exists)
             continue;
         if (!info.isDirectory) {
-            addScanObj(out, place.path, paths::lastComponent(place.path),
-                       entrySize(place.path, info), place.isCheck, false);
+            addEntry(place, place.path, paths::lastComponent(place.path), info, out);
             continue;
         }
         if (place.recursion) {
@@ -195,9 +224,7 @@ ScanItemList ScanFileOperation::scanFiles() {
             bool isDir = reader.isDirectory();
             if (isDir && place.filesOnly)
                 continue;
-            std::int64_t size = entrySize(path, reader.info());
-            addScanObj(out, path, name, size, place.isCheck, isDir);
-            if (!place.companion.empty())
+            if (addEntry(place, path, name, reader.info(), out) && !place.companion.empty())
                 addCompanion(place, *out.back());
         }
     }

@@ -2,6 +2,7 @@
 
 #include "ScanCode/system/ScanDelegate.h"
 #include "ScanCode/uninstall/AppItem.h"
+#include "model/KeptPaths.h"
 #include "model/ScanInputObject.h"
 #include "platform/FileAttributes.h"
 #include "platform/OperationQueue.h"
@@ -21,8 +22,10 @@ class SearchApplications;
 // its delegate.
 class ScanFileOperation : public Operation {
 public:
+    // kept: what the user keeps; costly: caches costly to restore, listed unticked.
     ScanFileOperation(std::shared_ptr<std::vector<ScanInputObject>> places, std::int32_t module,
-                      ScanDelegate* delegate, SearchApplications* catalogue = nullptr);
+                      ScanDelegate* delegate, SearchApplications* catalogue = nullptr,
+                      KeptPaths kept = {}, KeptPaths costly = {});
 
     std::shared_ptr<std::vector<ScanInputObject>> inputObjs;
     std::int32_t module;
@@ -42,12 +45,18 @@ private:
     void addMatchingFiles(const ScanInputObject& place, ScanItemList& out);
     // The place's companion of a listed entry, removed and counted with it.
     void addCompanion(const ScanInputObject& place, ScaneOuputObject& item);
+    // One entry of a place: left out when kept; a folder holding something kept
+    // or costly to restore is listed by its entries instead; what is costly to
+    // restore starts unticked with that reason. False when nothing was added.
+    bool addEntry(const ScanInputObject& place, const std::string& path, const std::string& name,
+                  const fileattr::EntryInfo& info, ScanItemList& out);
     void addScanObj(ScanItemList& out, const std::string& path, const std::string& name,
                     std::int64_t fileSize, bool isCheck, bool isDir);
     std::int64_t entrySize(const std::string& path, const fileattr::EntryInfo& info) const;
 
     SearchApplications* catalogue_;
     AppItemList applications_;
+    KeptPaths kept_, costly_;
 };
 
 } // namespace tessaly

@@ -11,6 +11,7 @@ ScanServices ScanServices::system() {
         return SettingModel::shareSettingModel().languageInfo(code);
     };
     services.isRetina = [] { return SettingModel::shareSettingModel().isRetina.load(); };
+    services.keptPaths = [] { return KeptPaths::current(); };
     services.machineArchitecture = [] { return CommonFunction::PCArchitecture(); };
     return services;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/KeptPaths.h"
 #include "model/SettingModel.h"
 
 #include <functional>
@@ -19,6 +20,8 @@ struct ScanServices {
     std::function<std::optional<LanguageInfo>(const std::string&)> languageInfo;
     // Whether images are shown at double resolution.
     std::function<bool()> isRetina;
+    // The paths the user keeps (never listed, never removed with a folder).
+    std::function<KeptPaths()> keptPaths;
     // The hardware machine name, such as "x86_64".
     std::function<std::string()> machineArchitecture;
 

@@ -75,6 +75,13 @@ void planItem(int module, const ScanItem& item, const SystemPlanContext& context
                               ? "autostart entry whose program is missing"
                               : "launch job whose program is missing";
         return;
+    case sysmodule::RecentDocuments: {
+        // The document leaves the list; the program's file stays.
+        PlanItem p = step(module, item, PlanAction::RewriteList, item->path, 0);
+        p.note = "entry of a recent-documents list";
+        out.push_back(std::move(p));
+        return;
+    }
     case sysmodule::Binary: {
         // Thinning frees space, but how much is known only once it has run.
         auto executable = mainExecutablePath(item->path, readBundleInfo(item->path));

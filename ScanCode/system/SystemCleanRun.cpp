@@ -3,6 +3,7 @@
 #include "ScanCode/PlanNesting.h"
 #include "ScanCode/system/LoginItemManager.h"
 #include "ScanCode/system/QSVCleanManager.h"
+#include "ScanCode/system/RecentLists.h"
 #include "ScanCode/system/SystemModules.h"
 #include "platform/Dispatch.h"
 #include "platform/FileAttributes.h"
@@ -116,6 +117,26 @@ bool changedSinceScan(const ScaneOuputObject& item) {
            !fileattr::stillTheSame(item.path, item.stamp);
 }
 
+// Each recent-documents list is rewritten once, without the entries of the
+// records that reached it; when it cannot be, they all stay with the reason.
+void rewriteRecentLists(std::vector<RecordRun>& records) {
+    std::map<std::string, std::vector<RecordRun*>> byList;
+    for (RecordRun& r : records)
+        if (r.attempted && !r.steps.empty() && r.steps.front().state == StepState::Done)
+            byList[r.steps.front().step->path].push_back(&r);
+    for (auto& [list, runs] : byList) {
+        std::vector<std::string> spans;
+        for (RecordRun* r : runs)
+            spans.insert(spans.end(), r->item->listEntries.begin(), r->item->listEntries.end());
+        if (auto failure = recentlists::rewriteWithout(list, spans))
+            for (RecordRun* r : runs)
+                for (StepRun& s : r->steps) {
+                    s.state = StepState::Failed;
+                    s.reason = *failure;
+                }
+    }
+}
+
 // One module's direct steps, on a worker.
 void runModule(int module, std::vector<RecordRun>& records, HelperPass& pass,
                const SystemCleanContext& context) {
@@ -136,12 +157,14 @@ void runModule(int module, std::vector<RecordRun>& records, HelperPass& pass,
         }
         for (StepRun& s : r.steps) {
             runStep(s, *r.item, pass, context);
-            if (s.step->action == PlanAction::RewriteList)
+            if (s.step->action == PlanAction::RewriteList && module == sysmodule::BrokenLoginItems)
                 logins.push_back(r.item);
         }
     }
     if (!logins.empty() && context.loginItems)
         context.loginItems->removeBreakLoginItemFromOuputObjs(logins);
+    if (module == sysmodule::RecentDocuments)
+        rewriteRecentLists(records);
 }
 
 using LeftLookup = std::function<std::optional<std::string>(const std::string&)>;

@@ -36,6 +36,8 @@ const std::array<ModuleEntry, sysmodule::Count>& catalogue() {
         {"History", nullptr},
         {"Session", nullptr},
         {"Internet Cache", nullptr},
+        {"Recent Documents", "recent-documents-icon"},
+        {"Shell History", "shell-history-icon"},
     }};
     return table;
 }
@@ -75,6 +77,27 @@ std::string moduleOkImage(std::int64_t module) {
     return moduleImage(module) + "(140)";
 }
 
+const std::vector<int>& selectableModules() {
+    static const std::vector<int> modules = [] {
+        std::vector<int> out;
+        for (int m = 0; m <= sysmodule::LastSelectable; ++m)
+            out.push_back(m);
+        out.push_back(sysmodule::RecentDocuments);
+        out.push_back(sysmodule::ShellHistory);
+        return out;
+    }();
+    return modules;
+}
+
+bool isSelectableModule(int module) {
+    return (module >= 0 && module <= sysmodule::LastSelectable) ||
+           module == sysmodule::RecentDocuments || module == sysmodule::ShellHistory;
+}
+
+bool moduleOnByDefault(int module) {
+    return module >= 0 && module <= sysmodule::LastSelectable;
+}
+
 int moduleForName(const std::string& name) {
     for (int m = 0; m < sysmodule::Count; ++m)
         if (name == catalogue()[static_cast<std::size_t>(m)].name)
@@ -83,14 +106,14 @@ int moduleForName(const std::string& name) {
 }
 
 bool moduleSwitchedOn(const UserDefaults& defaults, int module) {
-    if (module < 0 || module > sysmodule::LastSelectable)
+    if (!isSelectableModule(module))
         return false;
     const std::string key = moduleName(module);
-    return !defaults.hasKey(key) || defaults.boolForKey(key);
+    return defaults.hasKey(key) ? defaults.boolForKey(key) : moduleOnByDefault(module);
 }
 
 bool setModuleSwitch(UserDefaults& defaults, int module, bool on) {
-    if (module < 0 || module > sysmodule::LastSelectable)
+    if (!isSelectableModule(module))
         return false;
     return defaults.setBool(moduleName(module), on);
 }

@@ -2,14 +2,16 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tessaly {
 
 class UserDefaults;
 
 // The System Cleanup module identifiers. Result stores, progress rows,
-// notifications and the module switches all use them. 0-12 can be switched on
-// and off by the user; 13-20 have names and no scanner of their own.
+// notifications and the module switches all use them. 0-12 and the privacy
+// modules 21-22 can be switched on and off by the user; 13-20 have names and no
+// scanner of their own.
 namespace sysmodule {
 inline constexpr int IOSSoftwareUpdates = 0;
 inline constexpr int IOSPhotoCache = 1;
@@ -32,11 +34,21 @@ inline constexpr int Cookie = 17;
 inline constexpr int History = 18;
 inline constexpr int Session = 19;
 inline constexpr int InternetCache = 20;
-inline constexpr int Count = 21;
+// Traces of the user's work outside the browsers, off until switched on.
+inline constexpr int RecentDocuments = 21;
+inline constexpr int ShellHistory = 22;
+inline constexpr int Count = 23;
 inline constexpr int LastSelectable = Language;
 } // namespace sysmodule
 
-// The module's display name; "Other" outside 0-20. Also the key of its switch
+// The modules a user can switch on and off, in identifier order.
+const std::vector<int>& selectableModules();
+bool isSelectableModule(int module);
+// Whether a module is scanned while its switch was never stored (the privacy
+// modules are not).
+bool moduleOnByDefault(int module);
+
+// The module's display name; "Other" outside 0-22. Also the key of its switch
 // in the settings.
 std::string moduleName(std::int64_t module);
 // Icon names: the list icon, the settings icon and the large icon.
@@ -47,8 +59,8 @@ std::string moduleOkImage(std::int64_t module);
 // The module for a display name (exact text); -1 when none.
 int moduleForName(const std::string& name);
 
-// The user's switch of a module 0-12, stored under its display name: on unless
-// stored as false. Modules outside 0-12 are never on.
+// The user's switch of a selectable module, stored under its display name: as
+// stored, else moduleOnByDefault. Other modules are never on.
 bool moduleSwitchedOn(const UserDefaults& defaults, int module);
 // Stores the switch; false when the settings could not be written.
 bool setModuleSwitch(UserDefaults& defaults, int module, bool on);

@@ -30,7 +30,7 @@ ScanSettingViewController::ScanSettingViewController(QWidget* parent) : QWidget(
     list_->setObjectName("ScanModules");
     list_->setAccessibleName("Modules to scan");
     list_->setIconSize(QSize(24, 24));
-    for (int module = 0; module <= sysmodule::LastSelectable; ++module) {
+    for (int module : selectableModules()) {
         if (!layoutHasModule(module))
             continue; // nothing of it on this kind of home
         auto* item = new QListWidgetItem(QString::fromStdString(moduleName(module)));
@@ -102,7 +102,7 @@ void ScanSettingViewController::onCheck(QListWidgetItem* item) {
     const bool on = item->checkState() == Qt::Checked;
     if (!on) {
         bool another = false;
-        for (int m = 0; m <= sysmodule::LastSelectable; ++m)
+        for (int m : selectableModules())
             another =
                 another || (m != module && layoutHasModule(m) && moduleSwitchedOn(defaults, m));
         if (!another) {

@@ -55,6 +55,7 @@ struct SystemMachine : FixtureRoots {
         s.languageInfo = [this](const std::string& code) { return settings.languageInfo(code); };
         s.isRetina = [this] { return retina; };
         s.machineArchitecture = [this] { return machine; };
+        s.keptPaths = [this] { return KeptPaths::fromSettings(defaults); };
         return s;
     }
 

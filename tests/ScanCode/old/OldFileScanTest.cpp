@@ -129,6 +129,7 @@ TEST_F(OldFiles, LeftoversAreTickedInAdvance) {
     test::makeBundle(m.t, "root/Applications/Safari.app", "com.apple.Safari");
     const std::vector<std::pair<std::string, bool>> cases = {
         {"home/Downloads/setup.exe", true},        // a Windows program
+        {"home/Downloads/SETUP2.EXE", false},      // extensions compare as written
         {"home/Downloads/Editor-2.1.dmg", true},   // an installer of an installed application
         {"home/Downloads/editor-setup.pkg", true}, // names compare ignoring case
         {"home/Downloads/Unknown.dmg", false},     // no installed application of that name

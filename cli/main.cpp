@@ -31,8 +31,12 @@ void checkCommandNames(CLI::App& app, int argc, char** argv) {
     CLI::App* current = &app;
     for (int i = 1; i < argc; ++i) {
         std::string word = argv[i];
-        if (word.empty() || word[0] == '-')
+        if (word.empty() || word[0] == '-') {
+            // The program's own option that takes a value passes it over.
+            if (word == "--keep")
+                ++i;
             continue;
+        }
         auto commands = current->get_subcommands([](CLI::App*) { return true; });
         if (commands.empty())
             return; // the rest are the command's own arguments
@@ -69,7 +73,8 @@ int main(int argc, char** argv) {
     app.add_option("--keep", keep,
                    "a path no scan lists this time, nor removes with a folder that holds it "
                    "(repeatable; added to the kept paths of the settings)")
-        ->type_name("PATH");
+        ->type_name("PATH")
+        ->allow_extra_args(false); // one path each time: the command follows
     app.parse_complete_callback([&verbose, &noHelper, &keep] {
         tessaly::log::setEnabled(verbose);
         tessaly::setPrivilegedHelperEnabled(!noHelper);

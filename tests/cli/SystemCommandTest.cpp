@@ -262,3 +262,39 @@ TEST_P(SystemCommandInBothLayouts, TheCleanPlansAndTakesOnlyWhatMayGo) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, SystemCommandInBothLayouts, ::testing::Values("macos", "linux"));
+
+// --keep keeps a path for one run, before or after the command, in both layouts;
+// it is not stored, so the next run lists the path again.
+class SystemCommandKeep : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(SystemCommandKeep, AKeptPathIsNeitherPlannedNorRemovedForThatRun) {
+    const std::string layout = GetParam();
+    test::ScopedEnv chosen("TESSALY_LAYOUT", layout);
+    test::FixtureRoots m;
+    const std::string caches = layout == "linux" ? "home/.cache" : "home/Library/Caches";
+    m.t.file(caches + "/models/bert.bin", "weights");
+    m.t.file(caches + "/models-old/x", "old");
+    m.t.file(caches + "/thumbs/a", "a");
+    auto planOf = [&](const nlohmann::json& out) {
+        std::set<std::string> plan;
+        for (const auto& step : out["plan"])
+            plan.insert(step["path"].get<std::string>().substr(m.t.root().size() + 1));
+        return plan;
+    };
+    auto run = cli({"--no-helper", "--keep", m.t.path(caches + "/models"), "system", "clean",
+                    "--module", "user-cache", "--yes", "--json", "--keep",
+                    m.t.path(caches + "/thumbs/")});
+    ASSERT_EQ(run.exitCode, 0) << run.standardError;
+    EXPECT_EQ(planOf(nlohmann::json::parse(run.standardOutput)),
+              std::set<std::string>{caches + "/models-old"});
+    EXPECT_FALSE(m.t.exists(caches + "/models-old"));
+    EXPECT_EQ(test::readText(m.t.path(caches + "/models/bert.bin")), "weights");
+    EXPECT_EQ(test::readText(m.t.path(caches + "/thumbs/a")), "a");
+
+    auto next = cli({"--no-helper", "system", "clean", "--module", "user-cache", "--json"});
+    ASSERT_EQ(next.exitCode, 0) << next.standardError;
+    EXPECT_EQ(planOf(nlohmann::json::parse(next.standardOutput)),
+              (std::set<std::string>{caches + "/models", caches + "/thumbs"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, SystemCommandKeep, ::testing::Values("macos", "linux"));

@@ -6,6 +6,7 @@
 #include "app/common/ToolRun.h"
 #include "app/settings/CookiesViewController.h"
 #include "app/settings/GeneralSettingsPane.h"
+#include "app/settings/KeptPathsPane.h"
 #include "app/settings/ScanSettingViewController.h"
 #include "model/SettingModel.h"
 #include "platform/UserDefaults.h"
@@ -31,6 +32,7 @@ const ToolbarItem kItems[] = {
     {"General", "General", "set-general-nomal", "set-general-click"},
     {"SystemCleanup", "Scanning", "set-canning-normal", "set-scanning-click"},
     {"BrowserCleanup", "Cookies", "set-cookies-normal", "set-cookies-click"},
+    {"KeptPaths", "Kept", "folder-icon", "folder-icon"},
 };
 
 QIcon paneIcon(const char* name) {
@@ -64,7 +66,7 @@ SettingsWindowController::SettingsWindowController(CookieNames cookieNames, Menu
     toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     toolbar->setIconSize(QSize(32, 32));
     auto* exclusive = new QActionGroup(this);
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 4; ++i) {
         QAction* action = toolbar->addAction(paneIcon(kItems[i].icon), kItems[i].label);
         action->setObjectName(kItems[i].identifier);
         action->setCheckable(true);
@@ -138,6 +140,12 @@ QWidget* SettingsWindowController::paneWidget(Pane pane) {
             stack_->addWidget(cookieSettingVC_);
         }
         return cookieSettingVC_;
+    case Pane::Kept:
+        if (!keptPathsPane_) {
+            keptPathsPane_ = new KeptPathsPane(stack_);
+            stack_->addWidget(keptPathsPane_);
+        }
+        return keptPathsPane_;
     }
     return general_;
 }

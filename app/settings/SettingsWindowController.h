@@ -15,12 +15,13 @@ namespace tessaly {
 
 class CookiesViewController;
 class GeneralSettingsPane;
+class KeptPathsPane;
 class ScanSettingViewController;
 class ToolRun;
 
 // The preferences window: General (sounds, kept languages, questions and
-// reports), Scanning (the System Cleanup module switches) and Cookies (the sites
-// whose cookies a Browser Cleanup keeps). Every change is stored at once. One
+// reports), Scanning (the System Cleanup module switches), Cookies (the sites
+// whose cookies a Browser Cleanup keeps) and Kept (the paths no tool lists). Every change is stored at once. One
 // window, kept while the application runs; its panes are made the first time
 // they are chosen.
 class SettingsWindowController : public QWidget {
@@ -32,7 +33,7 @@ public:
     // the language sheet is open.
     using MenuAttach = std::function<void(bool)>;
 
-    enum class Pane { General, Scanning, Cookies };
+    enum class Pane { General, Scanning, Cookies, Kept };
 
     explicit SettingsWindowController(CookieNames cookieNames, MenuAttach attachMenu = {},
                                       QWidget* parent = nullptr);
@@ -47,6 +48,7 @@ public:
     // were read).
     ScanSettingViewController* scanSettingVC() const { return scanSettingVC_; }
     CookiesViewController* cookieSettingVC() const { return cookieSettingVC_; }
+    KeptPathsPane* keptPathsPane() const { return keptPathsPane_; }
     // Whether the browsers' cookies are still being read.
     bool loadingCookies() const;
 
@@ -56,11 +58,12 @@ private:
     QWidget* paneWidget(Pane pane);
 
     QStackedWidget* stack_;
-    QAction* actions_[3];
+    QAction* actions_[4];
     Pane current_ = Pane::General;
     GeneralSettingsPane* general_;
     ScanSettingViewController* scanSettingVC_ = nullptr;
     CookiesViewController* cookieSettingVC_ = nullptr;
+    KeptPathsPane* keptPathsPane_ = nullptr;
     QLabel* waiting_;
     std::unique_ptr<ToolRun> group_;
     std::vector<std::string> allCookie_;

@@ -8,6 +8,7 @@
 #include "app/SoundPlayer.h"
 #include "app/settings/CookiesViewController.h"
 #include "app/settings/GeneralSettingsPane.h"
+#include "app/settings/KeptPathsPane.h"
 #include "app/settings/LanguageRows.h"
 #include "app/settings/LanuageSheet.h"
 #include "app/settings/ScanSettingViewController.h"
@@ -121,6 +122,52 @@ TEST_F(Preferences, TheLastModuleCannotBeSwitchedOffAndASwitchedOffModuleIsNotSc
     EXPECT_TRUE(scanned.count("Trash"));
     EXPECT_FALSE(scanned.count("User Cache"));
     EXPECT_FALSE(scanned.count("System Log"));
+}
+
+// On a Linux home the privacy modules are offered, off; the Kept pane stores
+// the paths the window and tessaly-cli never list.
+TEST_F(Preferences, TheKeptPaneStoresWhatNoScanListsAndThePrivacyModulesStartOff) {
+    test::ScopedEnv chosen("TESSALY_LAYOUT", "linux");
+    SettingsWindowController window({});
+    window.show();
+    window.showPane(SettingsWindowController::Pane::Scanning);
+    ScanSettingViewController* scanning = window.scanSettingVC();
+    ASSERT_NE(scanning, nullptr);
+    for (const char* privacy : {"Recent Documents", "Shell History"}) {
+        QListWidgetItem* item = row(scanning->list(), privacy);
+        ASSERT_TRUE(item) << privacy;
+        EXPECT_EQ(item->checkState(), Qt::Unchecked) << privacy;
+    }
+    row(scanning->list(), "Shell History")->setCheckState(Qt::Checked);
+    EXPECT_TRUE(moduleSwitchedOn(defaults(), sysmodule::ShellHistory));
+    EXPECT_EQ(row(scanning->list(), "Binary"), nullptr); // nothing of it on this home
+
+    window.showPane(SettingsWindowController::Pane::Kept);
+    KeptPathsPane* kept = window.keptPathsPane();
+    ASSERT_NE(kept, nullptr);
+    const std::string home = paths::homePath();
+    EXPECT_TRUE(kept->addPath(QString::fromStdString(home + "/.cache/huggingface/")));
+    EXPECT_TRUE(kept->addPath(QString::fromStdString(home + "/.cache/models")));
+    EXPECT_TRUE(kept->addPath(QString::fromStdString(home + "/.cache/models"))); // not twice
+    EXPECT_EQ(texts(kept->list()), (QStringList{QString::fromStdString(home + "/.cache/huggingface"),
+                                                QString::fromStdString(home + "/.cache/models")}));
+    kept->list()->item(0)->setSelected(true);
+    EXPECT_TRUE(kept->removeSelected());
+    EXPECT_EQ(defaults().stringArrayForKey(keys::KeepPath),
+              std::vector<std::string>{home + "/.cache/models"});
+
+    // tessaly-cli reads the same list.
+    writeFile(home + "/.cache/models/bert.bin", 3000);
+    writeFile(home + "/.cache/thumbnails/a.png", 3000);
+    auto run = test::runCaptured(TESSALY_CLI_PATH,
+                                 {"--no-helper", "system", "clean", "--module", "user-cache", "--json"});
+    test::removeTree(home + "/.cache");
+    ASSERT_EQ(run.exitCode, 0) << run.standardError;
+    std::vector<std::string> planned;
+    const nlohmann::json plan = nlohmann::json::parse(run.standardOutput);
+    for (const auto& step : plan["plan"])
+        planned.push_back(step["path"]);
+    EXPECT_EQ(planned, std::vector<std::string>{home + "/.cache/thumbnails"});
 }
 
 TEST_F(Preferences, KeptLanguagesAlwaysKeepEnglishAndTheSheetStoresOnlyOnOK) {

@@ -66,6 +66,8 @@ DetailItemInfo OldDetailSource::itemInfo(int category, const ItemPath& item) con
     info.date = qtext(CommonFunction::dateStr(f.lastDate));
     if (f.cannotRemoved && !f.notRemovedReason.empty())
         info.status = notRemovedText(f.notRemovedReason);
+    else if (!f.checkReason.empty())
+        info.status = qtext(f.checkReason); // why it was ticked in advance
     info.check = f.isCheck ? Qt::Checked : Qt::Unchecked;
     return info;
 }

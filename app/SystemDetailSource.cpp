@@ -178,6 +178,8 @@ DetailItemInfo SystemDetailSource::itemInfo(int category, const ItemPath& path) 
     for (const std::string& p : paths)
         if (info.status.isEmpty() && !p.empty())
             info.status = leftReason(p);
+    if (info.status.isEmpty() && !item->reason.empty())
+        info.status = qtext(item->reason); // why a rule left it unticked
     return info;
 }
 

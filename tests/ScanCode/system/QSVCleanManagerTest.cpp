@@ -25,7 +25,11 @@ TEST(SystemModules, NamesAndTheThreeIconFamilies) {
              Case{12, "Language", "language1-icon", "language1-icon-set", "language-icon(140)"},
              Case{14, "Bad Alias", "Bad Alias", "Bad Alias", "Bad Alias"},
              Case{20, "Internet Cache", "Internet Cache", "Internet Cache", "Internet Cache"},
-             Case{21, "Other", "system-cache-icon", "system-cache-icon-set",
+             Case{21, "Recent Documents", "recent-documents-icon", "recent-documents-icon-set",
+                  "recent-documents-icon(140)"},
+             Case{22, "Shell History", "shell-history-icon", "shell-history-icon-set",
+                  "shell-history-icon(140)"},
+             Case{23, "Other", "system-cache-icon", "system-cache-icon-set",
                   "system-cache-icon(140)"},
              Case{-1, "Other", "system-cache-icon", "system-cache-icon-set",
                   "system-cache-icon(140)"},
@@ -51,7 +55,7 @@ TEST(QSVCleanManager, SwitchesAreKeyedByDisplayNameAndOrderTheScan) {
     EXPECT_FALSE(m.defaults.boolForKey("User Cache"));
     EXPECT_TRUE(manager->moduleEnabled(sysmodule::Trash));
     EXPECT_EQ(manager->modulesToScan(), std::vector<int>{sysmodule::Trash});
-    // Only the modules 0-12 can be switched.
+    // Only the modules 0-12 and the privacy ones can be switched.
     manager->setModuleEnabled(sysmodule::Cookie, true);
     EXPECT_FALSE(m.defaults.hasKey("Cookie"));
     EXPECT_FALSE(manager->moduleEnabled(sysmodule::Cookie));

@@ -25,12 +25,8 @@ ProblemList scan(OldFileScan& engine, const OldOptions& options) {
 }
 
 nlohmann::json fileJson(const CustomFileInfo& f) {
-    return {{"path", f.path},
-            {"size", f.size},
-            {"lastOpened", jsonDate(f.lastDate)},
-            {"checked", f.isCheck},
-            {"package", f.isPackage},
-            {"reason", f.checkReason}};
+    return {{"path", f.path},       {"size", f.size},         {"lastOpened", jsonDate(f.lastDate)},
+            {"checked", f.isCheck}, {"package", f.isPackage}, {"reason", f.checkReason}};
 }
 
 void printScanJson(const OldFileScan& engine, const ProblemList& problems) {

@@ -160,11 +160,11 @@ void printScanText(const QSVCleanManager& manager, const SystemOptions& options,
             std::printf("      %s  %s\n", shown(item->name).c_str(),
                         CommonFunction::getSizeString(item->fileSize).c_str());
             for (const ScanItem& child : *item->subObjects) {
-                std::printf("          %s  %s%s\n",
-                            shown(item->path == child->path ? child->name : itemLabel(*child))
-                                .c_str(),
-                            CommonFunction::getSizeString(child->fileSize).c_str(),
-                            untickedNote(*child).c_str());
+                std::printf(
+                    "          %s  %s%s\n",
+                    shown(item->path == child->path ? child->name : itemLabel(*child)).c_str(),
+                    CommonFunction::getSizeString(child->fileSize).c_str(),
+                    untickedNote(*child).c_str());
                 for (const std::string& path : child->removePaths)
                     std::printf("              %s\n", shown(path).c_str());
             }

@@ -27,9 +27,9 @@ std::vector<std::string>& runPaths() {
 bool under(const std::string& path, const std::string& folder) {
     if (folder == "/")
         return !path.empty() && path[0] == '/';
-    return path == folder || (path.size() > folder.size() &&
-                              path.compare(0, folder.size(), folder) == 0 &&
-                              path[folder.size()] == '/');
+    return path == folder ||
+           (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+            path[folder.size()] == '/');
 }
 
 } // namespace

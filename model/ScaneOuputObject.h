@@ -38,8 +38,8 @@ public:
     bool isLogin = false;
     PlistValue::Dict historyItem; // the raw browser-history record
     std::int32_t visitCount = 0;
-    std::string preImage;      // preview image reference
-    bool canotRemove = false;  // a clean run could not remove it
+    std::string preImage;                 // preview image reference
+    bool canotRemove = false;             // a clean run could not remove it
     std::vector<std::string> listEntries; // the text a rewrite of the list at path takes out
     std::string reason;        // why it starts unticked ("costly to restore"), else empty
     std::string lastDate;      // last-use date text

@@ -36,10 +36,9 @@ void addInstalledSoftware(oldrules::TickContext& context) {
         const bool reverseDomain = std::count(id.begin(), id.end(), '.') >= 2;
         context.installedNames.push_back(reverseDomain ? id.substr(id.rfind('.') + 1) : id);
     };
-    for (const std::string& folder :
-         {paths::systemPath("/usr/share/applications"),
-          paths::systemPath("/usr/local/share/applications"),
-          paths::join(paths::xdgDataHome(), "applications")}) {
+    for (const std::string& folder : {paths::systemPath("/usr/share/applications"),
+                                      paths::systemPath("/usr/local/share/applications"),
+                                      paths::join(paths::xdgDataHome(), "applications")}) {
         DirectoryReader reader(folder);
         while (reader.isOpen() && reader.next())
             if (paths::extension(reader.name()) == "desktop")

@@ -72,8 +72,8 @@ const CleanupLayout& macLayout() {
 const CleanupLayout& linuxLayout() {
     using namespace sysmodule;
     static const CleanupLayout layout{
-        {UserCache, UserLog, AppLeftover, BrokenLoginItems, SystemCache, Language, SystemLog,
-         Trash, RecentDocuments, ShellHistory},
+        {UserCache, UserLog, AppLeftover, BrokenLoginItems, SystemCache, Language, SystemLog, Trash,
+         RecentDocuments, ShellHistory},
         {
             {UserCache, PlaceBase::CacheHome, "", ""},
             // npm's content cache (the rest of ~/.npm holds its settings and logs).
@@ -82,15 +82,13 @@ const CleanupLayout& linuxLayout() {
             // rest of their settings folder is the user's (and Browser Cleanup's).
             {UserCache, PlaceBase::ConfigHome, "chromium", "ShaderCache", EntryMatch::Exact},
             {UserCache, PlaceBase::ConfigHome, "chromium", "GrShaderCache", EntryMatch::Exact},
-            {UserCache, PlaceBase::ConfigHome, "chromium/{profile}", "GPUCache",
-             EntryMatch::Exact},
+            {UserCache, PlaceBase::ConfigHome, "chromium/{profile}", "GPUCache", EntryMatch::Exact},
             {UserCache, PlaceBase::ConfigHome, "chromium/{profile}", "Code Cache",
              EntryMatch::Exact},
-            {UserCache, PlaceBase::ConfigHome, "chromium/{profile}/Service Worker",
-             "CacheStorage", EntryMatch::Exact},
-            {UserCache, PlaceBase::ConfigHome, "google-chrome", "ShaderCache", EntryMatch::Exact},
-            {UserCache, PlaceBase::ConfigHome, "google-chrome", "GrShaderCache",
+            {UserCache, PlaceBase::ConfigHome, "chromium/{profile}/Service Worker", "CacheStorage",
              EntryMatch::Exact},
+            {UserCache, PlaceBase::ConfigHome, "google-chrome", "ShaderCache", EntryMatch::Exact},
+            {UserCache, PlaceBase::ConfigHome, "google-chrome", "GrShaderCache", EntryMatch::Exact},
             {UserCache, PlaceBase::ConfigHome, "google-chrome/{profile}", "GPUCache",
              EntryMatch::Exact},
             {UserCache, PlaceBase::ConfigHome, "google-chrome/{profile}", "Code Cache",

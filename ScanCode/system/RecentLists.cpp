@@ -154,8 +154,7 @@ std::vector<Entry> entriesOf(RecentListKind kind, const std::string& text) {
     return {};
 }
 
-std::optional<std::string> without(const std::string& text,
-                                   const std::vector<std::string>& spans) {
+std::optional<std::string> without(const std::string& text, const std::vector<std::string>& spans) {
     std::string out = text;
     for (const std::string& span : spans) {
         auto at = out.find(span);

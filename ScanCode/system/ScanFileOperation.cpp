@@ -43,8 +43,8 @@ ScanFileOperation::ScanFileOperation(std::shared_ptr<std::vector<ScanInputObject
                                      std::int32_t moduleId, ScanDelegate* scanDelegate,
                                      SearchApplications* catalogue, KeptPaths kept,
                                      KeptPaths costly)
-    : inputObjs(std::move(places)), module(moduleId), delegate(scanDelegate),
-      catalogue_(catalogue), kept_(std::move(kept)), costly_(std::move(costly)) {}
+    : inputObjs(std::move(places)), module(moduleId), delegate(scanDelegate), catalogue_(catalogue),
+      kept_(std::move(kept)), costly_(std::move(costly)) {}
 
 void ScanFileOperation::main() {
     if (isCancelled())
@@ -167,15 +167,14 @@ bool ScanFileOperation::addEntry(const ScanInputObject& place, const std::string
         bool added = false;
         while (reader.next() && !cancelled()) {
             const std::string child = reader.name();
-            added = addEntry(place, paths::join(path, child), name + "/" + child, reader.info(),
-                             out) ||
-                    added;
+            added =
+                addEntry(place, paths::join(path, child), name + "/" + child, reader.info(), out) ||
+                added;
         }
         return added;
     }
     const bool costly = costly_.covers(path);
-    addScanObj(out, path, name, entrySize(path, info), place.isCheck && !costly,
-               info.isDirectory);
+    addScanObj(out, path, name, entrySize(path, info), place.isCheck && !costly, info.isDirectory);
     if (costly)
         out.back()->reason = "costly to restore";
     return true;

@@ -21,9 +21,9 @@ class ToolRun;
 
 // The preferences window: General (sounds, kept languages, questions and
 // reports), Scanning (the System Cleanup module switches), Cookies (the sites
-// whose cookies a Browser Cleanup keeps) and Kept (the paths no tool lists). Every change is stored at once. One
-// window, kept while the application runs; its panes are made the first time
-// they are chosen.
+// whose cookies a Browser Cleanup keeps) and Kept (the paths no tool lists). Every change is stored
+// at once. One window, kept while the application runs; its panes are made the first time they are
+// chosen.
 class SettingsWindowController : public QWidget {
     Q_OBJECT
 public:

@@ -149,8 +149,9 @@ TEST_F(Preferences, TheKeptPaneStoresWhatNoScanListsAndThePrivacyModulesStartOff
     EXPECT_TRUE(kept->addPath(QString::fromStdString(home + "/.cache/huggingface/")));
     EXPECT_TRUE(kept->addPath(QString::fromStdString(home + "/.cache/models")));
     EXPECT_TRUE(kept->addPath(QString::fromStdString(home + "/.cache/models"))); // not twice
-    EXPECT_EQ(texts(kept->list()), (QStringList{QString::fromStdString(home + "/.cache/huggingface"),
-                                                QString::fromStdString(home + "/.cache/models")}));
+    EXPECT_EQ(texts(kept->list()),
+              (QStringList{QString::fromStdString(home + "/.cache/huggingface"),
+                           QString::fromStdString(home + "/.cache/models")}));
     kept->list()->item(0)->setSelected(true);
     EXPECT_TRUE(kept->removeSelected());
     EXPECT_EQ(defaults().stringArrayForKey(keys::KeepPath),
@@ -159,8 +160,8 @@ TEST_F(Preferences, TheKeptPaneStoresWhatNoScanListsAndThePrivacyModulesStartOff
     // tessaly-cli reads the same list.
     writeFile(home + "/.cache/models/bert.bin", 3000);
     writeFile(home + "/.cache/thumbnails/a.png", 3000);
-    auto run = test::runCaptured(TESSALY_CLI_PATH,
-                                 {"--no-helper", "system", "clean", "--module", "user-cache", "--json"});
+    auto run = test::runCaptured(
+        TESSALY_CLI_PATH, {"--no-helper", "system", "clean", "--module", "user-cache", "--json"});
     test::removeTree(home + "/.cache");
     ASSERT_EQ(run.exitCode, 0) << run.standardError;
     std::vector<std::string> planned;

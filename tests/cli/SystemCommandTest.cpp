@@ -281,9 +281,9 @@ TEST_P(SystemCommandKeep, AKeptPathIsNeitherPlannedNorRemovedForThatRun) {
             plan.insert(step["path"].get<std::string>().substr(m.t.root().size() + 1));
         return plan;
     };
-    auto run = cli({"--no-helper", "--keep", m.t.path(caches + "/models"), "system", "clean",
-                    "--module", "user-cache", "--yes", "--json", "--keep",
-                    m.t.path(caches + "/thumbs/")});
+    auto run =
+        cli({"--no-helper", "--keep", m.t.path(caches + "/models"), "system", "clean", "--module",
+             "user-cache", "--yes", "--json", "--keep", m.t.path(caches + "/thumbs/")});
     ASSERT_EQ(run.exitCode, 0) << run.standardError;
     EXPECT_EQ(planOf(nlohmann::json::parse(run.standardOutput)),
               std::set<std::string>{caches + "/models-old"});

@@ -23,23 +23,15 @@ TEST(DebianVersions, CompareAsDpkgDoes) {
         int sign; // of compareVersions(a, b)
     };
     const Case cases[] = {
-        {"1.0", "1.0", 0},
-        {"1.0", "1.0-0", 0}, // a missing revision equals "0"
-        {"1.0-1", "1.0-2", -1},
-        {"1.0-10", "1.0-9", 1}, // numbers compare as numbers
-        {"1.2.10", "1.2.9", 1},
-        {"1.0~rc1", "1.0", -1}, // "~" comes before the end
-        {"1.0~rc1", "1.0~rc2", -1},
-        {"1.0~~", "1.0~", -1},
-        {"1.0a", "1.0", 1},
-        {"1.0a", "1.0+", -1}, // letters before other signs
-        {"1:0.9", "2.0", 1},  // the epoch first
-        {"0:2.0", "2.0", 0},
-        {"2.0-1+deb12u1", "2.0-1", 1},
-        {"3.0-13", "3.0-13", 0},
-        {"007", "7", 0}, // leading zeros do not count
-        {"1.0.0", "1.0", 1},
-        {"1.a", "1.b", -1},
+        {"1.0", "1.0", 0},          {"1.0", "1.0-0", 0},    // a missing revision equals "0"
+        {"1.0-1", "1.0-2", -1},     {"1.0-10", "1.0-9", 1}, // numbers compare as numbers
+        {"1.2.10", "1.2.9", 1},     {"1.0~rc1", "1.0", -1}, // "~" comes before the end
+        {"1.0~rc1", "1.0~rc2", -1}, {"1.0~~", "1.0~", -1},
+        {"1.0a", "1.0", 1},         {"1.0a", "1.0+", -1}, // letters before other signs
+        {"1:0.9", "2.0", 1},                              // the epoch first
+        {"0:2.0", "2.0", 0},        {"2.0-1+deb12u1", "2.0-1", 1},
+        {"3.0-13", "3.0-13", 0},    {"007", "7", 0}, // leading zeros do not count
+        {"1.0.0", "1.0", 1},        {"1.a", "1.b", -1},
     };
     for (const Case& c : cases) {
         const int got = packages::compareVersions(c.a, c.b);
@@ -93,8 +85,7 @@ TEST(LinuxOldFiles, InstalledPackagesAndApplicationsTickTheirDownloadsAndKeptPat
         {"libfoo_1.0_amd64.deb", false},      // never installed
         {"Obsidian-1.5.3.AppImage", true},    // a Flatpak of that name is installed
         {"firefox-esr-115.0.tar.bz2", true},  // a desktop entry of that name
-        {"zoomer-1.0.AppImage", false},
-        {"report.tar.gz", false},
+        {"zoomer-1.0.AppImage", false},       {"report.tar.gz", false},
     };
     for (const auto& [name, tick] : cases)
         oldAndLarge(m.t.file("home/Downloads/" + name));

@@ -1,10 +1,10 @@
 // What the user keeps never reaches a System Cleanup plan, in either layout;
 // caches costly to restore are listed unticked; the Linux layout's own cache
 // places and privacy modules.
+#include "model/KeptPaths.h"
 #include "ScanCode/system/QSVCleanManager.h"
 #include "ScanCode/system/RecentLists.h"
 #include "ScanCode/system/SystemModules.h"
-#include "model/KeptPaths.h"
 #include "platform/Dispatch.h"
 #include "tests/ScanCode/system/SystemFixture.h"
 
@@ -68,9 +68,9 @@ TEST_P(KeptPaths_, AKeptPathIsNeverPlannedAndStaysAfterAClean) {
     m.t.sizedFile(caches + "/pipx/c", 2000); // a look-alike name is not kept
     m.t.file(caches + "/tool/keep/model.bin", "weights");
     m.t.sizedFile(caches + "/tool/tmp/t", 1000);
-    ASSERT_TRUE(keptpaths::store(m.defaults, {m.t.path(caches + "/pip"),
-                                              "~/" + std::string(GetParam().caches) +
-                                                  "/tool/keep"}));
+    ASSERT_TRUE(
+        keptpaths::store(m.defaults, {m.t.path(caches + "/pip"),
+                                      "~/" + std::string(GetParam().caches) + "/tool/keep"}));
     m.buildCatalogue();
     auto manager = m.manager();
     manager->setModuleFilter({sysmodule::UserCache});
@@ -121,22 +121,22 @@ TEST(LinuxCachePlaces, CostlyCachesAreUntickedAndBrowserAndNpmCachesAreFound) {
     manager->scan({}, {});
     MainQueue::drain();
 
-    for (const char* costly : {"home/.cache/huggingface", "home/.cache/pypoetry/virtualenvs",
-                               "home/.cache/ibus"}) {
+    for (const char* costly :
+         {"home/.cache/huggingface", "home/.cache/pypoetry/virtualenvs", "home/.cache/ibus"}) {
         ScanItem item = listed(*manager, sysmodule::UserCache, t.path(costly));
         ASSERT_TRUE(item) << costly;
         EXPECT_FALSE(item->isCheck) << costly;
         EXPECT_EQ(item->reason, "costly to restore");
     }
     Plan plan = manager->plan();
-    EXPECT_EQ(plannedPaths(plan, t.root()),
-              (std::vector<std::string>{
-                  "home/.cache/pypoetry/cache", "home/.config/chromium/Default/Code Cache",
-                  "home/.config/chromium/Default/GPUCache",
-                  "home/.config/chromium/Profile 1/GPUCache",
-                  "home/.config/chromium/Profile 1/Service Worker/CacheStorage",
-                  "home/.config/chromium/ShaderCache", "home/.npm/_cacache",
-                  "root/var/cache/apt/archives/zip_3.0_amd64.deb"}));
+    EXPECT_EQ(
+        plannedPaths(plan, t.root()),
+        (std::vector<std::string>{
+            "home/.cache/pypoetry/cache", "home/.config/chromium/Default/Code Cache",
+            "home/.config/chromium/Default/GPUCache", "home/.config/chromium/Profile 1/GPUCache",
+            "home/.config/chromium/Profile 1/Service Worker/CacheStorage",
+            "home/.config/chromium/ShaderCache", "home/.npm/_cacache",
+            "root/var/cache/apt/archives/zip_3.0_amd64.deb"}));
     // The user may tick a costly cache; then it goes like any other.
     listed(*manager, sysmodule::UserCache, t.path("home/.cache/ibus"))->isCheck = true;
     plan = manager->plan();
@@ -179,7 +179,8 @@ const char* kXcuHistory =
     R"(<item oor:path="/org.openoffice.Office.Histories/Histories/org.openoffice.Office.Histories:HistoryInfo['PickList']/ItemList/org.openoffice.Office.Histories:HistoryItem['file:///home/u/report.odt']"><prop oor:name="Title" oor:op="fuse"><value>report</value></prop></item>
 <item oor:path="/org.openoffice.Office.Histories/Histories/org.openoffice.Office.Histories:HistoryInfo['PickList']/OrderList/org.openoffice.Office.Histories:HistoryItem['0']"><prop oor:name="HistoryItemRef" oor:op="fuse"><value>file:///home/u/report.odt</value></prop></item>
 )";
-const char* kXcuTail = R"(<item oor:path="/org.openoffice.Office.Writer/Layout/Window"><prop oor:name="Zoom" oor:op="fuse"><value>120</value></prop></item>
+const char* kXcuTail =
+    R"(<item oor:path="/org.openoffice.Office.Writer/Layout/Window"><prop oor:name="Zoom" oor:op="fuse"><value>120</value></prop></item>
 </oor:items>
 )";
 
@@ -215,9 +216,9 @@ TEST(RecentDocuments, EachListLosesItsEntriesAndKeepsEverythingElse) {
         for (const ScanItem& entry : *list->subObjects)
             entries.push_back(entry->name);
     std::sort(entries.begin(), entries.end());
-    EXPECT_EQ(entries, (std::vector<std::string>{"2 recent media", "file:///home/u/cat.jpg",
-                                                 "file:///home/u/report.odt",
-                                                 "file:///home/u/report.odt"}));
+    EXPECT_EQ(entries,
+              (std::vector<std::string>{"2 recent media", "file:///home/u/cat.jpg",
+                                        "file:///home/u/report.odt", "file:///home/u/report.odt"}));
     Plan plan = manager->plan();
     std::vector<PlanItem> rewrites;
     std::copy_if(plan.items.begin(), plan.items.end(), std::back_inserter(rewrites),
@@ -282,10 +283,10 @@ TEST(ShellHistory, TheHistoriesGoAndTheShellsSettingsStay) {
     manager->scan({}, {});
     MainQueue::drain();
     Plan plan = manager->plan();
-    EXPECT_EQ(plannedPaths(plan, m.t.root()),
-              (std::vector<std::string>{"home/.bash_history", "home/.lesshst",
-                                        "home/.python_history", "home/.sqlite_history",
-                                        "home/.wget-hsts", "home/.zsh_history"}));
+    EXPECT_EQ(
+        plannedPaths(plan, m.t.root()),
+        (std::vector<std::string>{"home/.bash_history", "home/.lesshst", "home/.python_history",
+                                  "home/.sqlite_history", "home/.wget-hsts", "home/.zsh_history"}));
     CleanOutcome outcome = manager->clean(plan, {}, {});
     EXPECT_EQ(outcome.removed, 6);
     EXPECT_FALSE(m.t.exists("home/.bash_history"));

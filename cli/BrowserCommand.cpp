@@ -47,8 +47,10 @@ std::string knownModules() {
     return known;
 }
 
-// The chosen browsers' types (all three when none is named).
+// The chosen browsers' types (every one the home's layout knows when none is
+// named; Safari has no place on a Linux home).
 std::set<int> chosenBrowsers(const std::vector<std::string>& names) {
+    const BrowserLayout& layout = currentBrowserLayout();
     std::set<int> out;
     for (const std::string& name : names) {
         const std::string n = text::asciiLowercase(name);
@@ -59,10 +61,15 @@ std::set<int> chosenBrowsers(const std::vector<std::string>& names) {
         if (type < 0)
             throw CommandExit(exitcode::Usage,
                               "unknown browser \"" + name + "\" (one of: safari, chrome, firefox)");
+        if (!offersBrowser(layout, type))
+            throw CommandExit(exitcode::Usage, "this home's layout has no place for \"" + name +
+                                                   "\" (TESSALY_LAYOUT)");
         out.insert(type);
     }
     if (out.empty())
-        out = {browser::Safari, browser::Chrome, browser::Firefox};
+        for (int type : {browser::Safari, browser::Chrome, browser::Firefox})
+            if (offersBrowser(layout, type))
+                out.insert(type);
     return out;
 }
 

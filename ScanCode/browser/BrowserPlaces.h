@@ -27,6 +27,10 @@ enum class BrowserPlace {
     FirefoxCookies,  // the first file named `key` under the folder
     FirefoxHistory,  // the first file named `key` under the folder
     FirefoxFavicons, // the file named `key` beside the history database
+    // A database a history clean changes with the history, the file named `key`
+    // beside the history database; `path` is the name it is attached under.
+    ChromeHistoryCompanion,
+    FirefoxHistoryCompanion,
 };
 
 // One row of the table: a place, home-relative, and its key (a name filter or a
@@ -65,6 +69,10 @@ const BrowserLayout& linuxBrowserLayout();
 // The layout of the home folder in use (platform/HomeLayout.h).
 const BrowserLayout& currentBrowserLayout();
 
+// Whether a layout knows a browser at all (Safari has no place on a Linux
+// home): one it does not know has no modules, rows or button.
+bool offersBrowser(const BrowserLayout& layout, int browser);
+
 // The roots and key of one cache or session scanner.
 struct FileScanRoots {
     std::vector<std::string> paths;
@@ -79,6 +87,8 @@ struct BrowserFiles {
     std::string safariCookies, safariHistory, safariTopSites, safariIcons;
     std::string chromeCookies, chromeHistory, chromeTopSites, chromeFavicons;
     std::string firefoxCookies, firefoxHistory, firefoxFavicons;
+    // The databases beside each history database that are there: name, file.
+    std::vector<std::pair<std::string, std::string>> chromeCompanions, firefoxCompanions;
 };
 BrowserFiles resolveBrowserFiles(const BrowserLayout& layout);
 

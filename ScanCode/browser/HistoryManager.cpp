@@ -37,7 +37,9 @@ std::string hostOfAddress(const std::string& address) {
 void HistoryManager::connect(const BrowserFiles& files) {
     safariHistoryFile = files.safariHistory;
     chromeHistoryDB.connectDatabase("chrome", files.chromeHistory);
+    chromeHistoryDB.setCompanions(files.chromeCompanions);
     firefoxCookieDB.connectDatabase("firefox", files.firefoxHistory);
+    firefoxCookieDB.setCompanions(files.firefoxCompanions);
 }
 
 void HistoryManager::addToGroups(ScanItemList& groups, ScanItemList visits, int type,
@@ -100,8 +102,9 @@ void HistoryManager::getFirfoxHistory(ScanItemList& groups, std::stop_token stop
         addToGroups(groups, std::move(*pages), browser::Firefox, std::move(stop));
 }
 
-std::vector<std::optional<std::string>> HistoryManager::removeHistory(const ScanItemList& visits,
-                                                                      std::stop_token stop) {
+std::vector<std::optional<std::string>>
+HistoryManager::removeHistory(const ScanItemList& visits, std::stop_token stop,
+                              const std::set<int>& compact) {
     std::vector<std::optional<std::string>> out(visits.size(), std::string(kStoppedBeforeHandled));
     ScanItemList of[browser::kBrowserCount];
     std::vector<std::size_t> at[browser::kBrowserCount];
@@ -125,7 +128,7 @@ std::vector<std::optional<std::string>> HistoryManager::removeHistory(const Scan
     }
     const QSVHistoryDBManager* dbs[] = {nullptr, &chromeHistoryDB, &firefoxCookieDB};
     for (int type : {browser::Chrome, browser::Firefox}) {
-        auto results = dbs[type]->deleteHistory(of[type], stop);
+        auto results = dbs[type]->deleteHistory(of[type], stop, compact.count(type) > 0);
         for (std::size_t k = 0; k < results.size(); ++k)
             out[at[type][k]] = results[k];
     }

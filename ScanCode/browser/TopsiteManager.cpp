@@ -65,8 +65,9 @@ std::optional<ScanItemList> QSVTopsitDBManager::getData() const {
     return items;
 }
 
-std::vector<std::optional<std::string>>
-QSVTopsitDBManager::deleteTopsite(const ScanItemList& items, std::stop_token stop) const {
+std::vector<std::optional<std::string>> QSVTopsitDBManager::deleteTopsite(const ScanItemList& items,
+                                                                          std::stop_token stop,
+                                                                          bool compact) const {
     return changeInOneTransaction(
         path_, items.size(),
         [&](BrowserDatabase& db, std::size_t i) {
@@ -75,7 +76,7 @@ QSVTopsitDBManager::deleteTopsite(const ScanItemList& items, std::stop_token sto
                              {items[i]->path,
                               title == items[i]->historyItem.end() ? PlistValue() : title->second});
         },
-        std::move(stop));
+        std::move(stop), {{}, compact});
 }
 
 void TopsiteManager::connect(const BrowserFiles& files) {
@@ -122,7 +123,8 @@ void TopsiteManager::getChromeTopsit(ScanItemList& items, std::stop_token stop) 
 }
 
 std::vector<std::optional<std::string>> TopsiteManager::removeTopsit(const ScanItemList& items,
-                                                                     std::stop_token stop) {
+                                                                     std::stop_token stop,
+                                                                     const std::set<int>& compact) {
     std::vector<std::optional<std::string>> out(items.size(), std::string(kStoppedBeforeHandled));
     ScanItemList chrome;
     std::vector<std::size_t> chromeAt, safariAt;
@@ -144,7 +146,7 @@ std::vector<std::optional<std::string>> TopsiteManager::removeTopsit(const ScanI
         for (std::size_t k = 0; k < results.size(); ++k)
             out[safariAt[k]] = results[k];
     }
-    auto results = chromeTopsitDB.deleteTopsite(chrome, stop);
+    auto results = chromeTopsitDB.deleteTopsite(chrome, stop, compact.count(browser::Chrome) > 0);
     for (std::size_t k = 0; k < results.size(); ++k)
         out[chromeAt[k]] = results[k];
     return out;

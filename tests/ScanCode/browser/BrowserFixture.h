@@ -122,6 +122,21 @@ struct BrowserMachine : FixtureRoots {
     std::string chrome = home + "/Library/Application Support/Google/Chrome/Default";
     std::string firefox = home + "/Library/Application Support/Firefox/Profiles";
     std::string safari = home + "/Library/Safari";
+    std::string chromeCache = home + "/Library/Caches/Google/Chrome/Default";
+    std::string firefoxCache = home + "/Library/Caches/Firefox/Profiles"; // a folder per profile
+    std::optional<ScopedEnv> layoutEnv;
+
+    // Chooses a layout ("macos" or "linux") and puts the browsers' folders
+    // where it keeps them (on a Linux home: Chromium's and Firefox ESR's).
+    void useLayout(const std::string& name) {
+        layoutEnv.emplace("TESSALY_LAYOUT", name);
+        if (name != "linux")
+            return;
+        chrome = home + "/.config/chromium/Default";
+        firefox = home + "/.mozilla/firefox";
+        chromeCache = home + "/.cache/chromium/Default";
+        firefoxCache = home + "/.cache/mozilla/firefox";
+    }
 
     BrowserEnvironment environment() {
         BrowserEnvironment env;

@@ -2,6 +2,7 @@
 
 #include "platform/TextCase.h"
 
+#include <arpa/inet.h>
 #include <libpsl.h>
 
 namespace tessaly::sites {
@@ -31,7 +32,10 @@ std::string hostName(const std::string& domain) {
 
 std::string registrableDomain(const std::string& host) {
     const std::string name = hostName(host);
-    if (name.empty() || name.find('.') == std::string::npos || name.front() == '[')
+    // An address is its own site, never part of a "domain" of its last numbers.
+    in_addr v4{};
+    if (name.empty() || name.find('.') == std::string::npos || name.front() == '[' ||
+        name.find(':') != std::string::npos || ::inet_pton(AF_INET, name.c_str(), &v4) == 1)
         return name;
     const psl_ctx_t* list = suffixList();
     const char* found = list ? psl_registrable_domain(list, name.c_str()) : nullptr;

@@ -2,6 +2,7 @@
 // domain with and without its leading dot, the keep list and the risky list,
 // values bound (a quote neither breaks a statement nor widens a deletion), and
 // the older Firefox layout.
+#include "ScanCode/browser/SiteNames.h"
 #include "tests/ScanCode/browser/BrowserFixture.h"
 
 #include <set>
@@ -152,4 +153,72 @@ TEST(Cookies, TheShippedRiskyListLoadsOnceAndHoldsWellKnownTrackers) {
     CookieManager unread;
     unread.loadBadCookie([] { return std::nullopt; });
     EXPECT_FALSE(unread.badCookie());
+}
+
+TEST(Cookies, SitesAreRegistrableDomainsAndAKeptSiteCoversItsSubdomainsOnly) {
+    struct Case {
+        const char* host;
+        const char* site;
+    } sitesOf[] = {
+        {"a.b.example.co.uk", "example.co.uk"},
+        {".example.co.uk", "example.co.uk"},
+        {"WWW.Google.COM", "google.com"},
+        {"accounts.google.com", "google.com"},
+        {"user.github.io", "user.github.io"},
+        {"co.uk", "co.uk"},
+        {"localhost", "localhost"},
+        {"192.168.1.20", "192.168.1.20"},
+    };
+    for (const Case& c : sitesOf)
+        EXPECT_EQ(sites::registrableDomain(c.host), c.site) << c.host;
+    struct Cover {
+        const char* kept;
+        const char* host;
+        bool covered;
+    } covers[] = {
+        {"google.com", "google.com", true},      {"google.com", ".accounts.google.com", true},
+        {"google.com", "www.google.com", true},  {".Google.com", "mail.google.com", true},
+        {"google.com", "notgoogle.com", false},  {"google.com", "google.com.evil.example", false},
+        {"www.google.com", "google.com", false}, {"", "google.com", false},
+    };
+    for (const Cover& c : covers)
+        EXPECT_EQ(sites::covers(c.kept, c.host), c.covered) << c.kept << " / " << c.host;
+}
+
+// With "google.com" kept, its subdomains stay signed in in every browser, while
+// a look-alike goes; a kept subdomain stays even when its site is cleaned.
+TEST(Cookies, AKeptSiteKeepsItsSubdomainsInEveryBrowser) {
+    BrowserMachine b;
+    b.keep = {"google.com", "keep.example.co.uk"};
+    const std::string chrome =
+        b.chromeCookies({".google.com", "accounts.google.com", ".notgoogle.com", "a.example.co.uk",
+                         "keep.example.co.uk"});
+    const std::string firefox =
+        b.firefoxCookies(b.firefoxProfile("q.default-esr"), {{"www.google.com", ""},
+                                                             {".accounts.google.com", ""},
+                                                             {"notgoogle.com", ""},
+                                                             {"a.b.example.co.uk", ""},
+                                                             {"example.co.uk", ""},
+                                                             {".keep.example.co.uk", ""}});
+    b.safariCookies({"accounts.google.com", ".notgoogle.com"});
+    auto m = b.engine();
+    ASSERT_TRUE(BrowserMachine::scan(*m).problems.empty());
+    const std::vector<std::string> listed{"example.co.uk", "notgoogle.com"};
+    EXPECT_EQ(namesIn(*m, "Chrom Cookie"), listed);
+    EXPECT_EQ(namesIn(*m, "Firefox Cookie"), listed);
+    EXPECT_EQ(namesIn(*m, "Safari Cookie"), std::vector<std::string>{"notgoogle.com"});
+    CleanOutcome outcome = m->clean(m->plan(), {}, {});
+    MainQueue::drain();
+    EXPECT_EQ(outcome.removed, 5);
+    EXPECT_TRUE(outcome.left.empty());
+    EXPECT_EQ(
+        FixtureDb(chrome).column("SELECT host_key FROM cookies ORDER BY host_key"),
+        (std::vector<std::string>{".google.com", "accounts.google.com", "keep.example.co.uk"}));
+    EXPECT_EQ(FixtureDb(firefox).column("SELECT host FROM moz_cookies ORDER BY host"),
+              (std::vector<std::string>{".accounts.google.com", ".keep.example.co.uk",
+                                        "www.google.com"}));
+    auto store = binarycookies::readFile(b.home + "/Library/Cookies/Cookies.binarycookies");
+    ASSERT_TRUE(store);
+    ASSERT_EQ(store->size(), 1u);
+    EXPECT_EQ(store->cookies()[0].domain, "accounts.google.com");
 }

@@ -5,6 +5,7 @@
 #include "tests/ScanCode/browser/BrowserFixture.h"
 
 #include <ctime>
+#include <sys/stat.h>
 
 using namespace tessaly;
 using test::BrowserMachine;
@@ -68,6 +69,7 @@ TEST(History, SafariListIsRewrittenWithoutTheTickedVisitsAndRemovedWhenNoneStay)
         BrowserMachine::safariVisit("https://c.example/", "C", 1.7e9 + 86400 * 3),
     };
     const std::string path = b.safariHistory(visits);
+    ASSERT_EQ(::chmod(path.c_str(), 0600), 0); // as Safari keeps it
     auto m = b.engine();
 
     // Every visit unticked: nothing planned, the list keeps all of them.
@@ -86,6 +88,7 @@ TEST(History, SafariListIsRewrittenWithoutTheTickedVisitsAndRemovedWhenNoneStay)
     auto after = plist::readFile(path);
     ASSERT_TRUE(after);
     EXPECT_EQ(*after->find("WebHistoryDates")->array(), (PlistValue::Array{visits[0], visits[1]}));
+    EXPECT_EQ(fileattr::entryInfo(path).mode & 07777, 0600u); // still private
     EXPECT_EQ(after->find("WebHistoryFileVersion")->toInteger(), 1);
     EXPECT_EQ(m->dataForModule("Safari History")->size(), 1u);
 

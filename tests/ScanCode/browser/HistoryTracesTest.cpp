@@ -159,6 +159,42 @@ TEST_P(HistoryTraces, ACleanOfAllHistoryLeavesNoFileOfTheProfileHoldingTheVisit)
 
 INSTANTIATE_TEST_SUITE_P(Layouts, HistoryTraces, ::testing::Values("macos", "linux"));
 
+// A browser that runs keeps its databases open: the clean does not compact
+// them, and the plan says so; the other browser's are compacted.
+TEST(RunningBrowserClean, TheDatabasesOfARunningBrowserAreNotCompactedAndThePlanSaysSo) {
+    BrowserMachine b;
+    plantChrome(b);
+    const std::string profile = plantFirefox(b);
+    // Enough visits that deleting them frees whole pages.
+    for (const std::string& db : {b.chrome + "/History", profile + "/places.sqlite"})
+        FixtureDb(db).exec(
+            db.find("places") == std::string::npos
+                ? "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+                  "INSERT INTO visits(url,visit_time,transition) SELECT 1, 13400000000000000 + i, "
+                  "0 FROM n;"
+                : "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+                  "INSERT INTO moz_historyvisits(place_id,visit_date,visit_type) SELECT 1, "
+                  "1760000000000000 + i, 1 FROM n;");
+    b.processes = {test::runningProgram(4242, "firefox-esr")};
+    auto m = b.engine();
+    ASSERT_TRUE(BrowserMachine::scan(*m).problems.empty());
+    for (const browser::ModuleInfo& module : browser::moduleTable())
+        m->setCheck(module.name, module.kind == browser::ModuleKind::History);
+    const Plan plan = m->plan();
+    for (const PlanItem& step : plan.items)
+        EXPECT_NE(step.note.find(step.category == "Firefox History" ? "is not compacted"
+                                                                    : "compacted after the clean"),
+                  std::string::npos)
+            << step.category << ": " << step.note;
+    EXPECT_EQ(m->clean(plan, {}, {}).removed, 6);
+    EXPECT_EQ(FixtureDb(b.chrome + "/History").column("PRAGMA freelist_count"),
+              std::vector<std::string>{"0"});
+    EXPECT_NE(FixtureDb(profile + "/places.sqlite").column("PRAGMA freelist_count"),
+              std::vector<std::string>{"0"});
+    // What was deleted is overwritten all the same.
+    EXPECT_EQ(filesHolding(profile, kTerm), std::vector<std::string>{});
+}
+
 // A History database without a visits table (another program's, or one cut
 // short) is cleaned of its entries without an error.
 TEST(ChromeHistory, ADatabaseWithoutAVisitsTableIsCleaned) {

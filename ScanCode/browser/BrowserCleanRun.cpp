@@ -50,6 +50,8 @@ std::string fileFor(const BrowserFiles& f, const std::string& module,
     const auto* m = browser::moduleNamed(module);
     if (!m)
         return item.path;
+    if (!item.database.empty()) // a row of another profile's database
+        return item.database;
     switch (m->kind) {
     case ModuleKind::Cookie:
     case ModuleKind::RiskyCookie:

@@ -43,6 +43,7 @@ const BrowserLayout& macBrowserLayout() {
             {P::ChromeHistoryCompanion, companion::ChromeShortcuts, "Shortcuts"},
             {P::ChromeHistoryCompanion, companion::ChromePredictor, "Network Action Predictor"},
             {P::FirefoxHistoryCompanion, companion::FirefoxFavicons, "favicons.sqlite"},
+            {P::ChromeProfiles, "Library/Application Support/Google/Chrome", "Profile "},
         },
         ".default",
         {".DS_Store"},
@@ -96,7 +97,10 @@ const BrowserLayout& linuxBrowserLayout() {
         for (const BrowserPlaceRule& rule : macBrowserLayout().places)
             if (rule.place == P::ChromeHistoryCompanion || rule.place == P::FirefoxHistoryCompanion)
                 l.places.push_back(rule);
+        for (const char* base : {".config/google-chrome", ".config/chromium"})
+            l.places.push_back({P::ChromeProfiles, base, "Profile "});
         l.profileMark = ".default";
+        l.everyFirefoxProfile = true;
         // Safari has no place here; the browsers are found by their executables.
         const BrowserLayout& mac = macBrowserLayout();
         for (const RunningBrowserRule& rule : mac.browsers)
@@ -343,6 +347,73 @@ BrowserFiles resolveBrowserFiles(const BrowserLayout& layout) {
     };
     f.chromeCompanions = companions(P::ChromeHistoryCompanion, f.chromeHistory);
     f.firefoxCompanions = companions(P::FirefoxHistoryCompanion, f.firefoxHistory);
+    auto regular = [](const std::string& path) {
+        return fileattr::entryInfo(path).isRegular ? path : std::string();
+    };
+    // Chrome's other profiles: those beside the Default in use.
+    std::string chromeBase;
+    for (const std::string& file : {f.chromeHistory, f.chromeCookies, f.chromeTopSites})
+        if (chromeBase.empty() && !file.empty()) {
+            std::string folder = paths::deletingLastComponent(file);
+            if (paths::lastComponent(folder) == "Network")
+                folder = paths::deletingLastComponent(folder);
+            chromeBase = paths::deletingLastComponent(folder);
+        }
+    for (const BrowserPlaceRule& rule : layout.places) {
+        const std::string base = paths::join(paths::homePath(), rule.path);
+        if (rule.place != P::ChromeProfiles || (!chromeBase.empty() && base != chromeBase))
+            continue;
+        for (const std::string& name : folderEntries(base, layout.skippedEntries)) {
+            const std::string folder = paths::join(base, name);
+            if (name.rfind(rule.key, 0) != 0 || !fileattr::entryInfo(folder).isDirectory)
+                continue;
+            BrowserFiles::OtherProfile other{name,
+                                             {},
+                                             regular(paths::join(folder, "History")),
+                                             regular(paths::join(folder, "Top Sites")),
+                                             {}};
+            other.cookies = regular(paths::join(folder, "Network/Cookies"));
+            if (other.cookies.empty())
+                other.cookies = regular(paths::join(folder, "Cookies"));
+            other.companions = companions(P::ChromeHistoryCompanion, other.history);
+            if (!other.cookies.empty() || !other.history.empty() || !other.topSites.empty())
+                f.chromeOthers.push_back(std::move(other));
+        }
+        if (!f.chromeOthers.empty() || !chromeBase.empty())
+            break;
+    }
+    // Firefox's other profiles: every one profiles.ini lists beside the one in use.
+    const std::string& firefoxInUse =
+        f.firefoxHistory.empty() ? f.firefoxCookies : f.firefoxHistory;
+    if (layout.everyFirefoxProfile && !inUse.empty())
+        for (const BrowserPlaceRule& rule : layout.places) {
+            const std::string folder = paths::join(paths::homePath(), rule.path);
+            if (rule.place != P::FirefoxHistory || firefoxInUse.rfind(folder + "/", 0) != 0)
+                continue;
+            for (const std::string& name : listedProfiles(folder)) {
+                const std::string profile = paths::join(folder, name);
+                if (name == inUse || !fileattr::entryInfo(profile).isDirectory)
+                    continue;
+                BrowserFiles::OtherProfile other{name,
+                                                 regular(paths::join(profile, "cookies.sqlite")),
+                                                 regular(paths::join(profile, "places.sqlite")),
+                                                 {},
+                                                 {}};
+                other.companions = companions(P::FirefoxHistoryCompanion, other.history);
+                if (!other.cookies.empty() || !other.history.empty())
+                    f.firefoxOthers.push_back(std::move(other));
+            }
+            // Their caches, each in the folder of its name.
+            for (const BrowserPlaceRule& cache : layout.places)
+                if (cache.place == P::FirefoxCache)
+                    for (const BrowserFiles::OtherProfile& other : f.firefoxOthers) {
+                        const std::string path =
+                            paths::join(paths::join(paths::homePath(), cache.path), other.name);
+                        for (const std::string& entry : folderEntries(path, layout.skippedEntries))
+                            f.firefoxCache.paths.push_back(paths::join(path, entry));
+                    }
+            break;
+        }
     if (!f.firefoxHistory.empty())
         for (const BrowserPlaceRule& rule : layout.places)
             if (rule.place == P::FirefoxFavicons) {

@@ -31,6 +31,9 @@ enum class BrowserPlace {
     // beside the history database; `path` is the name it is attached under.
     ChromeHistoryCompanion,
     FirefoxHistoryCompanion,
+    // A folder of Chrome's profiles: its entries whose name starts with `key`
+    // ("Profile 1", ...) are profiles beside Default.
+    ChromeProfiles,
 };
 
 // One row of the table: a place, home-relative, and its key (a name filter or a
@@ -57,6 +60,8 @@ struct BrowserLayout {
     std::string profileMark;                 // Firefox profile folders hold it (ignoring case)
     std::vector<std::string> skippedEntries; // never cache roots
     std::vector<RunningBrowserRule> browsers;
+    // Every Firefox profile of profiles.ini is offered, not only the one in use.
+    bool everyFirefoxProfile = false;
 };
 
 // The macOS layout: the user's Library folder.
@@ -89,6 +94,14 @@ struct BrowserFiles {
     std::string firefoxCookies, firefoxHistory, firefoxFavicons;
     // The databases beside each history database that are there: name, file.
     std::vector<std::pair<std::string, std::string>> chromeCompanions, firefoxCompanions;
+
+    // A browser's profile beside the one in use, offered with its own rows.
+    struct OtherProfile {
+        std::string name; // its folder's name ("Profile 1", "w0rk.work")
+        std::string cookies, history, topSites;
+        std::vector<std::pair<std::string, std::string>> companions; // beside history
+    };
+    std::vector<OtherProfile> chromeOthers, firefoxOthers;
 };
 BrowserFiles resolveBrowserFiles(const BrowserLayout& layout);
 

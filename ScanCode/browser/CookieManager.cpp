@@ -10,6 +10,7 @@
 #include "platform/Log.h"
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 namespace tessaly {
@@ -18,6 +19,17 @@ void CookieManager::connect(const BrowserFiles& files) {
     safariCookieFile = files.safariCookies;
     chromeCookieDB.connectDatabase("chrome", files.chromeCookies);
     firefoxCookieDB.connectDatabase("firefox", files.firefoxCookies);
+    for (auto& list : others_)
+        list.clear();
+    const std::pair<int, const std::vector<BrowserFiles::OtherProfile>*> others[] = {
+        {browser::Chrome, &files.chromeOthers}, {browser::Firefox, &files.firefoxOthers}};
+    for (const auto& [type, profiles] : others)
+        for (const BrowserFiles::OtherProfile& profile : *profiles)
+            if (!profile.cookies.empty()) {
+                others_[type].emplace_back();
+                others_[type].back().connectDatabase(type == browser::Chrome ? "chrome" : "firefox",
+                                                     profile.cookies);
+            }
 }
 
 void CookieManager::loadBadCookie(const RiskyListSource& source) {
@@ -65,17 +77,19 @@ std::optional<std::vector<CookieHost>> CookieManager::safariDomains() const {
 
 void CookieManager::readSites(const std::optional<std::vector<CookieHost>>& domains,
                               std::vector<std::string>& sites, const std::string& browser,
-                              ScanItemList& ordinary, ScanItemList& risky, std::stop_token stop) {
-    sites.clear();
+                              ScanItemList& ordinary, ScanItemList& risky, std::stop_token stop,
+                              const std::string& database) {
     if (!domains)
         return;
     std::set<std::string> seen;
+    std::vector<std::string> found;
     for (const CookieHost& domain : *domains) {
         std::string site = siteOf(domain);
         if (!site.empty() && seen.insert(site).second)
-            sites.push_back(std::move(site));
+            found.push_back(std::move(site));
     }
-    for (const std::string& site : sites) {
+    sites.insert(sites.end(), found.begin(), found.end());
+    for (const std::string& site : found) {
         if (stop.stop_requested())
             return;
         auto item = std::make_shared<ScaneOuputObject>();
@@ -84,34 +98,48 @@ void CookieManager::readSites(const std::optional<std::vector<CookieHost>>& doma
         item->countryName = browser;
         item->icon = "language-icon";
         item->isBadCookie = isRisky(site);
+        item->database = database;
         (item->isBadCookie ? risky : ordinary).push_back(std::move(item));
     }
 }
 
 void CookieManager::getSafariCookie(ScanItemList& ordinary, ScanItemList& risky,
                                     std::stop_token stop) {
+    safariCookies.clear();
     readSites(safariDomains(), safariCookies, browser::browserName(browser::Safari), ordinary,
               risky, std::move(stop));
 }
 
 void CookieManager::getChromeCookie(ScanItemList& ordinary, ScanItemList& risky,
                                     std::stop_token stop) {
+    chromCookies.clear();
     readSites(chromeCookieDB.getData(), chromCookies, browser::browserName(browser::Chrome),
-              ordinary, risky, std::move(stop));
+              ordinary, risky, stop);
+    for (const QSVCookieDBManager& other : others_[browser::Chrome])
+        readSites(other.getData(), chromCookies, browser::browserName(browser::Chrome), ordinary,
+                  risky, stop, other.path());
 }
 
 void CookieManager::getFireFoxCookie(ScanItemList& ordinary, ScanItemList& risky,
                                      std::stop_token stop) {
+    firefoxCookies.clear();
     readSites(firefoxCookieDB.getData(), firefoxCookies, browser::browserName(browser::Firefox),
-              ordinary, risky, std::move(stop));
+              ordinary, risky, stop);
+    for (const QSVCookieDBManager& other : others_[browser::Firefox])
+        readSites(other.getData(), firefoxCookies, browser::browserName(browser::Firefox), ordinary,
+                  risky, stop, other.path());
 }
 
 std::vector<std::string> CookieManager::allCookies() {
     log::line("cookie start");
     std::vector<std::string> out;
     std::set<std::string> seen;
-    for (const auto& domains :
-         {safariDomains(), chromeCookieDB.getData(), firefoxCookieDB.getData()})
+    std::vector<std::optional<std::vector<CookieHost>>> sources{
+        safariDomains(), chromeCookieDB.getData(), firefoxCookieDB.getData()};
+    for (const auto& list : others_)
+        for (const QSVCookieDBManager& other : list)
+            sources.push_back(other.getData());
+    for (const auto& domains : sources)
         if (domains)
             for (const CookieHost& domain : *domains) {
                 std::string site = siteOf(domain);
@@ -166,13 +194,22 @@ std::vector<std::optional<std::string>> CookieManager::removeCookie(const ScanIt
         for (std::size_t i : of[browser::Safari])
             out[i] = why;
     }
+    // Each database's sites in one transaction on it.
     const QSVCookieDBManager* dbs[] = {nullptr, &chromeCookieDB, &firefoxCookieDB};
     for (int type : {browser::Chrome, browser::Firefox}) {
-        auto results = dbs[type]->deleteCookies(
-            sitesOf(of[type]), [this](const CookieHost& h) { return siteOf(h); }, stop,
-            compact.count(type) > 0);
-        for (std::size_t k = 0; k < results.size(); ++k)
-            out[of[type][k]] = results[k];
+        std::map<std::string, std::vector<std::size_t>> byDatabase;
+        for (std::size_t i : of[type])
+            byDatabase[items[i]->database].push_back(i);
+        for (const auto& [database, indices] : byDatabase) {
+            QSVCookieDBManager other;
+            other.connectDatabase(type == browser::Chrome ? "chrome" : "firefox", database);
+            const QSVCookieDBManager& db = database.empty() ? *dbs[type] : other;
+            auto results = db.deleteCookies(
+                sitesOf(indices), [this](const CookieHost& h) { return siteOf(h); }, stop,
+                compact.count(type) > 0);
+            for (std::size_t k = 0; k < results.size(); ++k)
+                out[indices[k]] = results[k];
+        }
     }
     return out;
 }

@@ -66,11 +66,14 @@ private:
     std::string siteOf(const CookieHost& host) const;
     void readSites(const std::optional<std::vector<CookieHost>>& domains,
                    std::vector<std::string>& sites, const std::string& browser,
-                   ScanItemList& ordinary, ScanItemList& risky, std::stop_token stop);
+                   ScanItemList& ordinary, ScanItemList& risky, std::stop_token stop,
+                   const std::string& database = {});
 
     std::optional<std::vector<std::string>> badCookie_;
     std::unordered_set<std::string> risky_;
     std::vector<std::string> keep_;
+    // The cookie databases of the browsers' other profiles, by browser type.
+    std::vector<QSVCookieDBManager> others_[3];
 };
 
 } // namespace tessaly

@@ -44,8 +44,12 @@ public:
 
 private:
     void addToGroups(ScanItemList& groups, ScanItemList visits, int type, std::stop_token stop);
+    // The profile in use, then the others, each visit knowing its database.
+    void readProfiles(ScanItemList& groups, int type, std::stop_token stop);
 
     IconLookup icons_;
+    // The history databases of the browsers' other profiles, by browser type.
+    std::vector<QSVHistoryDBManager> others_[3];
 };
 
 // The host of an address ("https://a.example.com:8080/x" gives "a.example.com");

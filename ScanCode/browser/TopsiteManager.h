@@ -56,6 +56,7 @@ public:
 
 private:
     IconLookup icons_;
+    std::vector<std::string> otherChromeFiles_; // Top Sites of Chrome's other profiles
 };
 
 } // namespace tessaly

@@ -28,8 +28,8 @@ ProblemList scan(VirtualScan& engine, const SecurityOptions& options) {
             throw CommandExit(exitcode::Usage, shown(error));
     }
     const int type = options.system ? 0 : options.home ? 1 : 2;
-    engine.setScanFolders(VirtualScan::typePaths(type, type == 2 ? folderArguments(options.folders)
-                                                                 : std::vector<std::string>{}));
+    engine.setScanType(type,
+                       type == 2 ? folderArguments(options.folders) : std::vector<std::string>{});
     return scanTool(engine).problems;
 }
 

@@ -4,6 +4,7 @@
 #include "model/CommonFunction.h"
 #include "model/Function.h"
 #include "model/HomeAdvice.h"
+#include "model/LayoutWording.h"
 #include "model/SettingKeys.h"
 #include "model/StartupSteps.h"
 #include "model/ToolIndex.h"
@@ -36,7 +37,7 @@ nlohmann::json rowJson(const ToolData& row, bool showInfo) {
                      {"command", info ? info->commandName : ""},
                      {"title", info ? info->title : ""},
                      {"homeName", info ? info->homeName : ""},
-                     {"description", info ? info->homeDescription : ""},
+                     {"description", info ? forLayout(info->homeDescription) : ""},
                      {"date", jsonDate(row.date)},
                      {"info", homeRowInfo(row, showInfo)}};
     j["memoryF"] = row.memoryF > 0 ? nlohmann::json(static_cast<double>(row.memoryF))

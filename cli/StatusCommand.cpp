@@ -27,7 +27,7 @@ struct DateKey {
 
 constexpr DateKey kToolDates[] = {
     {"system", keys::systemLastCleanDateKey},        {"browser", keys::browserLastCleanDateKey},
-    {"duplicates", keys::duplicateLastCleanDateKey}, {"old-files", keys::oldLastCleanDateKey},
+    {"duplicates", keys::duplicateLastCleanDateKey}, {"old", keys::oldLastCleanDateKey},
     {"alias", keys::aliasLastCleanDateKey},
 };
 
@@ -56,10 +56,11 @@ nlohmann::json memoryJson(const std::optional<MemoryData>& memory) {
         return nullptr;
     auto ratio = freeMemoryRatio(memory);
     double total = memory->free + memory->active + memory->inactive + memory->wired;
-    return {{"freePages", memory->free},
-            {"activePages", memory->active},
-            {"inactivePages", memory->inactive},
-            {"wiredPages", memory->wired},
+    auto pages = [](double count) { return static_cast<std::int64_t>(count); };
+    return {{"freePages", pages(memory->free)},
+            {"activePages", pages(memory->active)},
+            {"inactivePages", pages(memory->inactive)},
+            {"wiredPages", pages(memory->wired)},
             {"free", CommonFunction::getMemorySizeString2(memory->free)},
             {"total", CommonFunction::getMemorySizeString2(total)},
             {"freeRatio", ratio ? nlohmann::json(*ratio) : nlohmann::json(nullptr)},

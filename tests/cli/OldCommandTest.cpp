@@ -68,7 +68,7 @@ TEST_F(OldCommand, ScanListsAgeAndSizeClassesAndCleanCarriesOutItsPlan) {
     EXPECT_FALSE(m.t.exists("home/Downloads/setup.exe"));
     EXPECT_TRUE(m.t.exists("home/Downloads/movie.mkv"));
     auto status = nlohmann::json::parse(cli({"status", "--json"}).standardOutput);
-    EXPECT_FALSE(status["lastCleanDates"]["old-files"].is_null());
+    EXPECT_FALSE(status["lastCleanDates"]["old"].is_null());
 }
 
 TEST_F(OldCommand, AFileThatCannotBeRemovedIsLeftWithItsReasonAndExitCode3) {

@@ -1,4 +1,5 @@
 // tessaly-cli old: the real binary on fixture folders with explicit times.
+#include "tests/support/Layouts.h"
 #include "tests/support/ProcessCapture.h"
 #include "tests/support/TempTree.h"
 
@@ -36,9 +37,11 @@ protected:
     }
 };
 
+class OldCommandClean : public test::InLayout, public OldCommand {};
+
 } // namespace
 
-TEST_F(OldCommand, ScanListsAgeAndSizeClassesAndCleanCarriesOutItsPlan) {
+TEST_P(OldCommandClean, ScanListsAgeAndSizeClassesAndCleanCarriesOutItsPlan) {
     std::string setup = file("setup.exe", 6'000'000, 40);
     std::string movie = file("movie.mkv", 20'000'000, 800);
     file("fresh.bin", 6'000'000, 5);
@@ -214,3 +217,5 @@ INSTANTIATE_TEST_SUITE_P(Layouts, OldCommandInLayout, testing::Values("macos", "
                          [](const testing::TestParamInfo<const char*>& layoutName) {
                              return std::string(layoutName.param);
                          });
+
+INSTANTIATE_TEST_SUITE_P(Layouts, OldCommandClean, test::bothLayouts());

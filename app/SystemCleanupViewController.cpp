@@ -21,8 +21,9 @@ ToolScreen::Texts systemTexts() {
     ToolScreen::Texts t;
     t.title = kTitle;
     t.badge = "sys-cleanup-mormal-badge";
-    t.description = forLayout("Clean up your system frequently and delete unwanted junk files to "
-                              "free up disk space. Your Mac will run more smoothly.");
+    t.description = QString::fromStdString(
+        forLayout("Clean up your system frequently and delete unwanted junk files to free up "
+                  "disk space. Your Mac will run more smoothly."));
     t.prompt = {{"Push", false}, {"\"Scan\"", true}, {"to start scan", false}};
     t.scanningTitle = kTitle;
     t.scanningText = kInitialize;

@@ -59,9 +59,9 @@ void printTable(const std::string& title, const AppItemList& list) {
     for (const AppItemRef& item : sortedByName(list)) {
         std::string lastUse =
             item->lastOpenDate ? CommonFunction::dateStr(*item->lastOpenDate) : "-";
-        std::printf("  %-32s %-36s %-12s %10s  %s%s\n", item->name.c_str(),
-                    item->bundleID.empty() ? "-" : item->bundleID.c_str(),
-                    item->version.empty() ? "-" : item->version.c_str(),
+        std::printf("  %-32s %-36s %-12s %10s  %s%s\n", shown(item->name).c_str(),
+                    item->bundleID.empty() ? "-" : shown(item->bundleID).c_str(),
+                    item->version.empty() ? "-" : shown(item->version).c_str(),
                     CommonFunction::getSizeString(item->size).c_str(), lastUse.c_str(),
                     item->isSystemApp ? "  system" : "");
     }

@@ -12,6 +12,7 @@
 #include "model/ToolIndex.h"
 #include "tests/ScanCode/browser/BrowserFixture.h"
 #include "tests/app/QtEnvironment.h"
+#include "tests/support/Layouts.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -221,7 +222,7 @@ TEST_P(BrowserScreenInBothLayouts, ScanReviewOneBrowserAtATimeAndClean) {
     EXPECT_EQ(details->categoryTree()->topLevelItem(0)->text(1), "0 Items");
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, BrowserScreenInBothLayouts, ::testing::Values("macos", "linux"));
+INSTANTIATE_TEST_SUITE_P(Layouts, BrowserScreenInBothLayouts, test::bothLayouts());
 
 TEST_F(BrowserScreen, NothingFoundSaysSoAndOpensOnSafari) {
     auto engine = m.engine();

@@ -2,6 +2,7 @@
 // browser files.
 #include "tests/ScanCode/browser/BrowserFixture.h"
 #include "tests/support/DiskUsage.h"
+#include "tests/support/Layouts.h"
 #include "tests/support/ProcessCapture.h"
 
 #include <nlohmann/json.hpp>
@@ -98,7 +99,7 @@ TEST_P(BrowserCommandInBothLayouts, ScanListsModulesAndItemsAndCleanCarriesOutIt
     EXPECT_EQ(test::readText(safari), safariBytes); // not chosen
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, BrowserCommandInBothLayouts, ::testing::Values("macos", "linux"));
+INSTANTIATE_TEST_SUITE_P(Layouts, BrowserCommandInBothLayouts, test::bothLayouts());
 
 // The clean could not act on the database: it says so with exit code 3, unless
 // it was asked to clean something else.

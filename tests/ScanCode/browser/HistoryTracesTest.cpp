@@ -4,6 +4,7 @@
 // holds any of them, -journal and -wal files included. Bookmarks stay; every
 // database stays valid. In both layouts.
 #include "tests/ScanCode/browser/BrowserFixture.h"
+#include "tests/support/Layouts.h"
 
 #include <filesystem>
 
@@ -157,7 +158,7 @@ TEST_P(HistoryTraces, ACleanOfAllHistoryLeavesNoFileOfTheProfileHoldingTheVisit)
     EXPECT_EQ(m->dataCountWithoutCheck("Firefox History"), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, HistoryTraces, ::testing::Values("macos", "linux"));
+INSTANTIATE_TEST_SUITE_P(Layouts, HistoryTraces, test::bothLayouts());
 
 // A browser that runs keeps its databases open: the clean does not compact
 // them, and the plan says so; the other browser's are compacted.

@@ -2,6 +2,7 @@
 // installs.ini and profiles.ini, Chrome's cookies where current versions keep
 // them. In both layouts.
 #include "tests/ScanCode/browser/BrowserFixture.h"
+#include "tests/support/Layouts.h"
 
 using namespace tessaly;
 using test::BrowserMachine;
@@ -194,6 +195,6 @@ TEST_P(BrowserProfiles, OtherProfilesAreListedAndCleanedFromTheirOwnDatabases) {
               std::vector<std::string>{onLinux ? "0" : "1"});
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, BrowserProfiles, ::testing::Values("macos", "linux"));
+INSTANTIATE_TEST_SUITE_P(Layouts, BrowserProfiles, test::bothLayouts());
 
 } // namespace

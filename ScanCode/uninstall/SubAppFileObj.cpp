@@ -15,6 +15,8 @@ ComparisonResult SubAppFileObj::compare(const SubAppFileObj& other) const {
 }
 
 std::string SubAppFileObj::title() const {
+    if (type == subfile::Package)
+        return identifier + " " + entryName;
     if (type != subfile::LaunchJob)
         return path;
     std::string name;

@@ -55,8 +55,7 @@ std::string commandLineText(const std::vector<std::string>& command) {
 }
 
 std::vector<std::string> SearchApplications::packageCommand(const AppItem& item,
-                                                            const SubAppFileObj& record,
-                                                            bool deleteData) const {
+                                                            const SubAppFileObj& record) const {
     const PackageRemovalOptions options = packageOptions();
     switch (item.kind) {
     case AppKind::Package: {
@@ -68,6 +67,11 @@ std::vector<std::string> SearchApplications::packageCommand(const AppItem& item,
                 record.entryName};
     }
     case AppKind::Flatpak: {
+        const std::string data = paths::join(paths::homePath(), ".var/app/" + record.entryName);
+        const bool deleteData =
+            item.fileDatas &&
+            std::any_of(item.fileDatas->begin(), item.fileDatas->end(),
+                        [&](const SubAppFileRef& r) { return r->isCheck && r->path == data; });
         std::vector<std::string> command{packages::flatpakTool(), "uninstall",
                                          item.flatpakUser ? "--user" : "--system", "-y"};
         if (deleteData)

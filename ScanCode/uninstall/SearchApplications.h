@@ -215,9 +215,9 @@ public:
     // then what it keeps in the home folder.
     SubAppFileList linuxFiles(const AppItem& item) const;
     // The command that removes a package record's application: apt-get (through
-    // pkexec and our action when we are not root), flatpak or snap.
-    std::vector<std::string> packageCommand(const AppItem& item, const SubAppFileObj& record,
-                                            bool deleteData) const;
+    // pkexec and our action when we are not root), flatpak (with --delete-data
+    // when the item's ~/.var/app/ID is ticked) or snap.
+    std::vector<std::string> packageCommand(const AppItem& item, const SubAppFileObj& record) const;
 
     // ---- Selection and removal.
 

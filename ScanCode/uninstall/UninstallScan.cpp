@@ -208,14 +208,7 @@ Plan SearchApplications::plan() const {
             case subfile::Package: {
                 p.action = PlanAction::Uninstall;
                 p.name = record->entryName;
-                const std::string data =
-                    paths::join(paths::homePath(), ".var/app/" + record->entryName);
-                const bool deleteData =
-                    item->kind == AppKind::Flatpak &&
-                    std::any_of(
-                        item->fileDatas->begin(), item->fileDatas->end(),
-                        [&](const SubAppFileRef& r) { return r->isCheck && r->path == data; });
-                command = packageCommand(*item, *record, deleteData);
+                command = packageCommand(*item, *record);
                 p.note = packageNote(*item, *record, command);
                 break;
             }

@@ -143,6 +143,8 @@ const char* kindName(const SubAppFileObj& record) {
         return "launch-job";
     case subfile::Package:
         return "package";
+    case subfile::MimeAssociation:
+        return "file-type-choices";
     default:
         return "file";
     }

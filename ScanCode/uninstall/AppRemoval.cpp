@@ -1,6 +1,7 @@
 // The Uninstaller's removal run.
 #include "ScanCode/PlanNesting.h"
 #include "ScanCode/RecordRemoval.h"
+#include "ScanCode/uninstall/MimeAssociations.h"
 #include "ScanCode/uninstall/SearchApplications.h"
 #include "model/FolderWalk.h"
 #include "platform/FileRemoval.h"
@@ -126,7 +127,14 @@ CleanOutcome SearchApplications::clean(const Plan& plan, std::stop_token stop,
             run.reason = std::move(why);
             run.refused = refused;
         };
-        if (record.type == subfile::LoginItem) {
+        if (auto kept = stays.find(run.step.item.get()); kept != stays.end()) {
+            leave("kept: the application is still installed (" + kept->second + ")", true);
+        } else if (record.type == subfile::MimeAssociation) {
+            if (!mimeapps::names(record.path, record.entryName))
+                run.fate = Fate::Vanished;
+            else if (auto failed = mimeapps::removeEntry(record.path, record.entryName))
+                leave(*failed);
+        } else if (record.type == subfile::LoginItem) {
             if (!hasLogin(record.entryName))
                 run.fate = Fate::Vanished;
             else if (!removeSelfLogin(record.entryName))

@@ -2,6 +2,7 @@
 // its own program file and entry), and its folders in the base folders, its
 // Flatpak data, the autostart entries and user units that start it.
 #include "ScanCode/system/SessionStartEntries.h"
+#include "ScanCode/uninstall/MimeAssociations.h"
 #include "ScanCode/uninstall/SearchApplications.h"
 #include "model/FolderWalk.h"
 #include "model/Problem.h"
@@ -264,6 +265,19 @@ SubAppFileList SearchApplications::linuxFiles(const AppItem& item) const {
         if (auto other = linuxClaimedElsewhere(path, item))
             record->keptReason = "it could belong to " + *other + " too";
         else if (package && !package->keptReason.empty())
+            record->keptReason = "it stays while " + package->title() + " stays installed";
+        records.push_back(std::move(record));
+    }
+    // Its entry leaves the user's choices of applications for file types.
+    const std::string choices = paths::join(paths::xdgConfigHome(), "mimeapps.list");
+    const std::string desktopFile = paths::lastComponent(item.path);
+    if (mimeapps::names(choices, desktopFile)) {
+        auto record = std::make_shared<SubAppFileObj>();
+        record->type = subfile::MimeAssociation;
+        record->path = choices;
+        record->entryName = desktopFile;
+        record->icon = item.image;
+        if (package && !package->keptReason.empty())
             record->keptReason = "it stays while " + package->title() + " stays installed";
         records.push_back(std::move(record));
     }

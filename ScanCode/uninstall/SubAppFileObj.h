@@ -20,6 +20,9 @@ inline constexpr std::int64_t LaunchJob = 4; // a launch agent or daemon
 // The application's package (dpkg, Flatpak or Snap), removed by its own tool;
 // path is its desktop entry, which that tool removes with it.
 inline constexpr std::int64_t Package = 5;
+// The application's entry in the user's file-type choices (path: mimeapps.list,
+// entryName: its desktop entry's file name), which leaves the list.
+inline constexpr std::int64_t MimeAssociation = 6;
 } // namespace subfile
 
 // One thing that belongs to an application outside its bundle (or the bundle

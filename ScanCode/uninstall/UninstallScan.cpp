@@ -24,6 +24,8 @@ const char* actionNote(const SubAppFileObj& record) {
                              : "the user's job: stopped, then its description removed";
     case subfile::Package:
         return "";
+    case subfile::MimeAssociation:
+        return "its file-type choices leave the list";
     default:
         return "";
     }
@@ -204,6 +206,10 @@ Plan SearchApplications::plan() const {
             case subfile::LaunchJob:
                 p.action = PlanAction::Unload;
                 p.name = record->identifier;
+                break;
+            case subfile::MimeAssociation:
+                p.action = PlanAction::RewriteList;
+                p.name = record->entryName;
                 break;
             case subfile::Package: {
                 p.action = PlanAction::Uninstall;

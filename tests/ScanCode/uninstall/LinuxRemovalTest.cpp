@@ -39,6 +39,14 @@ struct LinuxMachine : test::UninstallMachine {
     std::vector<std::string> toolsHome;           // Tool's, to go
     std::map<std::string, std::string> keptBytes; // not Tool's, byte for byte
     std::unique_ptr<SearchApplications> engine;
+    std::string choices = m.t.file("home/.config/mimeapps.list",
+                                   "[Default Applications]\n"
+                                   "text/x-tool=org.maker.Tool.desktop\n"
+                                   "text/plain=org.x.Edit.desktop;org.maker.Tool.desktop;\n"
+                                   "[Added Associations]\n"
+                                   "text/plain=org.maker.Tool.desktop;org.maker.Toolbox.desktop;\n"
+                                   "[Removed Associations]\n"
+                                   "text/x-c=org.maker.Tool.desktop;\n");
 
     LinuxMachine() {
         auto& t = m.t;
@@ -153,6 +161,13 @@ TEST_P(PackageRemoval, APackageGoesThroughAptGetWithWhatItLeftInTheHome) {
             EXPECT_EQ(test::readText(path), bytes) << path;
         }
     EXPECT_FALSE(a.item()); // it left the catalogue
+    // Its file-type choices left the list; the user's refusal and the others stay.
+    EXPECT_EQ(test::readText(a.choices), "[Default Applications]\n"
+                                         "text/plain=org.x.Edit.desktop;\n"
+                                         "[Added Associations]\n"
+                                         "text/plain=org.maker.Toolbox.desktop;\n"
+                                         "[Removed Associations]\n"
+                                         "text/x-c=org.maker.Tool.desktop;\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(AsRootOrNot, PackageRemoval, ::testing::Bool());
@@ -173,6 +188,7 @@ TEST(PackageRemoval, ADeclinedOrFailedRemovalLeavesEverythingAsItWas) {
         std::map<std::string, std::string> before = a.keptBytes;
         for (const std::string& path : a.toolsHome)
             before[path] = test::readText(path);
+        before[a.choices] = test::readText(a.choices);
         const CleanOutcome outcome = a.engine->clean(a.engine->plan(), {}, {});
         EXPECT_EQ(outcome.removed, 0);
         EXPECT_EQ(outcome.bytes, 0);

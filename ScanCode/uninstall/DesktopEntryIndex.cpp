@@ -128,14 +128,15 @@ DesktopEntryIndex::findApplications(const std::vector<std::string>& /*scopes*/) 
                 app.kind = endsWithIgnoringCase(*where, ".AppImage") ? AppKind::AppImage
                                                                      : AppKind::OwnProgram;
                 app.size = itemSize(*where);
+            } else if (folder == ownFolder && !where) {
+                // The user's entry of a program that is gone: the entry is all there is.
+                app.kind = AppKind::OwnProgram;
             } else {
                 app.kind = AppKind::NotRemovable;
                 app.notRemovableReason =
-                    folder == ownFolder
-                        ? (where ? "the program it starts (" + *where +
-                                       ") is not the user's own file under the home folder"
-                                 : "the program it starts is not there")
-                        : "no package, Flatpak or Snap owns its desktop entry";
+                    folder == ownFolder ? "the program it starts (" + *where +
+                                              ") is not the user's own file under the home folder"
+                                        : "no package, Flatpak or Snap owns its desktop entry";
             }
             out.push_back(std::move(app));
         }

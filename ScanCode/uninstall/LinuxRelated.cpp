@@ -206,7 +206,8 @@ SubAppFileList SearchApplications::linuxFiles(const AppItem& item) const {
         break;
     case AppKind::AppImage:
     case AppKind::OwnProgram:
-        records.push_back(homeRecord(item.program));
+        if (!item.program.empty())
+            records.push_back(homeRecord(item.program));
         records.push_back(homeRecord(item.path));
         break;
     default:

@@ -318,6 +318,8 @@ TEST(PackageRemoval, TheUsersOwnProgramGoesAsItsFilesAndWhatNoneOwnsStays) {
     const std::string imageEntry = t.file(apps + "editor.desktop", desktopEntry("Editor", image));
     const std::string localEntry = t.file(apps + "notes.desktop", desktopEntry("Notes", local));
     t.file(apps + "rogue.desktop", desktopEntry("Rogue", owned));
+    // The entry of a program that is gone is all there is of it.
+    const std::string orphan = t.file(apps + "gone.desktop", desktopEntry("Gone", "/opt/gone/run"));
     t.file(apps + "sysapp.desktop", desktopEntry("Sys App", "/usr/bin/toolbox"));
     t.file("root/usr/bin/toolbox", "#!/bin/sh\n");
     ::chmod(t.path("root/usr/bin/toolbox").c_str(), 0755);
@@ -328,7 +330,7 @@ TEST(PackageRemoval, TheUsersOwnProgramGoesAsItsFilesAndWhatNoneOwnsStays) {
 
     UninstallEnvironment env = a.environment();
     a.engine = std::make_unique<SearchApplications>(env);
-    a.engine->setTargets({"Editor", "Notes", "Rogue", "Sys App"});
+    a.engine->setTargets({"Editor", "Notes", "Rogue", "Sys App", "Gone"});
     const ScanSummary summary = a.engine->scan({}, {});
     EXPECT_EQ(a.item("Editor")->kind, AppKind::AppImage);
     EXPECT_EQ(a.item("Notes")->kind, AppKind::OwnProgram);
@@ -338,7 +340,7 @@ TEST(PackageRemoval, TheUsersOwnProgramGoesAsItsFilesAndWhatNoneOwnsStays) {
         reported = reported || p.reason.find("Sys App cannot be removed") != std::string::npos;
     EXPECT_TRUE(reported);
     const CleanOutcome outcome = a.engine->clean(a.engine->plan(), {}, {});
-    for (const std::string& gone : {image, imageEntry, local, localEntry, editorConfig})
+    for (const std::string& gone : {image, imageEntry, local, localEntry, editorConfig, orphan})
         EXPECT_FALSE(std::filesystem::exists(gone)) << gone;
     EXPECT_EQ(test::readText(owned), ownedBytes);
     ASSERT_EQ(outcome.left.size(), 1u);

@@ -16,6 +16,8 @@ const char* actionName(PlanAction action) {
         return "erase";
     case PlanAction::Unload:
         return "unload";
+    case PlanAction::Uninstall:
+        return "uninstall";
     }
     return "remove";
 }

@@ -45,8 +45,9 @@ enum class PlanAction {
     RewriteList, // an entry leaves a list kept in a file (`path` is the list's file)
     Erase,       // the file (every file of the folder) is overwritten, then removed
     Unload,      // a launch job is stopped, then its description (`path`) is removed
+    Uninstall,   // a package tool removes the application (`name`; `path` its desktop entry)
 };
-// "remove", "replace", "thin", "rewrite-list", "erase", "unload".
+// "remove", "replace", "thin", "rewrite-list", "erase", "unload", "uninstall".
 const char* actionName(PlanAction action);
 
 // One step of a clean.

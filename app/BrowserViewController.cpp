@@ -224,7 +224,10 @@ void BrowserViewController::enterDetails() {
     std::array<std::int64_t, 3> items{};
     for (int b = 0; b < 3; ++b)
         items[static_cast<std::size_t>(b)] = manager_.getBrowserType(b);
-    selectBrowser(BrowserDetailSource::preferredBrowser(items));
+    int chosen = BrowserDetailSource::preferredBrowser(items);
+    if (!manager_.offersBrowser(chosen)) // nothing found on a home without Safari
+        chosen = browser::Chrome;
+    selectBrowser(chosen);
 }
 
 void BrowserViewController::showBrowser(int browser) {

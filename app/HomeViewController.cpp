@@ -7,6 +7,7 @@
 #include "model/CommonFunction.h"
 #include "model/Function.h"
 #include "model/HomeAdvice.h"
+#include "model/LayoutWording.h"
 #include "model/SettingKeys.h"
 #include "model/SettingModel.h"
 #include "model/ToolIndex.h"
@@ -181,12 +182,12 @@ HomeRowView::HomeRowView(const ToolData& row, bool showInfo, QWidget* parent)
     const ToolInfo* t = toolInfo(row.tool);
     setText(QString::fromUtf8(t->homeName));
     setAccessibleName(text());
-    setAccessibleDescription(QString::fromUtf8(t->homeDescription));
+    setAccessibleDescription(QString::fromStdString(forLayout(t->homeDescription)));
     auto* icon = new QLabel(this);
     icon->setPixmap(artwork::pixmap(QString::fromUtf8(t->homeIcon), 40));
     name_ = new QLabel(QString::fromUtf8(t->homeName), this);
     name_->setObjectName("HomeRowName");
-    auto* description = new QLabel(QString::fromUtf8(t->homeDescription), this);
+    auto* description = new QLabel(QString::fromStdString(forLayout(t->homeDescription)), this);
     description->setObjectName("HomeRowDescription");
     description->setWordWrap(true);
     info_ = new QLabel(QString::fromStdString(homeRowInfo(row, showInfo)), this);

@@ -8,6 +8,7 @@
 #include "model/CleanFinish.h"
 #include "model/CommonFunction.h"
 #include "model/Function.h"
+#include "model/LayoutWording.h"
 #include "model/SettingKeys.h"
 #include "model/ToolIndex.h"
 #include "platform/UserDefaults.h"
@@ -148,8 +149,9 @@ void MemoryCleanViewController::buildView() {
     auto_->setChecked(UserDefaults::standardUserDefaults().boolForKey(keys::Login));
     // The box reads the setting; a click toggles it through onAutoRelease.
     connect(auto_, &QCheckBox::clicked, this, [this] { onAutoRelease(); });
-    auto* note =
-        new QLabel("  (Improve the performance of your Mac by auto-recovering RAM.)", this);
+    auto* note = new QLabel(QString::fromStdString(forLayout(
+                                "  (Improve the performance of your Mac by auto-recovering RAM.)")),
+                            this);
     note->setObjectName("BottomHint");
     note->setWordWrap(true);
     auto* bottom = new QHBoxLayout;

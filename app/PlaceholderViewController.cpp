@@ -2,6 +2,7 @@
 
 #include "ScanCode/uninstall/SearchApplications.h"
 #include "app/Artwork.h"
+#include "model/LayoutWording.h"
 #include "model/ToolIndex.h"
 
 #include <QHBoxLayout>
@@ -69,7 +70,7 @@ PlaceholderViewController::PlaceholderViewController(AppDelegate* d, std::int64_
 
     bottom_ = new QWidget(this); // moved into the bottom bar when shown
     bottom_->hide();
-    auto* hint = new QLabel(QString::fromUtf8(info->homeDescription), bottom_);
+    auto* hint = new QLabel(QString::fromStdString(forLayout(info->homeDescription)), bottom_);
     hint->setObjectName("BottomHint");
     auto* bottomLayout = new QHBoxLayout(bottom_);
     bottomLayout->setContentsMargins(28, 0, 28, 0);

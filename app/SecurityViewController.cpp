@@ -107,7 +107,7 @@ bool SecurityViewController::beforeScan() {
     }
     if (type_ == CustomScan && !picker_->requireFolders())
         return false;
-    engine_.setScanFolders(VirtualScan::typePaths(type_, picker_->foldersToScan()));
+    engine_.setScanType(type_, picker_->foldersToScan());
     // The user's own signature files, as the preferences name their folder now.
     for (const std::string& unreadable : engine_.useSignatureFolder(
              UserDefaults::standardUserDefaults().stringForKey(keys::signatureFolder)))

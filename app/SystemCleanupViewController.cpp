@@ -5,6 +5,7 @@
 #include "app/common/ProgressList.h"
 #include "app/common/ReportPanel.h"
 #include "model/CommonFunction.h"
+#include "model/LayoutWording.h"
 #include "model/ToolIndex.h"
 
 #include <cmath>
@@ -20,8 +21,9 @@ ToolScreen::Texts systemTexts() {
     ToolScreen::Texts t;
     t.title = kTitle;
     t.badge = "sys-cleanup-mormal-badge";
-    t.description = "Clean up your system frequently and delete unwanted junk files to free up "
-                    "disk space. Your Mac will run more smoothly.";
+    t.description = QString::fromStdString(
+        forLayout("Clean up your system frequently and delete unwanted junk files to free up "
+                  "disk space. Your Mac will run more smoothly."));
     t.prompt = {{"Push", false}, {"\"Scan\"", true}, {"to start scan", false}};
     t.scanningTitle = kTitle;
     t.scanningText = kInitialize;

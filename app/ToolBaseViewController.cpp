@@ -2,6 +2,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/NoticeSheet.h"
+#include "model/LayoutWording.h"
 #include "model/ToolIndex.h"
 
 #include <QHBoxLayout>
@@ -40,7 +41,8 @@ void ToolBaseViewController::showScanAlert() {
 }
 
 void ToolBaseViewController::showAlertMessage() {
-    showAlert("Standbox limit, Please must be select Macintosh HD to continue!",
+    showAlert(QString::fromStdString(
+                  forLayout("Standbox limit, Please must be select Macintosh HD to continue!")),
               "Select file to continue");
 }
 

@@ -87,9 +87,14 @@ DetailCategoryInfo UninstallDetailSource::categoryInfo(int category) const {
     }
     info.icon = QString::fromStdString(row.item->image.empty() ? row.item->path : row.item->image);
     info.name = QString::fromStdString(row.item->name);
+    // A desktop's application says how it goes: a package, a Flatpak...
+    if (row.item->kind != AppKind::Bundle)
+        info.name += QString(" (%1)").arg(appKindTitle(row.item->kind));
     info.value = sizeText(row.item->size);
     info.check = checkStateOf(static_cast<int>(row.item->checkStatus()));
-    info.emptyText = "There are no unneeded Files to removed";
+    info.emptyText = row.item->kind == AppKind::NotRemovable
+                         ? "Not removable: " + QString::fromStdString(row.item->notRemovableReason)
+                         : QString("There are no unneeded Files to removed");
     return info;
 }
 
@@ -128,6 +133,18 @@ DetailItemInfo UninstallDetailSource::itemInfo(int category, const ItemPath& pat
                                  : ": " + QString::fromStdString(record->notRemovedReason));
     else if (!record->keptReason.empty())
         info.status = "Not ticked: " + QString::fromStdString(record->keptReason);
+    if (record->type == subfile::Package) {
+        // What its tool removes and the very command that will run; ticking
+        // a package kept back by hand confirms that list.
+        AppItemRef item = itemAt(category);
+        QString removes;
+        for (const std::string& package : record->packages)
+            removes += (removes.isEmpty() ? "" : ", ") + QString::fromStdString(package);
+        const QString command =
+            "Removes " + removes + "; runs: " +
+            QString::fromStdString(commandLineText(engine_.packageCommand(*item, *record)));
+        info.status = info.status.isEmpty() ? command : info.status + ". " + command;
+    }
     return info;
 }
 

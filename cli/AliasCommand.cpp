@@ -48,11 +48,17 @@ void printScan(const AliasHelper& engine, const ProblemList& problems, bool json
     };
     if (json) {
         nlohmann::json broken = nlohmann::json::array(), working = nlohmann::json::array();
-        for (const auto& a : engine.alias(true))
+        ScanModule brokenRow{"Broken aliases"}, workingRow{"Working aliases"};
+        for (const auto& a : engine.alias(true)) {
             broken.push_back(aliasJson(*a, candidatesOf(*a)));
-        for (const auto& a : engine.alias(false))
+            brokenRow.add(a->size, a->isCheck);
+        }
+        for (const auto& a : engine.alias(false)) {
             working.push_back(aliasJson(*a, nullptr));
-        printJson({{"broken", broken}, {"working", working}, {"problems", problemsJson(problems)}},
+            workingRow.add(a->size, a->isCheck);
+        }
+        printJson(scanJson(engine, {brokenRow, workingRow}, problems,
+                           {{"broken", broken}, {"working", working}}),
                   std::cout);
         return;
     }

@@ -24,6 +24,8 @@ struct AppsOptions {
     bool other = false;
     std::vector<std::string> names;
     bool yes = false;
+    bool purge = false;
+    bool confirmPackages = false;
 };
 
 AppItemList sortedByName(AppItemList list) {
@@ -42,7 +44,13 @@ nlohmann::json toJson(const AppItem& item, const SearchApplications& engine) {
     j["size"] = item.size;
     j["lastUse"] = jsonDate(item.lastOpenDate);
     j["system"] = item.isSystemApp;
-    j["removable"] = !engine.isAppleApp(item.name);
+    j["removable"] = item.kind == AppKind::Bundle ? !engine.isAppleApp(item.name)
+                                                  : item.kind != AppKind::NotRemovable;
+    j["kind"] = appKindName(item.kind);
+    if (!item.package.empty())
+        j["package"] = item.package;
+    if (!item.notRemovableReason.empty())
+        j["note"] = item.notRemovableReason;
     return j;
 }
 
@@ -59,9 +67,10 @@ void printTable(const std::string& title, const AppItemList& list) {
     for (const AppItemRef& item : sortedByName(list)) {
         std::string lastUse =
             item->lastOpenDate ? CommonFunction::dateStr(*item->lastOpenDate) : "-";
-        std::printf("  %-32s %-36s %-12s %10s  %s%s\n", item->name.c_str(),
-                    item->bundleID.empty() ? "-" : item->bundleID.c_str(),
-                    item->version.empty() ? "-" : item->version.c_str(),
+        std::printf("  %-32s %-12s %-36s %-12s %10s  %s%s\n", shown(item->name).c_str(),
+                    appKindName(item->kind),
+                    item->bundleID.empty() ? "-" : shown(item->bundleID).c_str(),
+                    item->version.empty() ? "-" : shown(item->version).c_str(),
                     CommonFunction::getSizeString(item->size).c_str(), lastUse.c_str(),
                     item->isSystemApp ? "  system" : "");
     }
@@ -133,6 +142,10 @@ const char* kindName(const SubAppFileObj& record) {
         return "dock-tile";
     case subfile::LaunchJob:
         return "launch-job";
+    case subfile::Package:
+        return "package";
+    case subfile::MimeAssociation:
+        return "file-type-choices";
     default:
         return "file";
     }
@@ -145,6 +158,10 @@ nlohmann::json recordJson(const SubAppFileObj& record) {
                      {"checked", record.isCheck}};
     if (!record.keptReason.empty())
         j["note"] = "not ticked: " + record.keptReason;
+    if (record.type == subfile::Package) {
+        j["package"] = record.entryName;
+        j["packages"] = record.packages;
+    }
     if (record.type == subfile::LaunchJob) {
         j["label"] = record.identifier;
         j["system"] = record.system;
@@ -164,6 +181,7 @@ void printFiles(const AppItem& item, const ProblemList& problems, bool json) {
         printJson({{"name", item.name},
                    {"path", item.path},
                    {"identifier", item.bundleID},
+                   {"kind", appKindName(item.kind)},
                    {"files", files},
                    {"checkedSize", SearchApplications::appCheckCount(item)},
                    {"problems", problemsJson(problems)}},
@@ -171,10 +189,10 @@ void printFiles(const AppItem& item, const ProblemList& problems, bool json) {
         return;
     }
     std::cout << shown(item.name) << "  " << (item.bundleID.empty() ? "-" : shown(item.bundleID))
-              << "  " << shown(item.path) << "\n";
+              << "  " << shown(item.path) << "  (" << appKindTitle(item.kind) << ")\n";
     for (const SubAppFileRef& record : records)
         std::cout << "  " << (record->isCheck ? "[x] " : "[ ] ") << kindName(*record) << "  "
-                  << shown(record->type == subfile::LaunchJob
+                  << shown(record->type == subfile::LaunchJob || record->type == subfile::Package
                                ? record->path + "  (" + record->title() + ")"
                                : record->path)
                   << "  " << CommonFunction::getSizeString(record->size)
@@ -231,11 +249,32 @@ void addAppsCommand(CLI::App& root) {
         ->required();
     addJsonFlag(*remove, options->json);
     addYesFlag(*remove, options->yes);
+    remove->add_flag("--purge", options->purge,
+                     "remove packages with their configuration files (apt-get purge)");
+    remove->add_flag("--confirm-packages", options->confirmPackages,
+                     "also remove the other packages apt-get would take with an application's "
+                     "own (its plan lists them)");
     remove->callback([options] {
         SearchApplications& engine = SearchApplications::shareSearchApplications();
+        engine.setPackageOptions({options->purge, options->confirmPackages});
         ProblemList problems = scanNamed(engine, options->names);
         warnAboutRunning(engine);
-        cleanTool(engine, {options->yes, options->json}, problems);
+        // An application nothing may remove, or whose package is kept back,
+        // was not removed: the command says so with its exit code.
+        bool keptBack = false;
+        for (const AppItemRef& item : engine.selectAllApps()) {
+            keptBack = keptBack || item->kind == AppKind::NotRemovable;
+            if (item->fileDatas)
+                for (const SubAppFileRef& record : *item->fileDatas)
+                    if (record->type == subfile::Package && !record->isCheck) {
+                        keptBack = true;
+                        problems.push_back({record->path, record->title() + " is not removed: " +
+                                                              record->keptReason});
+                    }
+        }
+        CleanOptions clean{options->yes, options->json};
+        clean.couldNotAct = keptBack;
+        cleanTool(engine, clean, problems);
     });
 }
 

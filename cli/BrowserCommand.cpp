@@ -5,6 +5,7 @@
 #include "ScanCode/browser/BrowserPlaces.h"
 #include "cli/Destructive.h"
 #include "cli/ExitCodes.h"
+#include "cli/Names.h"
 #include "cli/Output.h"
 #include "cli/ToolDriver.h"
 #include "model/CommonFunction.h"
@@ -32,23 +33,18 @@ struct BrowserOptions {
     bool yes = false;
 };
 
-// "Chrom Cookie", "chrom cookie" and "chrom-cookie" name the same module.
-std::string folded(const std::string& text) {
-    std::string out = text::asciiLowercase(text);
-    std::replace(out.begin(), out.end(), ' ', '-');
-    std::replace(out.begin(), out.end(), '_', '-');
-    return out;
-}
-
-std::string knownModules() {
-    std::string known;
+// The modules as the command line spells them ("chrome-cookie").
+std::vector<std::string> knownModules() {
+    std::vector<std::string> known;
     for (const browser::ModuleInfo& m : browser::moduleTable())
-        known += (known.empty() ? "\"" : ", \"") + std::string(m.name) + "\"";
+        known.push_back(commandSpelling(m.name));
     return known;
 }
 
-// The chosen browsers' types (all three when none is named).
+// The chosen browsers' types (every one the home's layout knows when none is
+// named; Safari has no place on a Linux home).
 std::set<int> chosenBrowsers(const std::vector<std::string>& names) {
+    const BrowserLayout& layout = currentBrowserLayout();
     std::set<int> out;
     for (const std::string& name : names) {
         const std::string n = text::asciiLowercase(name);
@@ -59,10 +55,15 @@ std::set<int> chosenBrowsers(const std::vector<std::string>& names) {
         if (type < 0)
             throw CommandExit(exitcode::Usage,
                               "unknown browser \"" + name + "\" (one of: safari, chrome, firefox)");
+        if (!offersBrowser(layout, type))
+            throw CommandExit(exitcode::Usage, "this home's layout has no place for \"" + name +
+                                                   "\" (TESSALY_LAYOUT)");
         out.insert(type);
     }
     if (out.empty())
-        out = {browser::Safari, browser::Chrome, browser::Firefox};
+        for (int type : {browser::Safari, browser::Chrome, browser::Firefox})
+            if (offersBrowser(layout, type))
+                out.insert(type);
     return out;
 }
 
@@ -73,11 +74,10 @@ std::vector<const browser::ModuleInfo*> chosenModules(const BrowserOptions& opti
     for (const std::string& name : options.modules) {
         const browser::ModuleInfo* found = nullptr;
         for (const browser::ModuleInfo& m : browser::moduleTable())
-            if (folded(m.name) == folded(name))
+            if (namesThe(name, m.name))
                 found = &m;
         if (!found)
-            throw CommandExit(exitcode::Usage,
-                              "unknown module \"" + name + "\" (one of: " + knownModules() + ")");
+            throw CommandExit(exitcode::Usage, unknownNameMessage("module", name, knownModules()));
         named.insert(found->index);
     }
     std::vector<const browser::ModuleInfo*> out;
@@ -89,7 +89,7 @@ std::vector<const browser::ModuleInfo*> chosenModules(const BrowserOptions& opti
 
 ProblemList scan(BroswerManager& manager) {
     for (const RunningBrowser& b : manager.hasBrowserRun())
-        std::cerr << "tessaly-cli: " << b.name
+        std::cerr << "tessaly-cli: " << shown(b.name)
                   << " is running; quit it for a complete scan (its databases may be in use)\n";
     return scanTool(manager).problems;
 }
@@ -136,29 +136,24 @@ std::int64_t moduleSize(const ScanItemList& list) {
 
 void printScanJson(const BroswerManager& manager, const BrowserOptions& options,
                    const ProblemList& problems) {
-    nlohmann::json modules = nlohmann::json::array();
-    std::int64_t count = 0, checked = 0;
+    std::vector<ScanModule> modules;
     for (const browser::ModuleInfo* m : chosenModules(options)) {
         auto list = manager.dataForModule(m->name);
         nlohmann::json items = nlohmann::json::array();
+        std::int64_t checkedSize = 0;
         if (list)
             forEachRecord(*list, [&](const ScaneOuputObject& o, const std::string& day) {
                 items.push_back(itemJson(manager, *m, o, day));
+                checkedSize += o.isCheck ? o.fileSize : 0;
             });
-        count += manager.dataCountWithoutCheck(m->name);
-        checked += manager.dataCount(m->name);
-        modules.push_back({{"module", m->name},
-                           {"browser", browser::browserName(m->browser)},
-                           {"count", manager.dataCountWithoutCheck(m->name)},
-                           {"checkedCount", manager.dataCount(m->name)},
-                           {"size", list ? moduleSize(*list) : 0},
-                           {"items", items}});
+        modules.push_back({m->name,
+                           list ? moduleSize(*list) : 0,
+                           manager.dataCountWithoutCheck(m->name),
+                           checkedSize,
+                           manager.dataCount(m->name),
+                           {{"browser", browser::browserName(m->browser)}, {"items", items}}});
     }
-    printJson({{"modules", modules},
-               {"totalCount", count},
-               {"checkedCount", checked},
-               {"problems", problemsJson(problems)}},
-              std::cout);
+    printJson(scanJson(manager, modules, problems), std::cout);
 }
 
 void printScanText(const BroswerManager& manager, const BrowserOptions& options,
@@ -170,7 +165,7 @@ void printScanText(const BroswerManager& manager, const BrowserOptions& options,
         const std::int64_t count = manager.dataCountWithoutCheck(m->name);
         total += count;
         const std::int64_t size = list ? moduleSize(*list) : 0;
-        std::printf("  %-22s %10s  %lld %s\n", m->name,
+        std::printf("  %-22s %10s  %lld %s\n", shown(m->name).c_str(),
                     isFile(m->kind) && size > 0 ? CommonFunction::getSizeString(size).c_str() : "-",
                     static_cast<long long>(count), count == 1 ? "item" : "items");
         if (!options.details || !list)
@@ -281,9 +276,12 @@ void addBrowserCommand(CLI::App& root) {
     CLI::App* cleanCommand =
         command->add_subcommand("clean", "scan, then clean everything the scan ticks");
     cleanCommand->add_option("--browser", options->browsers, browserHelp);
+    std::string moduleList;
+    for (const std::string& name : knownModules())
+        moduleList += (moduleList.empty() ? "" : ", ") + name;
     cleanCommand->add_option("--module", options->modules,
-                             "only this module, as displayed (e.g. \"Chrom Cookie\", any case); "
-                             "repeatable");
+                             "only this module: one of " + moduleList +
+                                 " (or the displayed name, e.g. \"Chrom Cookie\"); repeatable");
     addYesFlag(*cleanCommand, options->yes);
     addJsonFlag(*cleanCommand, options->json);
     cleanCommand->callback([options] {

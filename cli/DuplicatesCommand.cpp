@@ -50,27 +50,34 @@ nlohmann::json copyJson(const DupFileInfo& f) {
 
 void printScanJson(const DuplicateFile& engine, const ProblemList& problems) {
     nlohmann::json categories = nlohmann::json::array();
+    std::vector<ScanModule> modules;
     std::size_t groupCount = 0;
     for (const auto& info : inKindOrder(engine)) {
         nlohmann::json groups = nlohmann::json::array();
+        std::int64_t ticked = 0;
         for (const auto& g : info->dupFiles) {
             nlohmann::json copies = nlohmann::json::array();
-            for (const auto& m : g->array)
+            for (const auto& m : g->array) {
                 copies.push_back(copyJson(*m));
+                ticked += m->isCheck ? 1 : 0;
+            }
             groups.push_back({{"keep", g->array.back()->path},
                               {"reclaimable", g->checkSize()},
                               {"copies", copies}});
         }
         groupCount += info->dupFiles.size();
-        categories.push_back({{"category", info->module},
-                              {"name", dupkind::moduleStr(info->module)},
+        const std::string name = dupkind::moduleStr(info->module);
+        categories.push_back({{"category", name},
+                              {"name", name},
                               {"reclaimable", info->allSize()},
                               {"groups", groups}});
+        modules.push_back(
+            {name, info->allSizeNoCheck(), info->allCountNoCheck(), info->allSize(), ticked});
     }
-    printJson({{"categories", categories},
-               {"groups", groupCount},
-               {"reclaimable", engine.allFileSizeWithoutCheck()},
-               {"problems", problemsJson(problems)}},
+    printJson(scanJson(engine, modules, problems,
+                       {{"categories", categories},
+                        {"groups", groupCount},
+                        {"reclaimable", engine.allFileSizeWithoutCheck()}}),
               std::cout);
 }
 

@@ -31,6 +31,7 @@ nlohmann::json fileJson(const CustomFileInfo& f) {
 
 void printScanJson(const OldFileScan& engine, const ProblemList& problems) {
     nlohmann::json ages = nlohmann::json::array();
+    std::vector<ScanModule> modules;
     for (const auto& type : engine.data) {
         nlohmann::json classes = nlohmann::json::array();
         for (const auto& sizeClass : type->data) {
@@ -47,13 +48,10 @@ void printScanJson(const OldFileScan& engine, const ProblemList& problems) {
                         {"count", type->fileCount()},
                         {"checkedSize", type->fileSizeWithCheck()},
                         {"sizeClasses", classes}});
+        modules.push_back({type->name, type->fileSize(), type->fileCount(),
+                           type->fileSizeWithCheck(), type->fileCountWithCheck()});
     }
-    printJson({{"ageClasses", ages},
-               {"totalSize", engine.allSize()},
-               {"totalCount", engine.allCount()},
-               {"checkedSize", engine.allCheckSize()},
-               {"problems", problemsJson(problems)}},
-              std::cout);
+    printJson(scanJson(engine, modules, problems, {{"ageClasses", ages}}), std::cout);
 }
 
 void printScanText(const OldFileScan& engine, const ProblemList& problems) {

@@ -28,8 +28,8 @@ ProblemList scan(VirtualScan& engine, const SecurityOptions& options) {
             throw CommandExit(exitcode::Usage, shown(error));
     }
     const int type = options.system ? 0 : options.home ? 1 : 2;
-    engine.setScanFolders(VirtualScan::typePaths(type, type == 2 ? folderArguments(options.folders)
-                                                                 : std::vector<std::string>{}));
+    engine.setScanType(type,
+                       type == 2 ? folderArguments(options.folders) : std::vector<std::string>{});
     return scanTool(engine).problems;
 }
 
@@ -38,23 +38,27 @@ void printScan(VirtualScan& engine, const ProblemList& problems, bool json) {
     const auto signatures = engine.signatureCounts();
     if (json) {
         nlohmann::json findings = nlohmann::json::array();
-        for (const auto& v : engine.virs)
-            findings.push_back({{"path", v->path},
-                                {"name", v->name},
-                                {"kind", VirtualScan::typeNameWithName(v->name)},
-                                {"size", v->fileSize}});
-        printJson({{"findings", findings},
-                   {"viruses", engine.virusesCount},
-                   {"malware", engine.malwareCount},
-                   {"spyware", engine.exploitCount},
-                   {"scanned", engine.scanCount},
-                   {"seconds", engine.scanTime},
-                   {"time", VirtualScan::covertString(engine.scanTime)},
-                   {"signatures",
-                    {{"byte", signatures.byteSignatures},
-                     {"digest", signatures.digests},
-                     {"skippedLines", signatures.skippedLines}}},
-                   {"problems", problemsJson(problems)}},
+        std::vector<ScanModule> kinds{{"Malware"}, {"Spyware"}, {"Virus"}};
+        for (const auto& v : engine.virs) {
+            const std::string kind = VirtualScan::typeNameWithName(v->name);
+            findings.push_back(
+                {{"path", v->path}, {"name", v->name}, {"kind", kind}, {"size", v->fileSize}});
+            for (ScanModule& row : kinds)
+                if (row.name == kind)
+                    row.add(v->fileSize, v->isCheck);
+        }
+        printJson(scanJson(engine, kinds, problems,
+                           {{"findings", findings},
+                            {"viruses", engine.virusesCount},
+                            {"malware", engine.malwareCount},
+                            {"spyware", engine.exploitCount},
+                            {"scanned", engine.scanCount},
+                            {"seconds", engine.scanTime},
+                            {"time", VirtualScan::covertString(engine.scanTime)},
+                            {"signatures",
+                             {{"byte", signatures.byteSignatures},
+                              {"digest", signatures.digests},
+                              {"skippedLines", signatures.skippedLines}}}}),
                   std::cout);
         return;
     }

@@ -4,6 +4,7 @@
 #include "model/CommonFunction.h"
 #include "model/Function.h"
 #include "model/HomeAdvice.h"
+#include "model/LayoutWording.h"
 #include "model/SettingKeys.h"
 #include "model/StartupSteps.h"
 #include "model/ToolIndex.h"
@@ -26,7 +27,7 @@ struct DateKey {
 
 constexpr DateKey kToolDates[] = {
     {"system", keys::systemLastCleanDateKey},        {"browser", keys::browserLastCleanDateKey},
-    {"duplicates", keys::duplicateLastCleanDateKey}, {"old-files", keys::oldLastCleanDateKey},
+    {"duplicates", keys::duplicateLastCleanDateKey}, {"old", keys::oldLastCleanDateKey},
     {"alias", keys::aliasLastCleanDateKey},
 };
 
@@ -36,7 +37,7 @@ nlohmann::json rowJson(const ToolData& row, bool showInfo) {
                      {"command", info ? info->commandName : ""},
                      {"title", info ? info->title : ""},
                      {"homeName", info ? info->homeName : ""},
-                     {"description", info ? info->homeDescription : ""},
+                     {"description", info ? forLayout(info->homeDescription) : ""},
                      {"date", jsonDate(row.date)},
                      {"info", homeRowInfo(row, showInfo)}};
     j["memoryF"] = row.memoryF > 0 ? nlohmann::json(static_cast<double>(row.memoryF))
@@ -55,10 +56,11 @@ nlohmann::json memoryJson(const std::optional<MemoryData>& memory) {
         return nullptr;
     auto ratio = freeMemoryRatio(memory);
     double total = memory->free + memory->active + memory->inactive + memory->wired;
-    return {{"freePages", memory->free},
-            {"activePages", memory->active},
-            {"inactivePages", memory->inactive},
-            {"wiredPages", memory->wired},
+    auto pages = [](double count) { return static_cast<std::int64_t>(count); };
+    return {{"freePages", pages(memory->free)},
+            {"activePages", pages(memory->active)},
+            {"inactivePages", pages(memory->inactive)},
+            {"wiredPages", pages(memory->wired)},
             {"free", CommonFunction::getMemorySizeString2(memory->free)},
             {"total", CommonFunction::getMemorySizeString2(total)},
             {"freeRatio", ratio ? nlohmann::json(*ratio) : nlohmann::json(nullptr)},

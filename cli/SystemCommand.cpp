@@ -6,12 +6,12 @@
 #include "ScanCode/uninstall/SearchApplications.h"
 #include "cli/Destructive.h"
 #include "cli/ExitCodes.h"
+#include "cli/Names.h"
 #include "cli/Output.h"
 #include "cli/ToolDriver.h"
 #include "model/CommonFunction.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -28,34 +28,32 @@ struct SystemOptions {
     bool yes = false;
 };
 
-// "User Cache", "user cache" and "user-cache" all name module 5.
-std::string folded(const std::string& text) {
-    std::string out;
-    for (char c : text)
-        out += c == ' ' || c == '_'
-                   ? '-'
-                   : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
-std::string knownModules() {
-    std::string known;
+// The modules of this layout as the command line spells them ("user-cache").
+std::vector<std::string> knownModules() {
+    std::vector<std::string> known;
     for (int m : selectableModules())
         if (layoutHasModule(m))
-            known += (known.empty() ? "" : ", ") + folded(moduleName(m));
+            known.push_back(commandSpelling(moduleName(m)));
     return known;
 }
 
+std::string knownModuleList() {
+    std::string list;
+    for (const std::string& name : knownModules())
+        list += (list.empty() ? "" : ", ") + name;
+    return list;
+}
+
+// "user-cache", "User Cache" and "user cache" all name module 5.
 std::vector<int> parseModules(const std::vector<std::string>& names) {
     std::vector<int> out;
     for (const std::string& name : names) {
         int found = -1;
         for (int m : selectableModules())
-            if (found < 0 && layoutHasModule(m) && folded(moduleName(m)) == folded(name))
+            if (found < 0 && layoutHasModule(m) && namesThe(name, moduleName(m)))
                 found = m;
         if (found < 0)
-            throw CommandExit(exitcode::Usage,
-                              "unknown module \"" + name + "\" (one of: " + knownModules() + ")");
+            throw CommandExit(exitcode::Usage, unknownNameMessage("module", name, knownModules()));
         if (std::find(out.begin(), out.end(), found) == out.end())
             out.push_back(found);
     }
@@ -70,7 +68,8 @@ ProblemList scan(QSVCleanManager& manager, const SystemOptions& options) {
     std::vector<int> scanned = manager.modulesToScan();
     for (int m : chosen)
         if (std::find(scanned.begin(), scanned.end(), m) == scanned.end())
-            std::cerr << "tessaly-cli: " << moduleName(m) << " is not scanned by this version\n";
+            std::cerr << "tessaly-cli: " << shown(moduleName(m))
+                      << " is not scanned by this version\n";
     requireHomeFolder();
     runWithProgress("Initialize the engine...", [](std::stop_token, const ProgressSink&) {
         SearchApplications::shareSearchApplications().buildCatalogue();
@@ -104,14 +103,14 @@ std::string untickedNote(const ScaneOuputObject& item) {
 
 void printScanJson(const QSVCleanManager& manager, const SystemOptions& options,
                    const ProblemList& problems) {
-    nlohmann::json modules = nlohmann::json::array();
+    std::vector<ScanModule> modules;
     for (const auto& [module, list] : manager.discData()) {
-        nlohmann::json m{{"module", module},
-                         {"name", moduleName(module)},
-                         {"size", manager.totleSizeNoCheck(module)},
-                         {"count", manager.issueCountNoCheck(module)},
-                         {"checkedSize", manager.totleSize(module)},
-                         {"checkedCount", manager.issueCount(module)}};
+        ScanModule m{moduleName(module),
+                     manager.totleSizeNoCheck(module),
+                     manager.issueCountNoCheck(module),
+                     manager.totleSize(module),
+                     manager.issueCount(module),
+                     {{"name", moduleName(module)}}};
         if (options.details) {
             nlohmann::json items = nlohmann::json::array();
             for (const ScanItem& item : *list) {
@@ -125,15 +124,11 @@ void printScanJson(const QSVCleanManager& manager, const SystemOptions& options,
                     items.push_back(j);
                 }
             }
-            m["items"] = items;
+            m.details["items"] = items;
         }
-        modules.push_back(m);
+        modules.push_back(std::move(m));
     }
-    printJson({{"modules", modules},
-               {"totalSize", manager.totleSizeAllModule()},
-               {"totalCount", manager.totleIssueAllModule()},
-               {"problems", problemsJson(problems)}},
-              std::cout);
+    printJson(scanJson(manager, modules, problems), std::cout);
 }
 
 void printScanText(const QSVCleanManager& manager, const SystemOptions& options,
@@ -142,7 +137,7 @@ void printScanText(const QSVCleanManager& manager, const SystemOptions& options,
     for (const auto& [module, list] : manager.discData()) {
         std::int64_t size = manager.totleSizeNoCheck(module);
         std::int64_t count = manager.issueCountNoCheck(module);
-        std::printf("  %-22s %10s  %lld %s\n", moduleName(module).c_str(),
+        std::printf("  %-22s %10s  %lld %s\n", shown(moduleName(module)).c_str(),
                     size > 0 ? CommonFunction::getSizeString(size).c_str() : "-",
                     static_cast<long long>(count),
                     module == sysmodule::BrokenLoginItems ? (count == 1 ? "issue" : "issues")
@@ -183,8 +178,8 @@ void addSystemCommand(CLI::App& root) {
     CLI::App* system =
         root.add_subcommand("system", "System Cleanup: caches, logs, the Trash and more");
     system->require_subcommand(1);
-    const std::string moduleHelp =
-        "one of: " + knownModules() + " (or the display name, e.g. \"User Cache\"); repeatable";
+    const std::string moduleHelp = "one of: " + knownModuleList() +
+                                   " (or the displayed name, e.g. \"User Cache\"); repeatable";
 
     CLI::App* scanCommand =
         system->add_subcommand("scan", "scan and print each module's size and count");

@@ -83,7 +83,7 @@ void printPlan(const Plan& plan, std::ostream& out) {
     bool first = true;
     for (const PlanItem* p : inCategoryOrder(plan)) {
         if (first || p->category != category) {
-            out << p->category << "\n";
+            out << shown(p->category) << "\n"; // an application's name, for one
             category = p->category;
             first = false;
         }
@@ -190,6 +190,45 @@ ScanSummary scanTool(ToolEngine& engine) {
     return summary;
 }
 
+namespace {
+
+std::string toolCommandName(const ToolEngine& engine) {
+    const ToolInfo* info = toolInfo(engine.toolIndex());
+    return info ? info->commandName : engine.toolName();
+}
+
+} // namespace
+
+nlohmann::json scanJson(const ToolEngine& engine, const std::vector<ScanModule>& modules,
+                        const ProblemList& problems, const nlohmann::json& details) {
+    nlohmann::json rows = nlohmann::json::array();
+    std::int64_t size = 0, count = 0, checkedSize = 0, checkedCount = 0;
+    for (const ScanModule& m : modules) {
+        nlohmann::json row{{"module", m.name},
+                           {"size", m.size},
+                           {"count", m.count},
+                           {"checkedSize", m.checkedSize},
+                           {"checkedCount", m.checkedCount}};
+        for (const auto& [key, value] : m.details.items())
+            row.emplace(key, value);
+        rows.push_back(std::move(row));
+        size += m.size;
+        count += m.count;
+        checkedSize += m.checkedSize;
+        checkedCount += m.checkedCount;
+    }
+    nlohmann::json out{{"tool", toolCommandName(engine)},
+                       {"modules", rows},
+                       {"totalSize", size},
+                       {"totalCount", count},
+                       {"checkedSize", checkedSize},
+                       {"checkedCount", checkedCount},
+                       {"problems", problemsJson(problems)}};
+    for (const auto& [key, value] : details.items())
+        out.emplace(key, value); // the shared members keep their meaning
+    return out;
+}
+
 nlohmann::json problemsJson(const ProblemList& problems) {
     nlohmann::json list = nlohmann::json::array();
     for (const Problem& p : problems)
@@ -225,7 +264,6 @@ nlohmann::json planJson(const Plan& plan) {
 
 nlohmann::json outcomeJson(const ToolEngine& engine, const Plan& plan, const CleanOutcome* outcome,
                            const ProblemList& scanProblems) {
-    const ToolInfo* info = toolInfo(engine.toolIndex());
     nlohmann::json left = nlohmann::json::array();
     ProblemList problems = scanProblems;
     if (outcome) {
@@ -233,7 +271,7 @@ nlohmann::json outcomeJson(const ToolEngine& engine, const Plan& plan, const Cle
             left.push_back({{"path", l.path}, {"reason", l.reason}});
         problems.insert(problems.end(), outcome->problems.begin(), outcome->problems.end());
     }
-    return {{"tool", info ? info->commandName : engine.toolName()},
+    return {{"tool", toolCommandName(engine)},
             {"dryRun", outcome == nullptr},
             {"plan", planJson(plan)},
             {"plannedBytes", plan.bytes()},

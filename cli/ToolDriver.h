@@ -33,6 +33,31 @@ std::vector<std::string> folderArguments(const std::vector<std::string>& given);
 // Scans with progress; a scan stopped by an interrupt ends the command (exit 1).
 ScanSummary scanTool(ToolEngine& engine);
 
+// One row of a scan's summary: a module, category, class or kind, by its name.
+struct ScanModule {
+    std::string name;
+    std::int64_t size = 0, count = 0, checkedSize = 0, checkedCount = 0;
+    nlohmann::json details = nlohmann::json::object(); // the row's own members ("items", ...)
+
+    // Counts one item of the row.
+    void add(std::int64_t bytes, bool checked) {
+        size += bytes;
+        count += 1;
+        checkedSize += checked ? bytes : 0;
+        checkedCount += checked ? 1 : 0;
+    }
+};
+
+// A scan as JSON, in the shape every scan command shares:
+//   {"tool": COMMAND, "modules": [{"module": NAME, "size", "count", "checkedSize",
+//    "checkedCount", ...}], "totalSize", "totalCount", "checkedSize",
+//    "checkedCount", "problems": [{path, reason}], ...}
+// The totals add up the modules; `details` adds the tool's own members (its
+// groups, classes or findings) beside them.
+nlohmann::json scanJson(const ToolEngine& engine, const std::vector<ScanModule>& modules,
+                        const ProblemList& problems,
+                        const nlohmann::json& details = nlohmann::json::object());
+
 // Problems as JSON ([{path, reason}]) and as text lines ("  PATH: reason").
 nlohmann::json problemsJson(const ProblemList& problems);
 void printProblems(const std::string& heading, const ProblemList& problems, std::ostream& out);

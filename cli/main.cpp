@@ -6,8 +6,11 @@
 #include "cli/DuplicatesCommand.h"
 #include "cli/EraseCommand.h"
 #include "cli/ExitCodes.h"
+#include "cli/ManPage.h"
 #include "cli/MemoryCommand.h"
+#include "cli/Names.h"
 #include "cli/OldCommand.h"
+#include "cli/Output.h"
 #include "cli/SecurityCommand.h"
 #include "cli/StatusCommand.h"
 #include "cli/SystemCommand.h"
@@ -24,11 +27,12 @@ using namespace tessaly::cli;
 
 namespace {
 
-// Names the command that does not exist ("sytem"), where the parser alone would
-// only say that a command is required. Options come before or after the
-// commands; only the words that name commands are looked at.
-void checkCommandNames(CLI::App& app, int argc, char** argv) {
-    CLI::App* current = &app;
+// The commands the words name, from the program down ("system", "scan"). Names
+// the command that does not exist ("sytem"), with the nearest one, where the
+// parser alone would only say that a command is required. Options come before
+// or after the commands; only the words that name commands are looked at.
+std::vector<CLI::App*> commandPath(CLI::App& app, int argc, char** argv) {
+    std::vector<CLI::App*> path{&app};
     for (int i = 1; i < argc; ++i) {
         std::string word = argv[i];
         if (word.empty() || word[0] == '-') {
@@ -37,23 +41,56 @@ void checkCommandNames(CLI::App& app, int argc, char** argv) {
                 ++i;
             continue;
         }
-        auto commands = current->get_subcommands([](CLI::App*) { return true; });
+        auto commands = path.back()->get_subcommands([](CLI::App*) { return true; });
         if (commands.empty())
-            return; // the rest are the command's own arguments
+            break; // the rest are the command's own arguments
         CLI::App* next = nullptr;
-        for (CLI::App* c : commands)
+        std::vector<std::string> known;
+        for (CLI::App* c : commands) {
+            known.push_back(c->get_name());
             if (c->check_name(word))
                 next = c;
-        if (!next) {
-            std::string known;
-            for (CLI::App* c : commands)
-                known += (known.empty() ? "" : ", ") + c->get_name();
-            std::string where = current == &app ? "" : " of \"" + current->get_name() + "\"";
-            throw CommandExit(exitcode::Usage, "unknown command \"" + word + "\"" + where +
-                                                   " (one of: " + known + ")");
         }
-        current = next;
+        if (!next) {
+            std::string message = "unknown command \"" + shown(word) + "\"";
+            if (path.back() != &app)
+                message += " of \"" + path.back()->get_name() + "\"";
+            if (auto near = nearestName(word, known))
+                message += "; did you mean \"" + *near + "\"?";
+            std::string list;
+            for (const std::string& k : known)
+                list += (list.empty() ? "" : ", ") + k;
+            throw CommandExit(exitcode::Usage, message + " (one of: " + list + ")");
+        }
+        path.push_back(next);
     }
+    return path;
+}
+
+// For each option among the words that none of the commands on the path knows,
+// the nearest one they know ("--jsn": did you mean "--json"?).
+std::string optionHints(const std::vector<CLI::App*>& path, int argc, char** argv) {
+    std::vector<std::string> known;
+    for (CLI::App* command : path)
+        for (const CLI::Option* option : command->get_options())
+            for (const std::string& l : option->get_lnames())
+                known.push_back("--" + l);
+    std::string hints;
+    for (int i = 1; i < argc; ++i) {
+        std::string word = argv[i];
+        if (word.rfind("--", 0) != 0 || word.size() == 2)
+            continue;
+        word = word.substr(0, word.find('='));
+        bool knownHere = false;
+        for (CLI::App* command : path)
+            knownHere = knownHere || command->get_option_no_throw(word) != nullptr;
+        if (knownHere)
+            continue;
+        if (auto near = nearestName(word, known))
+            hints += "tessaly-cli: unknown option \"" + shown(word) + "\"; did you mean \"" +
+                     *near + "\"?\n";
+    }
+    return hints;
 }
 
 } // namespace
@@ -62,6 +99,8 @@ int main(int argc, char** argv) {
     CLI::App app{"Tessaly command-line tools", "tessaly-cli"};
     app.fallthrough(); // the program's own flags (-v) may follow the commands too
     app.set_version_flag("--version", std::string("tessaly-cli ") + TESSALY_VERSION);
+    bool man = false; // handled before parsing, as it needs no command
+    app.add_flag("--man", man, "print this manual page (roff, for man(1)) and end");
     app.footer(kExitCodeHelp);
     app.require_subcommand(1);
     bool verbose = false, noHelper = false;
@@ -97,8 +136,15 @@ int main(int argc, char** argv) {
     addSecurityCommand(app);
     addMemoryCommand(app);
 
+    for (int i = 1; i < argc; ++i)
+        if (std::string(argv[i]) == "--man") {
+            std::cout << manPage(app, TESSALY_VERSION);
+            return exitcode::Success;
+        }
+
+    std::vector<CLI::App*> path{&app};
     try {
-        checkCommandNames(app, argc, argv);
+        path = commandPath(app, argc, argv);
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
         return app.exit(e);
@@ -107,7 +153,13 @@ int main(int argc, char** argv) {
     } catch (const CLI::CallForVersion& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        app.exit(e);
+        // Every error begins with the program's name, the parser's too.
+        std::string command = "tessaly-cli";
+        for (std::size_t i = 1; i < path.size(); ++i)
+            command += " " + path[i]->get_name();
+        std::cerr << "tessaly-cli: " << e.what() << "\n"
+                  << optionHints(path, argc, argv) << "Run \"" << command
+                  << " --help\" for more information.\n";
         return exitcode::Usage;
     } catch (const CommandExit& e) {
         if (*e.what())

@@ -33,6 +33,10 @@ void recordCleanStart(UserDefaults& defaults, std::int64_t tool, Date when) {
 std::int64_t recordCleanEnd(UserDefaults& defaults, std::int64_t bytes, Date when) {
     defaults.reload(); // another process may have added to the total since
     defaults.setDate(keys::lastCleanDate, when);
+    // A user who cleans has begun: the home screen and "status" no longer
+    // recommend from the first-run state, wherever the clean was started.
+    if (!defaults.hasKey(keys::firstRunKey))
+        defaults.setBool(keys::firstRunKey, true);
     return startup::addCleanTotal(defaults, startup::loadCleanTotal(defaults), bytes);
 }
 

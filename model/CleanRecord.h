@@ -19,7 +19,9 @@ void recordCleanStart(UserDefaults& defaults, std::int64_t tool, Date when);
 
 // A clean has ended: its bytes are added to the stored total ("totleCleanKey",
 // re-read first so that the application and tessaly-cli add to each other's
-// totals) and "lastCleanDate" is set. Returns the new total.
+// totals), "lastCleanDate" is set and the first run is over ("firstRunKey", as
+// the home screen sets it once it has shown the first-run rows). Returns the new
+// total.
 std::int64_t recordCleanEnd(UserDefaults& defaults, std::int64_t bytes, Date when);
 
 // Whether a clean started from a screen asks first ("askBeforeCleaning"; absent

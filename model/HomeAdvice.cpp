@@ -1,6 +1,7 @@
 #include "model/HomeAdvice.h"
 
 #include "model/CommonFunction.h"
+#include "model/LayoutWording.h"
 #include "model/SettingKeys.h"
 #include "model/ToolIndex.h"
 #include "platform/UserDefaults.h"
@@ -56,9 +57,9 @@ std::string homeHeadline(const std::optional<Date>& lastCleanDate, Date now) {
         auto days =
             static_cast<std::int64_t>((unixSeconds(now) - unixSeconds(*lastCleanDate)) / 86400.0);
         if (days > 13)
-            return days == 14 ? kFourteenDaysHeadline : kLongTimeHeadline;
+            return forLayout(days == 14 ? kFourteenDaysHeadline : kLongTimeHeadline);
     }
-    return kRegularHeadline;
+    return forLayout(kRegularHeadline);
 }
 
 HomeAdvice buildHomeAdvice(const HomeAdviceInput& in) {
@@ -69,7 +70,7 @@ HomeAdvice buildHomeAdvice(const HomeAdviceInput& in) {
         advice.datas = {row(tool::SystemCleanup, std::nullopt),
                         row(tool::DuplicatesFinder, std::nullopt),
                         row(tool::MemoryOptimization, std::nullopt)};
-        advice.headline = kFirstRunHeadline;
+        advice.headline = forLayout(kFirstRunHeadline);
         return advice;
     }
     advice.showInfo = true;

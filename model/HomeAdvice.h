@@ -65,7 +65,8 @@ std::optional<double> freeMemoryRatio(const std::optional<MemoryData>& memory);
 // The rows and headline by the first-run, 14-day and free-memory rules.
 HomeAdvice buildHomeAdvice(const HomeAdviceInput& input);
 
-// The headline of a later run, from the whole days since the last clean.
+// The headline of a later run, from the whole days since the last clean (in the
+// words of the layout in use, see forLayout).
 std::string homeHeadline(const std::optional<Date>& lastCleanDate, Date now);
 
 // The rows the continue button puts in place: Uninstaller, Old Files Finder, Alias Finder.

@@ -45,6 +45,7 @@ public:
     std::string lastDate;      // last-use date text
     std::string dateStr;       // "yyyy-MM-dd" text used for sorting by date
     std::int64_t place_id = 0; // browser database row identifier
+    std::string database;      // a browser record's database, when not the profile's in use
     bool loading = false;
     bool isBadCookie = false;
 

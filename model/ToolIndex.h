@@ -32,7 +32,7 @@ struct ToolInfo {
     const char* sidebarSelected;
     const char* homeIcon;    // home screen image name
     const char* menuAction;  // View-menu action, empty for the home screen
-    const char* commandName; // name used by tessaly-cli and in JSON
+    const char* commandName; // the tessaly-cli command, and the tool's name in JSON
 };
 
 // The table of all ten tools, in tool-index order.

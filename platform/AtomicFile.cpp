@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,10 +33,14 @@ bool writeAll(int fd, const void* bytes, std::size_t length) {
     return true;
 }
 
-} // namespace
+// The owner and group a replacement is given; none: the writer's own.
+struct Owner {
+    uid_t uid;
+    gid_t gid;
+};
 
-bool writeFileAtomically(const std::string& path, const void* bytes, std::size_t length,
-                         std::string* error, unsigned mode) {
+bool replaceFile(const std::string& path, const void* bytes, std::size_t length, std::string* error,
+                 unsigned mode, std::optional<Owner> owner) {
     auto slash = path.rfind('/');
     std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
     std::string tmp = path + ".tmp-XXXXXX";
@@ -46,10 +51,20 @@ bool writeFileAtomically(const std::string& path, const void* bytes, std::size_t
         setError(error, "cannot create temporary file in " + dir);
         return false;
     }
-    ::fchmod(fd, static_cast<mode_t>(mode));
-    bool ok = writeAll(fd, bytes, length) && ::fsync(fd) == 0;
-    if (!ok)
+    bool ok = true;
+    // The owner first: a change of owner clears the set-id bits the mode gives.
+    if (owner && ::fchown(fd, owner->uid, owner->gid) != 0) {
+        ok = false;
+        setError(error, "cannot keep the owner of " + path);
+    }
+    if (ok && ::fchmod(fd, static_cast<mode_t>(mode)) != 0) {
+        ok = false;
+        setError(error, "cannot keep the mode of " + path);
+    }
+    if (ok && !(writeAll(fd, bytes, length) && ::fsync(fd) == 0)) {
+        ok = false;
         setError(error, "cannot write " + std::string(name.data()));
+    }
     if (::close(fd) != 0 && ok) {
         ok = false;
         setError(error, "cannot close " + std::string(name.data()));
@@ -68,6 +83,24 @@ bool writeFileAtomically(const std::string& path, const void* bytes, std::size_t
         ::close(dfd);
     }
     return true;
+}
+
+} // namespace
+
+bool writeFileAtomically(const std::string& path, const void* bytes, std::size_t length,
+                         std::string* error, unsigned mode) {
+    return replaceFile(path, bytes, length, error, mode, std::nullopt);
+}
+
+bool rewriteFileAtomically(const std::string& path, const void* bytes, std::size_t length,
+                           std::string* error, unsigned newMode) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return replaceFile(path, bytes, length, error, newMode, std::nullopt);
+    std::optional<Owner> owner;
+    if (st.st_uid != ::geteuid() || st.st_gid != ::getegid())
+        owner = Owner{st.st_uid, st.st_gid};
+    return replaceFile(path, bytes, length, error, st.st_mode & 07777, owner);
 }
 
 std::optional<std::vector<std::uint8_t>> readWholeFile(const std::string& path,

@@ -1,7 +1,6 @@
 #include "platform/BinaryCookies.h"
 
 #include "platform/AtomicFile.h"
-#include "platform/FileAttributes.h"
 
 #include <cstring>
 
@@ -265,9 +264,7 @@ std::optional<std::size_t> removeSites(const std::string& path, const std::set<s
             *error = "the cookie store could not be rebuilt";
         return std::nullopt;
     }
-    const auto info = fileattr::entryInfo(path);
-    if (!writeFileAtomically(path, bytes.data(), bytes.size(), error,
-                             info.exists ? (info.mode & 07777) : 0644))
+    if (!rewriteFileAtomically(path, bytes.data(), bytes.size(), error))
         return std::nullopt;
     return removed;
 }

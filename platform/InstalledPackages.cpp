@@ -48,6 +48,10 @@ void readStatus(const std::string& file, std::map<std::string, Package>& install
             current.version = value;
         else if (key == "Installed-Size")
             current.installedSize = std::strtoll(value.c_str(), nullptr, 10) * 1024;
+        else if (key == "Essential")
+            current.essential = value == "yes";
+        else if (key == "Priority")
+            current.priority = value;
         else if (key == "Status")
             isInstalled = endsWith(value, " installed");
     }
@@ -105,6 +109,13 @@ std::map<std::string, Package> installedPackages() {
     return installed;
 }
 
+std::string machinePath(const std::string& path) {
+    const std::string root = paths::systemRoot();
+    if (root == "/" || root.empty() || !paths::isInside(path, root))
+        return path;
+    return path.substr(root.size() - (root.back() == '/' ? 1 : 0));
+}
+
 std::vector<std::string> installedPackageNames() {
     std::map<std::string, Package> installed;
     readStatus(paths::systemPath("/var/lib/dpkg/status"), installed);
@@ -125,6 +136,13 @@ std::optional<Package> DpkgDatabase::ownerOf(const std::string& path) const {
     return package->second;
 }
 
+std::optional<Package> DpkgDatabase::package(const std::string& name) const {
+    auto found = installed_.find(name.substr(0, name.find(':')));
+    if (found == installed_.end())
+        return std::nullopt;
+    return found->second;
+}
+
 std::vector<std::string> flatpakInstallations() {
     return {paths::systemPath("/var/lib/flatpak"), paths::join(paths::xdgDataHome(), "flatpak")};
 }
@@ -138,6 +156,7 @@ std::optional<FlatpakApp> flatpakApp(const std::string& id) {
         FlatpakApp app;
         app.id = id;
         app.deployFolder = resolved;
+        app.userInstallation = installation != flatpakInstallations().front();
         for (const char* folder : {"files/share/metainfo/", "files/share/appdata/"})
             for (const char* extension : {".metainfo.xml", ".appdata.xml"}) {
                 if (app.version.empty())

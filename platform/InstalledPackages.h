@@ -13,6 +13,8 @@ struct Package {
     std::string name;
     std::string version;
     std::int64_t installedSize = 0; // bytes
+    bool essential = false;         // "Essential: yes"
+    std::string priority;           // "required", "important", "optional"...
 };
 
 // The packages dpkg has installed ("/var/lib/dpkg/status" under the system
@@ -26,6 +28,8 @@ public:
     // The installed package owning a file, given as the machine sees it
     // ("/usr/share/applications/x.desktop"); none when no package owns it.
     std::optional<Package> ownerOf(const std::string& path) const;
+    // The installed package of that name (an ":arch" qualifier is ignored).
+    std::optional<Package> package(const std::string& name) const;
 
 private:
     std::map<std::string, Package> installed_;
@@ -35,14 +39,19 @@ private:
 // The packages dpkg has installed, by name (its status file alone).
 std::map<std::string, Package> installedPackages();
 
+// A path under the system root as the machine (and dpkg's lists) know it:
+// "<root>/usr/bin/x" is "/usr/bin/x"; other paths are returned as they are.
+std::string machinePath(const std::string& path);
+
 // The names of the packages dpkg has installed (its status file alone).
 std::vector<std::string> installedPackageNames();
 
 // An application installed through Flatpak, for the system or the user.
 struct FlatpakApp {
     std::string id;
-    std::string version;      // from its metainfo's latest release; empty when unknown
-    std::string deployFolder; // the active deployment, links resolved
+    std::string version;           // from its metainfo's latest release; empty when unknown
+    std::string deployFolder;      // the active deployment, links resolved
+    bool userInstallation = false; // in "$XDG_DATA_HOME/flatpak", not the system's
 };
 
 // The Flatpak installations: the system's ("/var/lib/flatpak" under the

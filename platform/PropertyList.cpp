@@ -242,7 +242,7 @@ bool writeFile(const std::string& path, const PlistValue& value, Format format,
             *error = "cannot serialise property list";
         return false;
     }
-    return writeFileAtomically(path, bytes->data(), bytes->size(), error);
+    return rewriteFileAtomically(path, bytes->data(), bytes->size(), error);
 }
 
 } // namespace tessaly::plist

@@ -33,7 +33,8 @@ std::optional<PlistValue> readFile(const std::string& path);
 
 std::optional<std::vector<std::uint8_t>> serialize(const PlistValue& value, Format format);
 
-// Writes through a temporary file, flushed and renamed over the target.
+// Writes through a temporary file, flushed and renamed over the target; a file
+// that is there keeps its mode and owner (platform/AtomicFile.h).
 bool writeFile(const std::string& path, const PlistValue& value, Format format,
                std::string* error = nullptr);
 

@@ -6,6 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config git
   libplist-dev libssl-dev libsqlite3-dev libcurl4-openssl-dev
+  libpsl-dev libpsl5 publicsuffix
   qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev
   libcli11-dev nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-apps

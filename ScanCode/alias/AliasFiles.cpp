@@ -132,7 +132,7 @@ bool repoint(const std::string& path, const std::string& newTarget) {
     if (!info.isRegular)
         return false;
     std::vector<std::uint8_t> data = bookmark::makeBookmark(newTarget);
-    return writeFileAtomically(path, data.data(), data.size(), nullptr, info.mode & 0777);
+    return rewriteFileAtomically(path, data.data(), data.size());
 }
 
 } // namespace tessaly::aliasfile

@@ -15,7 +15,6 @@ namespace tessaly {
 namespace {
 
 constexpr float kMinimumShare = 0.0055555557f; // 1/180: the smallest slice the chart draws
-constexpr int kScanTasks = 14;
 
 using Compare = ComparisonResult (ScaneOuputObject::*)(const ScaneOuputObject&) const;
 
@@ -120,8 +119,14 @@ ScanSummary BroswerManager::scan(std::stop_token stop, const ProgressSink& progr
     // Each task reads into lists of its own, then stores them in this order.
     using Result = std::vector<std::pair<std::string, ScanItemList>>;
     std::atomic<int> finished{0};
+    int tasks = 0;
+    for (int b = 0; b < browser::kBrowserCount; ++b)
+        if (offersBrowser(b))
+            tasks += b == browser::Firefox ? 4 : 5; // Firefox has no top sites
     DispatchGroup group;
-    auto task = [&](std::function<Result()> work) {
+    auto task = [&](int b, std::function<Result()> work) {
+        if (!offersBrowser(b))
+            return;
         group.async([&, work = std::move(work)] {
             ProblemCollector collector;
             Result result = work();
@@ -130,7 +135,7 @@ ScanSummary BroswerManager::scan(std::stop_token stop, const ProgressSink& progr
                 NotificationCenter::defaultCenter().postOnMainQueue(broswerScanModuleFinish,
                                                                     module);
                 report(progress,
-                       {"Scanning " + module, "", static_cast<double>(finished + 1) / kScanTasks});
+                       {"Scanning " + module, "", static_cast<double>(finished + 1) / tasks});
             }
             ++finished;
             std::lock_guard<std::mutex> guard(problemsMutex);
@@ -141,7 +146,7 @@ ScanSummary BroswerManager::scan(std::stop_token stop, const ProgressSink& progr
     using namespace browser;
     using Obj = ScaneOuputObject;
     auto topsitesOf = [&](void (TopsiteManager::*read)(ScanItemList&, std::stop_token), int b) {
-        task([&, read, b] {
+        task(b, [&, read, b] {
             ScanItemList items;
             (topsites.*read)(items, token);
             sortList(items, &Obj::compareWithName);
@@ -150,7 +155,7 @@ ScanSummary BroswerManager::scan(std::stop_token stop, const ProgressSink& progr
     };
     auto cookiesOf = [&](void (CookieManager::*read)(ScanItemList&, ScanItemList&, std::stop_token),
                          int b) {
-        task([&, read, b] {
+        task(b, [&, read, b] {
             ScanItemList ordinary, risky;
             (cookies.*read)(ordinary, risky, token);
             sortList(ordinary, &Obj::compareWithName);
@@ -160,7 +165,7 @@ ScanSummary BroswerManager::scan(std::stop_token stop, const ProgressSink& progr
         });
     };
     auto historyOf = [&](void (HistoryManager::*read)(ScanItemList&, std::stop_token), int b) {
-        task([&, read, b] {
+        task(b, [&, read, b] {
             ScanItemList groups;
             (history.*read)(groups, token);
             sortList(groups, &Obj::compareWithDate);
@@ -168,7 +173,7 @@ ScanSummary BroswerManager::scan(std::stop_token stop, const ProgressSink& progr
         });
     };
     auto filesOf = [&](BrowserFileScan& scanner, ModuleKind kind, int b) {
-        task([&, kind, b] {
+        task(b, [&, kind, b] {
             ScanItemList items;
             scanner.scan(items, token);
             sortList(items, &Obj::compare);
@@ -208,6 +213,10 @@ void BroswerManager::stopScan() {
 
 CleanOutcome BroswerManager::clean() {
     return clean(plan(), {}, {});
+}
+
+bool BroswerManager::offersBrowser(int type) const {
+    return tessaly::offersBrowser(layout(), type);
 }
 
 std::vector<RunningBrowser> BroswerManager::hasBrowserRun() const {

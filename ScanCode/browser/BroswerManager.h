@@ -81,6 +81,10 @@ public:
     void stopScan();
     void stopClean() { cleanStop_.request(); }
 
+    // Whether the home's layout knows this browser (Safari has no place on a
+    // Linux home): a browser it does not know is never scanned or listed.
+    bool offersBrowser(int type) const;
+
     // The browsers that run now (the sheet before a scan lists them).
     std::vector<RunningBrowser> hasBrowserRun() const;
     // The distinct cookie sites of the three browsers, keep list excluded.
@@ -123,6 +127,9 @@ public:
 
 private:
     const BrowserLayout& layout() const;
+    // The browsers whose databases a clean compacts: those with databases
+    // that do not run now.
+    std::set<int> compactedBrowsers() const;
     void prepareSources();
     std::int64_t kindCount(browser::ModuleKind kind) const;
     // Takes these records out of the module's list, and day groups left empty.

@@ -50,6 +50,8 @@ std::string fileFor(const BrowserFiles& f, const std::string& module,
     const auto* m = browser::moduleNamed(module);
     if (!m)
         return item.path;
+    if (!item.database.empty()) // a row of another profile's database
+        return item.database;
     switch (m->kind) {
     case ModuleKind::Cookie:
     case ModuleKind::RiskyCookie:
@@ -71,6 +73,13 @@ std::string fileFor(const BrowserFiles& f, const std::string& module,
 
 } // namespace
 
+std::set<int> BroswerManager::compactedBrowsers() const {
+    std::set<int> out{browser::Chrome, browser::Firefox};
+    for (const RunningBrowser& b : hasBrowserRun())
+        out.erase(b.browser);
+    return out;
+}
+
 std::string BroswerManager::fileOf(const std::string& module, const ScaneOuputObject& item) const {
     return fileFor(files(), module, item);
 }
@@ -79,7 +88,17 @@ Plan BroswerManager::plan() const {
     Plan plan;
     const auto all = data();
     const BrowserFiles found = files();
+    const std::set<int> compact = compactedBrowsers();
     for (const browser::ModuleInfo& m : browser::moduleTable()) {
+        // What becomes of the free pages of a database the clean changes.
+        std::string afterwards;
+        if (m.browser != browser::Safari && m.kind != ModuleKind::Cache &&
+            m.kind != ModuleKind::Session)
+            afterwards = compact.count(m.browser)
+                             ? "the database is compacted after the clean, so no deleted row "
+                               "stays readable in it"
+                             : "the browser is running: the database is not compacted after "
+                               "the clean (deleted rows are overwritten)";
         auto it = all.find(m.name);
         if (it == all.end() || !it->second)
             continue;
@@ -91,7 +110,8 @@ Plan BroswerManager::plan() const {
             p.categoryOrder = m.index;
             p.path = fileFor(found, m.name, *record);
             p.record = record;
-            p.note = note;
+            p.note =
+                note.empty() || afterwards.empty() ? note + afterwards : note + "; " + afterwards;
             if (m.kind == ModuleKind::Cache || m.kind == ModuleKind::Session) {
                 p.name = record->name;
                 p.size = record->fileSize;
@@ -120,6 +140,7 @@ CleanOutcome BroswerManager::clean(const Plan& plan, std::stop_token stop,
                                    const ProgressSink& progress) {
     std::stop_token token = cleanStop_.begin(std::move(stop));
     cookies.setKeepList(env_.keepCookies ? env_.keepCookies() : std::vector<std::string>{});
+    const std::set<int> compact = compactedBrowsers();
 
     std::vector<Step> steps;
     for (const PlanItem& p : plan.items) {
@@ -181,14 +202,17 @@ CleanOutcome BroswerManager::clean(const Plan& plan, std::stop_token stop,
             postCleaned(modules);
         });
     };
-    rowsTask(cookieSteps, [&](const ScanItemList& r) { return cookies.removeCookie(r, token); },
+    rowsTask(cookieSteps,
+             [&](const ScanItemList& r) { return cookies.removeCookie(r, token, compact); },
              {"Safari Cookie", "Chrom Cookie", "Firefox Cookie", "Risky Safari Cookie",
               "Risky Chrom Cookie", "Risky Firefox Cookie"});
     rowsTask(
-        historySteps, [&](const ScanItemList& r) { return history.removeHistory(r, token); },
+        historySteps,
+        [&](const ScanItemList& r) { return history.removeHistory(r, token, compact); },
         modulesOfKind(ModuleKind::History));
     rowsTask(
-        topsiteSteps, [&](const ScanItemList& r) { return topsites.removeTopsit(r, token); },
+        topsiteSteps,
+        [&](const ScanItemList& r) { return topsites.removeTopsit(r, token, compact); },
         modulesOfKind(ModuleKind::Topsite));
     group.async([&] {
         std::vector<RemovalTarget> targets;

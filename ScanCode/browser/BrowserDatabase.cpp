@@ -1,5 +1,6 @@
 #include "ScanCode/browser/BrowserDatabase.h"
 
+#include "platform/FileAttributes.h"
 #include "platform/Log.h"
 #include "platform/TextCase.h"
 
@@ -80,6 +81,8 @@ bool BrowserDatabase::open() {
     }
     // Rows that hang on a deleted visit go with it, as the browsers declare.
     update("PRAGMA foreign_keys = ON");
+    // What is deleted is overwritten, in this database and in every one attached.
+    update("PRAGMA secure_delete = ON");
     return true;
 }
 
@@ -90,6 +93,7 @@ void BrowserDatabase::close() {
     }
     tables_.clear();
     columns_.clear();
+    attached_.clear();
 }
 
 void BrowserDatabase::keepError(int code) {
@@ -166,17 +170,49 @@ void BrowserDatabase::rollback() {
     }
 }
 
-bool BrowserDatabase::readSchema() {
-    auto rows = query("SELECT m.name AS t, p.name AS c FROM sqlite_master AS m "
-                      "JOIN pragma_table_info(m.name) AS p WHERE m.type = 'table'");
+bool BrowserDatabase::readSchema(const std::string& schema) {
+    // The schema's name is one of ours ("main" or an attached name), never input.
+    auto rows = query("SELECT m.name AS t, p.name AS c FROM \"" + schema +
+                          "\".sqlite_master AS m JOIN pragma_table_info(m.name, ?) AS p "
+                          "WHERE m.type = 'table'",
+                      {schema});
     if (!rows)
         return false;
+    const std::string prefix = schema == "main" ? "" : schema + ".";
     for (const SqlRow& row : *rows) {
-        std::string table = text::asciiLowercase(row.at("t").toString());
+        std::string table = prefix + text::asciiLowercase(row.at("t").toString());
         columns_.insert({table, text::asciiLowercase(row.at("c").toString())});
         tables_.insert(std::move(table));
     }
     return true;
+}
+
+bool BrowserDatabase::attach(const std::string& name, const std::string& path) {
+    if (!db_ || path.empty() || !fileattr::entryInfo(path).isRegular)
+        return false;
+    if (!update("ATTACH DATABASE ? AS \"" + name + "\"", {path}))
+        return false;
+    attached_.push_back(name);
+    if (readSchema(name))
+        return true;
+    update("DETACH DATABASE \"" + name + "\"");
+    attached_.pop_back();
+    return false;
+}
+
+bool BrowserDatabase::compact() {
+    if (!db_)
+        return false;
+    bool ok = true;
+    std::vector<std::string> schemas{"main"};
+    schemas.insert(schemas.end(), attached_.begin(), attached_.end());
+    for (const std::string& schema : schemas) {
+        ok = update("VACUUM \"" + schema + "\"") && ok;
+        // A database in write-ahead-log mode keeps the old pages in its log
+        // until they are copied back; this empties it.
+        ok = query("PRAGMA \"" + schema + "\".wal_checkpoint(TRUNCATE)").has_value() && ok;
+    }
+    return ok;
 }
 
 bool BrowserDatabase::hasTable(const std::string& table) const {
@@ -216,7 +252,7 @@ namespace tessaly {
 std::vector<std::optional<std::string>>
 changeInOneTransaction(const std::string& path, std::size_t count,
                        const std::function<bool(BrowserDatabase&, std::size_t)>& change,
-                       std::stop_token stop) {
+                       std::stop_token stop, const ChangeOptions& options) {
     std::vector<std::optional<std::string>> out(count, std::string(kStoppedBeforeHandled));
     if (count == 0 || stop.stop_requested())
         return out;
@@ -225,7 +261,10 @@ changeInOneTransaction(const std::string& path, std::size_t count,
         return out;
     }
     BrowserDatabase db(path);
-    if (!db.open() || !db.begin()) {
+    if (db.open())
+        for (const auto& [name, file] : options.attached)
+            db.attach(name, file);
+    if (!db.isOpen() || !db.begin()) {
         if (db.lastErrorCode() != 0 && !db.isOpen())
             log::err(db.lastErrorCode(), db.lastErrorMessage());
         std::fill(out.begin(), out.end(), db.lastErrorReason());
@@ -240,9 +279,13 @@ changeInOneTransaction(const std::string& path, std::size_t count,
             out[i] = db.lastErrorReason();
         }
     }
-    if (!db.commit())
+    if (!db.commit()) {
         for (std::size_t i : done)
             out[i] = db.lastErrorReason();
+        return out;
+    }
+    if (options.compact && !done.empty() && !db.compact())
+        log::line("the database could not be compacted: " + db.lastErrorMessage());
     return out;
 }
 

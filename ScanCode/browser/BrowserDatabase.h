@@ -50,7 +50,18 @@ public:
     bool commit();
     void rollback();
 
-    // The schema as found when the database was opened.
+    // Opens another database of the same profile on this connection under a
+    // name ("favicons"), so that one transaction changes both; its tables are
+    // then known as "name.table". Only a file that is there is attached (false
+    // otherwise, or when it cannot be).
+    bool attach(const std::string& name, const std::string& path);
+
+    // Rebuilds every database of the connection without its free pages, so
+    // that deleted rows leave nothing behind, and empties a write-ahead log
+    // into its database. Outside a transaction only; false when it could not.
+    bool compact();
+
+    // The schema as found when the database was opened (or attached).
     bool hasTable(const std::string& table) const;
     bool hasColumn(const std::string& table, const std::string& column) const;
 
@@ -63,7 +74,7 @@ public:
 
 private:
     void keepError(int code);
-    bool readSchema();
+    bool readSchema(const std::string& schema = "main");
 
     std::string path_;
     sqlite3* db_ = nullptr;
@@ -71,6 +82,7 @@ private:
     std::string errorMessage_;
     std::set<std::string> tables_;                          // lower case
     std::set<std::pair<std::string, std::string>> columns_; // table, column (lower case)
+    std::vector<std::string> attached_;
 };
 
 } // namespace tessaly
@@ -81,14 +93,24 @@ private:
 
 namespace tessaly {
 
+// How a clean treats the databases it changes.
+struct ChangeOptions {
+    // Other databases of the profile (name, file) changed in the same
+    // transaction; those that are not there are left out.
+    std::vector<std::pair<std::string, std::string>> attached;
+    // Compact them after the change (the browser is not running).
+    bool compact = false;
+};
+
 // Carries out one change per item on a database in a single write transaction,
 // so that a database another program holds is left exactly as it was. change()
-// runs an item's statements (false when one failed). Returns, per item, none
-// when its change was made, else why not (an item a stop came before is "the
-// clean was stopped before it was handled").
+// runs an item's statements (false when one failed). Deleted content is
+// overwritten on the disk, and the databases are compacted afterwards when
+// asked. Returns, per item, none when its change was made, else why not (an
+// item a stop came before is "the clean was stopped before it was handled").
 std::vector<std::optional<std::string>>
 changeInOneTransaction(const std::string& path, std::size_t count,
                        const std::function<bool(BrowserDatabase&, std::size_t)>& change,
-                       std::stop_token stop);
+                       std::stop_token stop, const ChangeOptions& options = {});
 
 } // namespace tessaly

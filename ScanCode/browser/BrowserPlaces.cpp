@@ -1,6 +1,7 @@
 #include "ScanCode/browser/BrowserPlaces.h"
 
 #include "ScanCode/browser/BrowserModules.h"
+#include "ScanCode/browser/HistoryErasure.h"
 #include "model/FolderWalk.h"
 #include "platform/DirectoryReader.h"
 #include "platform/HomeLayout.h"
@@ -28,6 +29,8 @@ const BrowserLayout& macBrowserLayout() {
             {P::SafariHistory, "Library/Safari/History.plist", ""},
             {P::SafariTopSites, "Library/Safari/TopSites.plist", ""},
             {P::SafariIcons, "Library/Safari/WebpageIcons.db", ""},
+            // Current versions keep the cookies in "Network", older ones beside it.
+            {P::ChromeCookies, chrome + "Network/Cookies", ""},
             {P::ChromeCookies, chrome + "Cookies", ""},
             {P::ChromeHistory, chrome + "History", ""},
             {P::ChromeTopSites, chrome + "Top Sites", ""},
@@ -35,6 +38,12 @@ const BrowserLayout& macBrowserLayout() {
             {P::FirefoxCookies, firefox, "cookies.sqlite"},
             {P::FirefoxHistory, firefox, "places.sqlite"},
             {P::FirefoxFavicons, "", "favicons.sqlite"},
+            {P::ChromeHistoryCompanion, companion::ChromeFavicons, "Favicons"},
+            {P::ChromeHistoryCompanion, companion::ChromeTopSites, "Top Sites"},
+            {P::ChromeHistoryCompanion, companion::ChromeShortcuts, "Shortcuts"},
+            {P::ChromeHistoryCompanion, companion::ChromePredictor, "Network Action Predictor"},
+            {P::FirefoxHistoryCompanion, companion::FirefoxFavicons, "favicons.sqlite"},
+            {P::ChromeProfiles, "Library/Application Support/Google/Chrome", "Profile "},
         },
         ".default",
         {".DS_Store"},
@@ -85,7 +94,13 @@ const BrowserLayout& linuxBrowserLayout() {
             l.places.push_back({P::FirefoxHistory, firefox, "places.sqlite"});
         }
         l.places.push_back({P::FirefoxFavicons, "", "favicons.sqlite"});
+        for (const BrowserPlaceRule& rule : macBrowserLayout().places)
+            if (rule.place == P::ChromeHistoryCompanion || rule.place == P::FirefoxHistoryCompanion)
+                l.places.push_back(rule);
+        for (const char* base : {".config/google-chrome", ".config/chromium"})
+            l.places.push_back({P::ChromeProfiles, base, "Profile "});
         l.profileMark = ".default";
+        l.everyFirefoxProfile = true;
         // Safari has no place here; the browsers are found by their executables.
         const BrowserLayout& mac = macBrowserLayout();
         for (const RunningBrowserRule& rule : mac.browsers)
@@ -99,6 +114,12 @@ const BrowserLayout& linuxBrowserLayout() {
 const BrowserLayout& currentBrowserLayout() {
     return layout::current() == layout::HomeLayout::MacOS ? macBrowserLayout()
                                                           : linuxBrowserLayout();
+}
+
+bool offersBrowser(const BrowserLayout& layout, int browser) {
+    return std::any_of(
+        layout.browsers.begin(), layout.browsers.end(),
+        [browser](const RunningBrowserRule& rule) { return rule.browser == browser; });
 }
 
 std::vector<std::string> folderEntries(const std::string& folder,
@@ -157,14 +178,6 @@ std::string firstFile(const BrowserLayout& layout, BrowserPlace place) {
     return {};
 }
 
-std::string searchedFile(const BrowserLayout& layout, BrowserPlace place) {
-    for (const BrowserPlaceRule& rule : layout.places)
-        if (rule.place == place)
-            if (auto found = pathOfDatabase(paths::join(paths::homePath(), rule.path), rule.key))
-                return *found;
-    return {};
-}
-
 // The profile folders a profiles folder's "profiles.ini" lists by a relative path.
 std::vector<std::string> listedProfiles(const std::string& folder) {
     std::vector<std::string> names;
@@ -179,6 +192,44 @@ std::vector<std::string> listedProfiles(const std::string& folder) {
             names.push_back(path->second);
     }
     return names;
+}
+
+// The folder name of the profile Firefox starts with: the default of an install
+// (installs.ini, else an [Install...] group of profiles.ini), else the profile
+// profiles.ini marks Default=1; only names of folders that are there count.
+std::optional<std::string> profileInUse(const std::string& folder) {
+    auto present = [&](const std::string& name) {
+        return !name.empty() && name.find('/') == std::string::npos && name[0] != '.' &&
+               fileattr::entryInfo(paths::join(folder, name)).isDirectory;
+    };
+    auto installs = keyfile::read(paths::join(folder, "installs.ini"));
+    auto profiles = keyfile::read(paths::join(folder, "profiles.ini"));
+    auto defaultOf = [&](const auto& keys) -> std::optional<std::string> {
+        auto d = keys.find("Default");
+        if (d != keys.end() && present(d->second))
+            return d->second;
+        return std::nullopt;
+    };
+    if (installs)
+        for (const auto& [group, keys] : *installs)
+            if (auto name = defaultOf(keys))
+                return name;
+    if (profiles) {
+        for (const auto& [group, keys] : *profiles)
+            if (group.rfind("Install", 0) == 0)
+                if (auto name = defaultOf(keys))
+                    return name;
+        for (const auto& [group, keys] : *profiles) {
+            auto path = keys.find("Path");
+            auto relative = keys.find("IsRelative");
+            auto marked = keys.find("Default");
+            if (group.rfind("Profile", 0) == 0 && path != keys.end() && relative != keys.end() &&
+                relative->second == "1" && marked != keys.end() && marked->second == "1" &&
+                present(path->second))
+                return path->second;
+        }
+    }
+    return std::nullopt;
 }
 
 // A profile by its name, or because profiles.ini lists it.
@@ -202,13 +253,45 @@ FileScanRoots foldersAsRoots(const BrowserLayout& layout, BrowserPlace place) {
     return roots;
 }
 
-// Every entry of the first profile (in name order) of each profiles folder.
-FileScanRoots firstProfileEntries(const BrowserLayout& layout, BrowserPlace place) {
+// The file named `key` in the profile Firefox uses, in the first profiles
+// folder that has one; where no profile is marked as in use, the first such
+// file found (depth first). `profile` gets the profile's folder name.
+std::string profileFile(const BrowserLayout& layout, BrowserPlace place,
+                        std::string* profile = nullptr) {
+    for (const BrowserPlaceRule& rule : layout.places) {
+        if (rule.place != place)
+            continue;
+        const std::string folder = paths::join(paths::homePath(), rule.path);
+        if (auto used = profileInUse(folder)) {
+            const std::string path = paths::join(paths::join(folder, *used), rule.key);
+            if (fileattr::entryInfo(path).isRegular) {
+                if (profile)
+                    *profile = *used;
+                return path;
+            }
+            continue; // the profile in use has none yet: no other one stands in
+        }
+        if (auto found = pathOfDatabase(folder, rule.key)) {
+            if (profile)
+                *profile = paths::lastComponent(paths::deletingLastComponent(*found));
+            return *found;
+        }
+    }
+    return {};
+}
+
+// Every entry of the profile in use (its cache folder has the profile's name),
+// else of the first profile (in name order), of each profiles folder.
+FileScanRoots firstProfileEntries(const BrowserLayout& layout, BrowserPlace place,
+                                  const std::string& inUse) {
     FileScanRoots roots;
     for (const std::string& folder : rowsOf(layout, place, &roots.key)) {
         const std::vector<std::string> listed = listedProfiles(folder);
-        for (const std::string& profile : folderEntries(folder, layout.skippedEntries))
-            if (isProfile(layout, profile, listed)) {
+        std::vector<std::string> names = folderEntries(folder, layout.skippedEntries);
+        if (auto used = std::find(names.begin(), names.end(), inUse); used != names.end())
+            std::rotate(names.begin(), used, used + 1);
+        for (const std::string& profile : names)
+            if (profile == inUse || isProfile(layout, profile, listed)) {
                 const std::string path = paths::join(folder, profile);
                 for (const std::string& entry : folderEntries(path, layout.skippedEntries))
                     roots.paths.push_back(paths::join(path, entry));
@@ -238,7 +321,10 @@ BrowserFiles resolveBrowserFiles(const BrowserLayout& layout) {
     f.safariSession = foldersAsRoots(layout, P::SafariSession);
     f.chromeCache = entriesAsRoots(layout, P::ChromeCache);
     f.chromeSession = foldersAsRoots(layout, P::ChromeSession);
-    f.firefoxCache = firstProfileEntries(layout, P::FirefoxCache);
+    std::string inUse;
+    f.firefoxHistory = profileFile(layout, P::FirefoxHistory, &inUse);
+    f.firefoxCookies = profileFile(layout, P::FirefoxCookies, inUse.empty() ? &inUse : nullptr);
+    f.firefoxCache = firstProfileEntries(layout, P::FirefoxCache, inUse);
     f.firefoxSession = everyProfile(layout, P::FirefoxSession);
     f.safariCookies = firstFile(layout, P::SafariCookies);
     f.safariHistory = firstFile(layout, P::SafariHistory);
@@ -248,8 +334,86 @@ BrowserFiles resolveBrowserFiles(const BrowserLayout& layout) {
     f.chromeHistory = firstFile(layout, P::ChromeHistory);
     f.chromeTopSites = firstFile(layout, P::ChromeTopSites);
     f.chromeFavicons = firstFile(layout, P::ChromeFavicons);
-    f.firefoxCookies = searchedFile(layout, P::FirefoxCookies);
-    f.firefoxHistory = searchedFile(layout, P::FirefoxHistory);
+    auto companions = [&](BrowserPlace place, const std::string& history) {
+        std::vector<std::pair<std::string, std::string>> out;
+        if (history.empty())
+            return out;
+        for (const BrowserPlaceRule& rule : layout.places) {
+            const std::string beside = paths::join(paths::deletingLastComponent(history), rule.key);
+            if (rule.place == place && fileattr::entryInfo(beside).isRegular)
+                out.emplace_back(rule.path, beside);
+        }
+        return out;
+    };
+    f.chromeCompanions = companions(P::ChromeHistoryCompanion, f.chromeHistory);
+    f.firefoxCompanions = companions(P::FirefoxHistoryCompanion, f.firefoxHistory);
+    auto regular = [](const std::string& path) {
+        return fileattr::entryInfo(path).isRegular ? path : std::string();
+    };
+    // Chrome's other profiles: those beside the Default in use.
+    std::string chromeBase;
+    for (const std::string& file : {f.chromeHistory, f.chromeCookies, f.chromeTopSites})
+        if (chromeBase.empty() && !file.empty()) {
+            std::string folder = paths::deletingLastComponent(file);
+            if (paths::lastComponent(folder) == "Network")
+                folder = paths::deletingLastComponent(folder);
+            chromeBase = paths::deletingLastComponent(folder);
+        }
+    for (const BrowserPlaceRule& rule : layout.places) {
+        const std::string base = paths::join(paths::homePath(), rule.path);
+        if (rule.place != P::ChromeProfiles || (!chromeBase.empty() && base != chromeBase))
+            continue;
+        for (const std::string& name : folderEntries(base, layout.skippedEntries)) {
+            const std::string folder = paths::join(base, name);
+            if (name.rfind(rule.key, 0) != 0 || !fileattr::entryInfo(folder).isDirectory)
+                continue;
+            BrowserFiles::OtherProfile other{name,
+                                             {},
+                                             regular(paths::join(folder, "History")),
+                                             regular(paths::join(folder, "Top Sites")),
+                                             {}};
+            other.cookies = regular(paths::join(folder, "Network/Cookies"));
+            if (other.cookies.empty())
+                other.cookies = regular(paths::join(folder, "Cookies"));
+            other.companions = companions(P::ChromeHistoryCompanion, other.history);
+            if (!other.cookies.empty() || !other.history.empty() || !other.topSites.empty())
+                f.chromeOthers.push_back(std::move(other));
+        }
+        if (!f.chromeOthers.empty() || !chromeBase.empty())
+            break;
+    }
+    // Firefox's other profiles: every one profiles.ini lists beside the one in use.
+    const std::string& firefoxInUse =
+        f.firefoxHistory.empty() ? f.firefoxCookies : f.firefoxHistory;
+    if (layout.everyFirefoxProfile && !inUse.empty())
+        for (const BrowserPlaceRule& rule : layout.places) {
+            const std::string folder = paths::join(paths::homePath(), rule.path);
+            if (rule.place != P::FirefoxHistory || firefoxInUse.rfind(folder + "/", 0) != 0)
+                continue;
+            for (const std::string& name : listedProfiles(folder)) {
+                const std::string profile = paths::join(folder, name);
+                if (name == inUse || !fileattr::entryInfo(profile).isDirectory)
+                    continue;
+                BrowserFiles::OtherProfile other{name,
+                                                 regular(paths::join(profile, "cookies.sqlite")),
+                                                 regular(paths::join(profile, "places.sqlite")),
+                                                 {},
+                                                 {}};
+                other.companions = companions(P::FirefoxHistoryCompanion, other.history);
+                if (!other.cookies.empty() || !other.history.empty())
+                    f.firefoxOthers.push_back(std::move(other));
+            }
+            // Their caches, each in the folder of its name.
+            for (const BrowserPlaceRule& cache : layout.places)
+                if (cache.place == P::FirefoxCache)
+                    for (const BrowserFiles::OtherProfile& other : f.firefoxOthers) {
+                        const std::string path =
+                            paths::join(paths::join(paths::homePath(), cache.path), other.name);
+                        for (const std::string& entry : folderEntries(path, layout.skippedEntries))
+                            f.firefoxCache.paths.push_back(paths::join(path, entry));
+                    }
+            break;
+        }
     if (!f.firefoxHistory.empty())
         for (const BrowserPlaceRule& rule : layout.places)
             if (rule.place == P::FirefoxFavicons) {

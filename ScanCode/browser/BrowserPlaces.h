@@ -27,6 +27,13 @@ enum class BrowserPlace {
     FirefoxCookies,  // the first file named `key` under the folder
     FirefoxHistory,  // the first file named `key` under the folder
     FirefoxFavicons, // the file named `key` beside the history database
+    // A database a history clean changes with the history, the file named `key`
+    // beside the history database; `path` is the name it is attached under.
+    ChromeHistoryCompanion,
+    FirefoxHistoryCompanion,
+    // A folder of Chrome's profiles: its entries whose name starts with `key`
+    // ("Profile 1", ...) are profiles beside Default.
+    ChromeProfiles,
 };
 
 // One row of the table: a place, home-relative, and its key (a name filter or a
@@ -53,6 +60,8 @@ struct BrowserLayout {
     std::string profileMark;                 // Firefox profile folders hold it (ignoring case)
     std::vector<std::string> skippedEntries; // never cache roots
     std::vector<RunningBrowserRule> browsers;
+    // Every Firefox profile of profiles.ini is offered, not only the one in use.
+    bool everyFirefoxProfile = false;
 };
 
 // The macOS layout: the user's Library folder.
@@ -64,6 +73,10 @@ const BrowserLayout& linuxBrowserLayout();
 
 // The layout of the home folder in use (platform/HomeLayout.h).
 const BrowserLayout& currentBrowserLayout();
+
+// Whether a layout knows a browser at all (Safari has no place on a Linux
+// home): one it does not know has no modules, rows or button.
+bool offersBrowser(const BrowserLayout& layout, int browser);
 
 // The roots and key of one cache or session scanner.
 struct FileScanRoots {
@@ -79,6 +92,16 @@ struct BrowserFiles {
     std::string safariCookies, safariHistory, safariTopSites, safariIcons;
     std::string chromeCookies, chromeHistory, chromeTopSites, chromeFavicons;
     std::string firefoxCookies, firefoxHistory, firefoxFavicons;
+    // The databases beside each history database that are there: name, file.
+    std::vector<std::pair<std::string, std::string>> chromeCompanions, firefoxCompanions;
+
+    // A browser's profile beside the one in use, offered with its own rows.
+    struct OtherProfile {
+        std::string name; // its folder's name ("Profile 1", "w0rk.work")
+        std::string cookies, history, topSites;
+        std::vector<std::pair<std::string, std::string>> companions; // beside history
+    };
+    std::vector<OtherProfile> chromeOthers, firefoxOthers;
 };
 BrowserFiles resolveBrowserFiles(const BrowserLayout& layout);
 

@@ -3,12 +3,14 @@
 #include "ScanCode/RecordRemoval.h"
 #include "ScanCode/browser/BrowserModules.h"
 #include "ScanCode/browser/BrowserPlaces.h"
+#include "ScanCode/browser/SiteNames.h"
 #include "model/Problem.h"
 #include "platform/BinaryCookies.h"
 #include "platform/FileAttributes.h"
 #include "platform/Log.h"
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 namespace tessaly {
@@ -17,6 +19,17 @@ void CookieManager::connect(const BrowserFiles& files) {
     safariCookieFile = files.safariCookies;
     chromeCookieDB.connectDatabase("chrome", files.chromeCookies);
     firefoxCookieDB.connectDatabase("firefox", files.firefoxCookies);
+    for (auto& list : others_)
+        list.clear();
+    const std::pair<int, const std::vector<BrowserFiles::OtherProfile>*> others[] = {
+        {browser::Chrome, &files.chromeOthers}, {browser::Firefox, &files.firefoxOthers}};
+    for (const auto& [type, profiles] : others)
+        for (const BrowserFiles::OtherProfile& profile : *profiles)
+            if (!profile.cookies.empty()) {
+                others_[type].emplace_back();
+                others_[type].back().connectDatabase(type == browser::Chrome ? "chrome" : "firefox",
+                                                     profile.cookies);
+            }
 }
 
 void CookieManager::loadBadCookie(const RiskyListSource& source) {
@@ -36,16 +49,19 @@ void CookieManager::setKeepList(std::vector<std::string> keep) {
     keep_ = std::move(keep);
 }
 
-bool CookieManager::kept(const std::string& site) const {
-    return std::find(keep_.begin(), keep_.end(), site) != keep_.end();
+std::string CookieManager::siteOf(const CookieHost& host) const {
+    if (sites::coveredByAny(keep_, host.host))
+        return {};
+    return host.storedSite.empty() ? sites::registrableDomain(host.host)
+                                   : sites::hostName(host.storedSite);
 }
 
 std::string CookieManager::deleteFirstDot(const std::string& text) {
     return !text.empty() && text[0] == '.' ? text.substr(1) : text;
 }
 
-std::optional<std::vector<std::string>> CookieManager::safariDomains() const {
-    std::vector<std::string> domains;
+std::optional<std::vector<CookieHost>> CookieManager::safariDomains() const {
+    std::vector<CookieHost> domains;
     if (safariCookieFile.empty())
         return domains;
     std::string error;
@@ -55,23 +71,25 @@ std::optional<std::vector<std::string>> CookieManager::safariDomains() const {
         return std::nullopt;
     }
     for (const binarycookies::Cookie& c : store->cookies())
-        domains.push_back(c.domain);
+        domains.push_back({c.domain, {}});
     return domains;
 }
 
-void CookieManager::readSites(const std::optional<std::vector<std::string>>& domains,
+void CookieManager::readSites(const std::optional<std::vector<CookieHost>>& domains,
                               std::vector<std::string>& sites, const std::string& browser,
-                              ScanItemList& ordinary, ScanItemList& risky, std::stop_token stop) {
-    sites.clear();
+                              ScanItemList& ordinary, ScanItemList& risky, std::stop_token stop,
+                              const std::string& database) {
     if (!domains)
         return;
     std::set<std::string> seen;
-    for (const std::string& domain : *domains) {
-        std::string site = deleteFirstDot(domain);
-        if (!kept(site) && seen.insert(site).second)
-            sites.push_back(std::move(site));
+    std::vector<std::string> found;
+    for (const CookieHost& domain : *domains) {
+        std::string site = siteOf(domain);
+        if (!site.empty() && seen.insert(site).second)
+            found.push_back(std::move(site));
     }
-    for (const std::string& site : sites) {
+    sites.insert(sites.end(), found.begin(), found.end());
+    for (const std::string& site : found) {
         if (stop.stop_requested())
             return;
         auto item = std::make_shared<ScaneOuputObject>();
@@ -80,38 +98,52 @@ void CookieManager::readSites(const std::optional<std::vector<std::string>>& dom
         item->countryName = browser;
         item->icon = "language-icon";
         item->isBadCookie = isRisky(site);
+        item->database = database;
         (item->isBadCookie ? risky : ordinary).push_back(std::move(item));
     }
 }
 
 void CookieManager::getSafariCookie(ScanItemList& ordinary, ScanItemList& risky,
                                     std::stop_token stop) {
+    safariCookies.clear();
     readSites(safariDomains(), safariCookies, browser::browserName(browser::Safari), ordinary,
               risky, std::move(stop));
 }
 
 void CookieManager::getChromeCookie(ScanItemList& ordinary, ScanItemList& risky,
                                     std::stop_token stop) {
+    chromCookies.clear();
     readSites(chromeCookieDB.getData(), chromCookies, browser::browserName(browser::Chrome),
-              ordinary, risky, std::move(stop));
+              ordinary, risky, stop);
+    for (const QSVCookieDBManager& other : others_[browser::Chrome])
+        readSites(other.getData(), chromCookies, browser::browserName(browser::Chrome), ordinary,
+                  risky, stop, other.path());
 }
 
 void CookieManager::getFireFoxCookie(ScanItemList& ordinary, ScanItemList& risky,
                                      std::stop_token stop) {
+    firefoxCookies.clear();
     readSites(firefoxCookieDB.getData(), firefoxCookies, browser::browserName(browser::Firefox),
-              ordinary, risky, std::move(stop));
+              ordinary, risky, stop);
+    for (const QSVCookieDBManager& other : others_[browser::Firefox])
+        readSites(other.getData(), firefoxCookies, browser::browserName(browser::Firefox), ordinary,
+                  risky, stop, other.path());
 }
 
 std::vector<std::string> CookieManager::allCookies() {
     log::line("cookie start");
     std::vector<std::string> out;
     std::set<std::string> seen;
-    for (const auto& domains :
-         {safariDomains(), chromeCookieDB.getData(), firefoxCookieDB.getData()})
+    std::vector<std::optional<std::vector<CookieHost>>> sources{
+        safariDomains(), chromeCookieDB.getData(), firefoxCookieDB.getData()};
+    for (const auto& list : others_)
+        for (const QSVCookieDBManager& other : list)
+            sources.push_back(other.getData());
+    for (const auto& domains : sources)
         if (domains)
-            for (const std::string& domain : *domains) {
-                std::string site = deleteFirstDot(domain);
-                if (!kept(site) && seen.insert(site).second)
+            for (const CookieHost& domain : *domains) {
+                std::string site = siteOf(domain);
+                if (!site.empty() && seen.insert(site).second)
                     out.push_back(std::move(site));
             }
     log::line("cookie end");
@@ -119,13 +151,14 @@ std::vector<std::string> CookieManager::allCookies() {
 }
 
 std::vector<std::optional<std::string>> CookieManager::removeCookie(const ScanItemList& items,
-                                                                    std::stop_token stop) {
+                                                                    std::stop_token stop,
+                                                                    const std::set<int>& compact) {
     std::vector<std::optional<std::string>> out(items.size());
     // The items of each browser, by their place in `items`.
     std::vector<std::size_t> of[browser::kBrowserCount];
     for (std::size_t i = 0; i < items.size(); ++i) {
         const int type = browser::browserType(items[i]->countryName);
-        if (kept(items[i]->name))
+        if (sites::coveredByAny(keep_, items[i]->name))
             out[i] = "the site is on the cookie keep list";
         else if (type < 0)
             out[i] = "it belongs to no browser";
@@ -144,19 +177,39 @@ std::vector<std::optional<std::string>> CookieManager::removeCookie(const ScanIt
         if (stop.stop_requested()) {
             why = kStoppedBeforeHandled;
         } else {
-            auto sites = sitesOf(of[browser::Safari]);
+            // The store's own names of the hosts of these sites, kept ones aside.
+            auto chosen = sitesOf(of[browser::Safari]);
+            const std::set<std::string> wanted(chosen.begin(), chosen.end());
+            std::set<std::string> hosts;
+            auto domains = safariDomains();
+            for (const CookieHost& d : domains ? *domains : std::vector<CookieHost>{})
+                if (wanted.count(siteOf(d)))
+                    hosts.insert(deleteFirstDot(d.host));
             std::string error;
-            if (!binarycookies::removeSites(safariCookieFile, {sites.begin(), sites.end()}, &error))
+            if (!domains)
+                why = "the cookie store could not be read";
+            else if (!hosts.empty() && !binarycookies::removeSites(safariCookieFile, hosts, &error))
                 why = error.empty() ? std::string("the cookie store could not be written") : error;
         }
         for (std::size_t i : of[browser::Safari])
             out[i] = why;
     }
+    // Each database's sites in one transaction on it.
     const QSVCookieDBManager* dbs[] = {nullptr, &chromeCookieDB, &firefoxCookieDB};
     for (int type : {browser::Chrome, browser::Firefox}) {
-        auto results = dbs[type]->deleteCookies(sitesOf(of[type]), stop);
-        for (std::size_t k = 0; k < results.size(); ++k)
-            out[of[type][k]] = results[k];
+        std::map<std::string, std::vector<std::size_t>> byDatabase;
+        for (std::size_t i : of[type])
+            byDatabase[items[i]->database].push_back(i);
+        for (const auto& [database, indices] : byDatabase) {
+            QSVCookieDBManager other;
+            other.connectDatabase(type == browser::Chrome ? "chrome" : "firefox", database);
+            const QSVCookieDBManager& db = database.empty() ? *dbs[type] : other;
+            auto results = db.deleteCookies(
+                sitesOf(indices), [this](const CookieHost& h) { return siteOf(h); }, stop,
+                compact.count(type) > 0);
+            for (std::size_t k = 0; k < results.size(); ++k)
+                out[indices[k]] = results[k];
+        }
     }
     return out;
 }

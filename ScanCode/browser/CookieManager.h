@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <optional>
+#include <set>
 #include <stop_token>
 #include <string>
 #include <unordered_set>
@@ -16,8 +17,10 @@ struct BrowserFiles;
 
 // The web sites that hold cookies in Safari (the shared cookie store), Chrome and
 // Firefox, split into ordinary and risky sites, and the deletion of a site's
-// cookies. A site is a cookie domain without its leading dot; sites on the keep
-// list are never listed or deleted.
+// cookies. A site is the registrable domain of a cookie's host (the one the
+// browser stored, where it stores one), so "www.example.co.uk" and
+// ".example.co.uk" are one site. A host the keep list covers (a kept site or
+// one of its subdomains) is never listed or deleted.
 class CookieManager {
 public:
     QSVCookieDBManager chromeCookieDB, firefoxCookieDB;
@@ -48,22 +51,29 @@ public:
 
     // Deletes the cookies of the sites of these items (of any browser); per item,
     // none when its cookies are gone, else why not.
+    // The databases of the browsers in `compact` (not running) are compacted
+    // afterwards.
     std::vector<std::optional<std::string>> removeCookie(const ScanItemList& items,
-                                                         std::stop_token stop);
+                                                         std::stop_token stop,
+                                                         const std::set<int>& compact = {});
 
     // The text without its first character when that is ".".
     static std::string deleteFirstDot(const std::string& text);
 
 private:
-    std::optional<std::vector<std::string>> safariDomains() const;
-    void readSites(const std::optional<std::vector<std::string>>& domains,
+    std::optional<std::vector<CookieHost>> safariDomains() const;
+    // The site of a host's cookies; empty when the keep list covers the host.
+    std::string siteOf(const CookieHost& host) const;
+    void readSites(const std::optional<std::vector<CookieHost>>& domains,
                    std::vector<std::string>& sites, const std::string& browser,
-                   ScanItemList& ordinary, ScanItemList& risky, std::stop_token stop);
-    bool kept(const std::string& site) const;
+                   ScanItemList& ordinary, ScanItemList& risky, std::stop_token stop,
+                   const std::string& database = {});
 
     std::optional<std::vector<std::string>> badCookie_;
     std::unordered_set<std::string> risky_;
     std::vector<std::string> keep_;
+    // The cookie databases of the browsers' other profiles, by browser type.
+    std::vector<QSVCookieDBManager> others_[3];
 };
 
 } // namespace tessaly

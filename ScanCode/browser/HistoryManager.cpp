@@ -37,7 +37,21 @@ std::string hostOfAddress(const std::string& address) {
 void HistoryManager::connect(const BrowserFiles& files) {
     safariHistoryFile = files.safariHistory;
     chromeHistoryDB.connectDatabase("chrome", files.chromeHistory);
+    chromeHistoryDB.setCompanions(files.chromeCompanions);
     firefoxCookieDB.connectDatabase("firefox", files.firefoxHistory);
+    firefoxCookieDB.setCompanions(files.firefoxCompanions);
+    for (auto& list : others_)
+        list.clear();
+    const std::pair<int, const std::vector<BrowserFiles::OtherProfile>*> others[] = {
+        {browser::Chrome, &files.chromeOthers}, {browser::Firefox, &files.firefoxOthers}};
+    for (const auto& [type, profiles] : others)
+        for (const BrowserFiles::OtherProfile& profile : *profiles)
+            if (!profile.history.empty()) {
+                others_[type].emplace_back();
+                others_[type].back().connectDatabase(type == browser::Chrome ? "chrome" : "firefox",
+                                                     profile.history);
+                others_[type].back().setCompanions(profile.companions);
+            }
 }
 
 void HistoryManager::addToGroups(ScanItemList& groups, ScanItemList visits, int type,
@@ -90,18 +104,29 @@ void HistoryManager::getSafariHistory(ScanItemList& groups, std::stop_token stop
     addToGroups(groups, std::move(visits), browser::Safari, std::move(stop));
 }
 
+void HistoryManager::readProfiles(ScanItemList& groups, int type, std::stop_token stop) {
+    const QSVHistoryDBManager& main = type == browser::Chrome ? chromeHistoryDB : firefoxCookieDB;
+    if (auto pages = main.getData())
+        addToGroups(groups, std::move(*pages), type, stop);
+    for (const QSVHistoryDBManager& other : others_[type])
+        if (auto pages = other.getData()) {
+            for (const ScanItem& page : *pages)
+                page->database = other.path();
+            addToGroups(groups, std::move(*pages), type, stop);
+        }
+}
+
 void HistoryManager::getChromeHistory(ScanItemList& groups, std::stop_token stop) {
-    if (auto pages = chromeHistoryDB.getData())
-        addToGroups(groups, std::move(*pages), browser::Chrome, std::move(stop));
+    readProfiles(groups, browser::Chrome, std::move(stop));
 }
 
 void HistoryManager::getFirfoxHistory(ScanItemList& groups, std::stop_token stop) {
-    if (auto pages = firefoxCookieDB.getData())
-        addToGroups(groups, std::move(*pages), browser::Firefox, std::move(stop));
+    readProfiles(groups, browser::Firefox, std::move(stop));
 }
 
-std::vector<std::optional<std::string>> HistoryManager::removeHistory(const ScanItemList& visits,
-                                                                      std::stop_token stop) {
+std::vector<std::optional<std::string>>
+HistoryManager::removeHistory(const ScanItemList& visits, std::stop_token stop,
+                              const std::set<int>& compact) {
     std::vector<std::optional<std::string>> out(visits.size(), std::string(kStoppedBeforeHandled));
     ScanItemList of[browser::kBrowserCount];
     std::vector<std::size_t> at[browser::kBrowserCount];
@@ -123,11 +148,29 @@ std::vector<std::optional<std::string>> HistoryManager::removeHistory(const Scan
         for (std::size_t k = 0; k < results.size(); ++k)
             out[at[browser::Safari][k]] = results[k];
     }
+    // Each database's entries in one transaction on it (with its companions).
     const QSVHistoryDBManager* dbs[] = {nullptr, &chromeHistoryDB, &firefoxCookieDB};
     for (int type : {browser::Chrome, browser::Firefox}) {
-        auto results = dbs[type]->deleteHistory(of[type], stop);
-        for (std::size_t k = 0; k < results.size(); ++k)
-            out[at[type][k]] = results[k];
+        std::map<std::string, std::pair<ScanItemList, std::vector<std::size_t>>> byDatabase;
+        for (std::size_t k = 0; k < of[type].size(); ++k) {
+            auto& [entries, places] = byDatabase[of[type][k]->database];
+            entries.push_back(of[type][k]);
+            places.push_back(at[type][k]);
+        }
+        for (const auto& [database, found] : byDatabase) {
+            const QSVHistoryDBManager* db = dbs[type];
+            for (const QSVHistoryDBManager& other : others_[type])
+                if (!database.empty() && other.path() == database)
+                    db = &other;
+            if (!database.empty() && db == dbs[type]) {
+                for (std::size_t i : found.second)
+                    out[i] = "its profile is no longer there";
+                continue;
+            }
+            auto results = db->deleteHistory(found.first, stop, compact.count(type) > 0);
+            for (std::size_t k = 0; k < results.size(); ++k)
+                out[found.second[k]] = results[k];
+        }
     }
     return out;
 }

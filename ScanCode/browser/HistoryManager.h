@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <optional>
+#include <set>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -33,15 +34,22 @@ public:
     void getChromeHistory(ScanItemList& groups, std::stop_token stop = {});
     void getFirfoxHistory(ScanItemList& groups, std::stop_token stop = {});
 
-    // Deletes these visits (of any browser); per visit, none when it is gone,
-    // else why not. Safari's list is rewritten once without them.
+    // Deletes these visits (of any browser), with every row of the profile that
+    // names them; per visit, none when it is gone, else why not. Safari's list
+    // is rewritten once without them. The databases of the browsers in
+    // `compact` (those not running) are compacted afterwards.
     std::vector<std::optional<std::string>> removeHistory(const ScanItemList& visits,
-                                                          std::stop_token stop);
+                                                          std::stop_token stop,
+                                                          const std::set<int>& compact = {});
 
 private:
     void addToGroups(ScanItemList& groups, ScanItemList visits, int type, std::stop_token stop);
+    // The profile in use, then the others, each visit knowing its database.
+    void readProfiles(ScanItemList& groups, int type, std::stop_token stop);
 
     IconLookup icons_;
+    // The history databases of the browsers' other profiles, by browser type.
+    std::vector<QSVHistoryDBManager> others_[3];
 };
 
 // The host of an address ("https://a.example.com:8080/x" gives "a.example.com");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <stop_token>
 #include <string>
@@ -7,9 +8,17 @@
 
 namespace tessaly {
 
+// A cookie's host as stored (possibly with a leading dot), and the site the
+// browser itself stored for it (older Firefox's baseDomain; empty when it keeps
+// none).
+struct CookieHost {
+    std::string host;
+    std::string storedSite;
+};
+
 // The cookie database of Chrome ("Cookies": cookies.host_key) or Firefox
-// ("cookies.sqlite": moz_cookies, by baseDomain where the database still has
-// that column, else by host).
+// ("cookies.sqlite": moz_cookies.host, with baseDomain where the database still
+// has that column).
 class QSVCookieDBManager {
 public:
     // "chrome" or "firefox" (any other name connects nothing) and the database
@@ -17,15 +26,19 @@ public:
     void connectDatabase(const std::string& type, const std::string& path);
     const std::string& path() const { return path_; }
 
-    // The cookie domains as stored (possibly with a leading dot), in row order.
-    // No database gives none found; one that cannot be read gives none, and the
-    // problem is reported.
-    std::optional<std::vector<std::string>> getData() const;
+    // The distinct hosts, in row order. No database gives none found; one that
+    // cannot be read gives none, and the problem is reported.
+    std::optional<std::vector<CookieHost>> getData() const;
 
-    // Deletes the cookies of each site, stored with or without a leading dot, in
-    // one transaction; per site, none when done, else why not.
+    // The site a host's cookies belong to; empty for a host that must stay.
+    using SiteOf = std::function<std::string(const CookieHost&)>;
+    // Deletes, in one transaction, the cookies of every host whose site is one
+    // of these, then compacts the database when asked; per site, none when
+    // done, else why not.
     std::vector<std::optional<std::string>> deleteCookies(const std::vector<std::string>& sites,
-                                                          std::stop_token stop) const;
+                                                          const SiteOf& siteOf,
+                                                          std::stop_token stop,
+                                                          bool compact = false) const;
 
 private:
     std::string type_;

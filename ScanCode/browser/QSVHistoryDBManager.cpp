@@ -2,6 +2,7 @@
 
 #include "ScanCode/browser/BrowserDatabase.h"
 #include "ScanCode/browser/BrowserModules.h"
+#include "ScanCode/browser/HistoryErasure.h"
 #include "model/CommonFunction.h"
 #include "model/Problem.h"
 #include "platform/Log.h"
@@ -89,31 +90,29 @@ ScanItemList QSVHistoryDBManager::parseDataByDic(const std::vector<SqlRow>& rows
 }
 
 std::vector<std::optional<std::string>>
-QSVHistoryDBManager::deleteHistory(const ScanItemList& visits, std::stop_token stop) const {
+QSVHistoryDBManager::deleteHistory(const ScanItemList& visits, std::stop_token stop,
+                                   bool compact) const {
     const bool chrome = type_ == "chrome";
+    ChangeOptions options{companions_, compact};
     return changeInOneTransaction(
         path_, visits.size(),
         [&](BrowserDatabase& db, std::size_t i) {
             const ScaneOuputObject& v = *visits[i];
-            if (chrome) {
-                const SqlValues entry{v.path, std::strtoll(v.lastDate.c_str(), nullptr, 10)};
-                return db.update("DELETE FROM visits WHERE url IN (SELECT id FROM urls "
-                                 "WHERE url = ? AND last_visit_time = ?)",
-                                 entry) &&
-                       db.update("DELETE FROM urls WHERE url = ? AND last_visit_time = ?", entry);
-            }
-            const SqlValues page{static_cast<long long>(v.place_id)};
-            if (!db.update("DELETE FROM moz_historyvisits WHERE place_id = ?", page))
+            if (!chrome)
+                return eraseFirefoxPage(db, v.place_id);
+            if (!db.hasColumn("urls", "last_visit_time"))
+                return true; // no history kept here
+            // The entry as the scan saw it; one visited again since stays.
+            auto rows = db.query("SELECT id FROM urls WHERE url = ? AND last_visit_time = ?",
+                                 {v.path, std::strtoll(v.lastDate.c_str(), nullptr, 10)});
+            if (!rows)
                 return false;
-            // The page stays (bookmarks and icons hang on it), as one never visited.
-            if (db.hasColumn("moz_places", "visit_count") &&
-                db.hasColumn("moz_places", "last_visit_date"))
-                return db.update(
-                    "UPDATE moz_places SET visit_count = 0, last_visit_date = NULL WHERE id = ?",
-                    page);
+            for (const SqlRow& row : *rows)
+                if (!eraseChromeEntry(db, row.at("id").toInteger(), v.path))
+                    return false;
             return true;
         },
-        std::move(stop));
+        std::move(stop), options);
 }
 
 } // namespace tessaly

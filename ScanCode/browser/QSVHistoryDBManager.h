@@ -5,6 +5,7 @@
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tessaly {
@@ -23,17 +24,25 @@ public:
     // one that cannot be read gives none, and the problem is reported.
     std::optional<ScanItemList> getData() const;
 
-    // Deletes these visits in one transaction: a Chrome entry with its visits
-    // (by address and stored time), a Firefox page's visits (its moz_places row
-    // stays, counted as unvisited). Per item, none when done, else why not.
-    std::vector<std::optional<std::string>> deleteHistory(const ScanItemList& visits,
-                                                          std::stop_token stop) const;
+    // The profile's other databases (name, file) a clean changes with the
+    // history (HistoryErasure.h).
+    void setCompanions(std::vector<std::pair<std::string, std::string>> companions) {
+        companions_ = std::move(companions);
+    }
+
+    // Deletes these entries in one transaction, with every row of the profile
+    // that names them (HistoryErasure.h): a Chrome entry by address and stored
+    // time, a Firefox page by its number. The databases are compacted afterwards
+    // when asked. Per item, none when done, else why not.
+    std::vector<std::optional<std::string>>
+    deleteHistory(const ScanItemList& visits, std::stop_token stop, bool compact = false) const;
 
 private:
     ScanItemList parseDataByDic(const std::vector<PlistValue::Dict>& rows) const;
 
     std::string type_;
     std::string path_;
+    std::vector<std::pair<std::string, std::string>> companions_;
 };
 
 // The visit's day as "yyyy-MM-dd" in local time, from the stored times:

@@ -8,6 +8,8 @@
 #include "model/Problem.h"
 #include "platform/Log.h"
 
+#include <map>
+
 namespace tessaly {
 
 namespace {
@@ -65,8 +67,9 @@ std::optional<ScanItemList> QSVTopsitDBManager::getData() const {
     return items;
 }
 
-std::vector<std::optional<std::string>>
-QSVTopsitDBManager::deleteTopsite(const ScanItemList& items, std::stop_token stop) const {
+std::vector<std::optional<std::string>> QSVTopsitDBManager::deleteTopsite(const ScanItemList& items,
+                                                                          std::stop_token stop,
+                                                                          bool compact) const {
     return changeInOneTransaction(
         path_, items.size(),
         [&](BrowserDatabase& db, std::size_t i) {
@@ -75,12 +78,16 @@ QSVTopsitDBManager::deleteTopsite(const ScanItemList& items, std::stop_token sto
                              {items[i]->path,
                               title == items[i]->historyItem.end() ? PlistValue() : title->second});
         },
-        std::move(stop));
+        std::move(stop), {{}, compact});
 }
 
 void TopsiteManager::connect(const BrowserFiles& files) {
     safariTopSitesFile = files.safariTopSites;
     chromeTopsitDB.connectDatabase("chrome", files.chromeTopSites);
+    otherChromeFiles_.clear();
+    for (const BrowserFiles::OtherProfile& profile : files.chromeOthers)
+        if (!profile.topSites.empty())
+            otherChromeFiles_.push_back(profile.topSites);
 }
 
 void TopsiteManager::getSafariTopsit(ScanItemList& items, std::stop_token stop) {
@@ -108,21 +115,29 @@ void TopsiteManager::getSafariTopsit(ScanItemList& items, std::stop_token stop) 
 }
 
 void TopsiteManager::getChromeTopsit(ScanItemList& items, std::stop_token stop) {
-    auto found = chromeTopsitDB.getData();
-    if (!found)
-        return;
-    for (ScanItem& item : *found) {
-        if (stop.stop_requested())
-            return;
-        if (icons_)
-            item->icon = icons_(item->path, browser::Chrome);
-        item->loading = false;
-        items.push_back(std::move(item));
+    std::vector<std::string> databases{std::string()};
+    databases.insert(databases.end(), otherChromeFiles_.begin(), otherChromeFiles_.end());
+    for (const std::string& database : databases) {
+        QSVTopsitDBManager other;
+        other.connectDatabase("chrome", database);
+        auto found = (database.empty() ? chromeTopsitDB : other).getData();
+        if (!found)
+            continue;
+        for (ScanItem& item : *found) {
+            if (stop.stop_requested())
+                return;
+            if (icons_)
+                item->icon = icons_(item->path, browser::Chrome);
+            item->loading = false;
+            item->database = database;
+            items.push_back(std::move(item));
+        }
     }
 }
 
 std::vector<std::optional<std::string>> TopsiteManager::removeTopsit(const ScanItemList& items,
-                                                                     std::stop_token stop) {
+                                                                     std::stop_token stop,
+                                                                     const std::set<int>& compact) {
     std::vector<std::optional<std::string>> out(items.size(), std::string(kStoppedBeforeHandled));
     ScanItemList chrome;
     std::vector<std::size_t> chromeAt, safariAt;
@@ -144,9 +159,21 @@ std::vector<std::optional<std::string>> TopsiteManager::removeTopsit(const ScanI
         for (std::size_t k = 0; k < results.size(); ++k)
             out[safariAt[k]] = results[k];
     }
-    auto results = chromeTopsitDB.deleteTopsite(chrome, stop);
-    for (std::size_t k = 0; k < results.size(); ++k)
-        out[chromeAt[k]] = results[k];
+    // Each database's top sites in one transaction on it.
+    std::map<std::string, std::pair<ScanItemList, std::vector<std::size_t>>> byDatabase;
+    for (std::size_t k = 0; k < chrome.size(); ++k) {
+        auto& [entries, places] = byDatabase[chrome[k]->database];
+        entries.push_back(chrome[k]);
+        places.push_back(chromeAt[k]);
+    }
+    for (const auto& [database, found] : byDatabase) {
+        QSVTopsitDBManager other;
+        other.connectDatabase("chrome", database);
+        auto results = (database.empty() ? chromeTopsitDB : other)
+                           .deleteTopsite(found.first, stop, compact.count(browser::Chrome) > 0);
+        for (std::size_t k = 0; k < results.size(); ++k)
+            out[found.second[k]] = results[k];
+    }
     return out;
 }
 

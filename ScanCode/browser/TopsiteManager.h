@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <optional>
+#include <set>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -23,9 +24,10 @@ public:
     // historyItem keeps the stored title. No database gives none found; one that
     // cannot be read gives none, and the problem is reported.
     std::optional<ScanItemList> getData() const;
-    // Deletes these top sites (address and stored title) in one transaction.
-    std::vector<std::optional<std::string>> deleteTopsite(const ScanItemList& items,
-                                                          std::stop_token stop) const;
+    // Deletes these top sites (address and stored title) in one transaction,
+    // then compacts the database when asked.
+    std::vector<std::optional<std::string>>
+    deleteTopsite(const ScanItemList& items, std::stop_token stop, bool compact = false) const;
 
 private:
     std::string path_;
@@ -47,11 +49,14 @@ public:
 
     // Deletes these top sites (of either browser); per item, none when it is
     // gone, else why not. Safari's list is rewritten once without them.
+    // Chrome's database is compacted afterwards when `compact` holds Chrome.
     std::vector<std::optional<std::string>> removeTopsit(const ScanItemList& items,
-                                                         std::stop_token stop);
+                                                         std::stop_token stop,
+                                                         const std::set<int>& compact = {});
 
 private:
     IconLookup icons_;
+    std::vector<std::string> otherChromeFiles_; // Top Sites of Chrome's other profiles
 };
 
 } // namespace tessaly

@@ -8,13 +8,16 @@
 #include "model/EncryptManager.h"
 #include "model/FolderWalk.h"
 #include "model/ToolIndex.h"
+#include "platform/BaseFolders.h"
 #include "platform/DirectoryReader.h"
 #include "platform/FileAttributes.h"
+#include "platform/HomeLayout.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Paths.h"
 #include "platform/SystemPlaces.h"
 #include "platform/TextCase.h"
+#include "platform/UserFolders.h"
 
 #include <algorithm>
 #include <chrono>
@@ -275,7 +278,8 @@ ScanSummary VirtualScan::scan(std::stop_token stop, const ProgressSink& progress
 }
 
 void VirtualScan::startSearchVirus(const std::vector<std::string>& folders) {
-    runScan(folders, {}, {});
+    setScanFolders(folders);
+    runScan(folders_, {}, {});
 }
 
 ScanSummary VirtualScan::runScan(const std::vector<std::string>& folders, std::stop_token stop,
@@ -324,7 +328,8 @@ ScanSummary VirtualScan::runScan(const std::vector<std::string>& folders, std::s
                     checkVirus(path, virs);
                     return WalkDecision::Continue;
                 }
-                if (std::find(outOfBounds.begin(), outOfBounds.end(), path) != outOfBounds.end())
+                if (std::find(outOfBounds.begin(), outOfBounds.end(), path) != outOfBounds.end() ||
+                    std::find(passedOver_.begin(), passedOver_.end(), path) != passedOver_.end())
                     return WalkDecision::Continue;
                 if (info.device != start.device) {
                     if (!system)
@@ -451,7 +456,9 @@ std::string VirtualScan::typeDes(int type) {
     case 0:
         return "Scan evenything on your hard drive";
     case 1:
-        return "Scan your movies,downloads,musics...";
+        return layout::current() == layout::HomeLayout::Linux
+                   ? "Scan your home folder, hidden folders too"
+                   : "Scan your movies,downloads,musics...";
     case 2:
         return "Scan specific files and folders";
     default:
@@ -475,17 +482,56 @@ std::string VirtualScan::typeImage(int type) {
     }
 }
 
-std::vector<std::string> VirtualScan::typePaths(int type, const std::vector<std::string>& custom) {
+namespace {
+
+// The Linux layout's Home Scan: the home folder and the user's folders that lie
+// outside it; the caches (the cache base folder, each Flatpak application's) and
+// the trash are passed over, as what is there is no one's program.
+VirtualScan::ScanPlaces linuxHomePlaces() {
+    const std::string home = paths::homePath();
+    VirtualScan::ScanPlaces places;
+    places.folders.push_back(home);
+    for (const std::string& folder : userfolders::keptFolders({paths::xdgConfigHome()}))
+        if (!paths::isInside(folder, home) &&
+            std::none_of(places.folders.begin(), places.folders.end(),
+                         [&folder](const std::string& f) {
+                             return f == folder || paths::isInside(folder, f);
+                         }))
+            places.folders.push_back(folder);
+    const std::string cache = basefolders::choose(basefolders::Kind::Cache).folder;
+    if (!cache.empty())
+        places.passedOver.push_back(cache);
+    const std::string data = basefolders::choose(basefolders::Kind::Data).folder;
+    if (!data.empty())
+        places.passedOver.push_back(paths::join(data, "Trash"));
+    const std::string flatpaks = paths::join(home, ".var/app");
+    DirectoryReader reader(flatpaks);
+    while (reader.isOpen() && reader.next())
+        places.passedOver.push_back(paths::join(paths::join(flatpaks, reader.name()), "cache"));
+    return places;
+}
+
+} // namespace
+
+VirtualScan::ScanPlaces VirtualScan::typePlaces(int type, const std::vector<std::string>& custom) {
     if (type == 0)
-        return {paths::systemRoot()};
+        return {{paths::systemRoot()}, {}};
+    if (type == 1 && layout::current() == layout::HomeLayout::Linux)
+        return linuxHomePlaces();
     if (type == 1) {
-        std::vector<std::string> out;
+        ScanPlaces places;
         for (const char* f : {"Public", "Pictures", "Documents", "Downloads", "Music", "Movies",
                               "Sites", "Desktop"})
-            out.push_back(paths::join(paths::homePath(), f));
-        return out;
+            places.folders.push_back(paths::join(paths::homePath(), f));
+        return places;
     }
-    return type == 2 ? custom : std::vector<std::string>{};
+    return {type == 2 ? custom : std::vector<std::string>{}, {}};
+}
+
+void VirtualScan::setScanType(int type, const std::vector<std::string>& custom) {
+    ScanPlaces places = typePlaces(type, custom);
+    folders_ = std::move(places.folders);
+    passedOver_ = std::move(places.passedOver);
 }
 
 std::string VirtualScan::covertString(double seconds) {

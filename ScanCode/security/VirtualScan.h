@@ -88,8 +88,19 @@ public:
     static std::string typeName(int type);
     static std::string typeDes(int type);
     static std::string typeImage(int type);
-    // The folders a type scans ("/" under the system root, or the home folders).
-    static std::vector<std::string> typePaths(int type, const std::vector<std::string>& custom);
+    // What a scan type walks, and the folders inside those that it passes over.
+    // A System Scan walks "/" under the system root; a Home Scan the home's own
+    // folders in the macOS layout, and in the Linux layout the whole home folder,
+    // hidden folders included (where programs that start themselves live), with
+    // the user's folders that lie elsewhere (user-dirs.dirs), but not the caches
+    // and the trash; a Custom Scan the folders given.
+    struct ScanPlaces {
+        std::vector<std::string> folders, passedOver;
+    };
+    static ScanPlaces typePlaces(int type, const std::vector<std::string>& custom);
+    static std::vector<std::string> typePaths(int type, const std::vector<std::string>& custom) {
+        return typePlaces(type, custom).folders;
+    }
     // "59 s", "1 m2 s", "1 h2 m5 s".
     static std::string covertString(double seconds);
 
@@ -99,7 +110,12 @@ public:
     // /sys, /dev, /run and /Volumes, and without a word about what is mounted.
     std::string toolName() const override { return "System Security"; }
     std::int64_t toolIndex() const override;
-    void setScanFolders(std::vector<std::string> folders) { folders_ = std::move(folders); }
+    void setScanFolders(std::vector<std::string> folders) {
+        folders_ = std::move(folders);
+        passedOver_.clear();
+    }
+    // Scans what a scan type walks (see typePlaces).
+    void setScanType(int type, const std::vector<std::string>& custom);
     ScanSummary scan(std::stop_token stop, const ProgressSink& progress) override;
     Plan plan() const override;
     CleanOutcome clean(const Plan& plan, std::stop_token stop,
@@ -118,7 +134,7 @@ private:
     std::vector<VirusMD5Obj> userDigests_;
     std::size_t skippedLines_ = 0;
     SignatureIndex index_;
-    std::vector<std::string> folders_;
+    std::vector<std::string> folders_, passedOver_;
     RunStop scanStop_, cleanStop_;
 };
 

@@ -104,6 +104,9 @@ void runStep(StepRun& s, const ScaneOuputObject& item, HelperPass& pass,
     case PlanAction::Unload:
         failure = "System Cleanup does not unload jobs";
         break;
+    case PlanAction::Uninstall:
+        failure = "System Cleanup does not uninstall applications";
+        break;
     }
     s.state = failure ? StepState::Failed : StepState::Done;
     s.reason = failure.value_or("");

@@ -34,6 +34,46 @@ void AppItem::setItemEnable(bool enable) {
     isSelected = enable ? 2 : 0;
 }
 
+const char* appKindName(AppKind kind) {
+    switch (kind) {
+    case AppKind::Bundle:
+        return "bundle";
+    case AppKind::Package:
+        return "package";
+    case AppKind::Flatpak:
+        return "flatpak";
+    case AppKind::Snap:
+        return "snap";
+    case AppKind::AppImage:
+        return "appimage";
+    case AppKind::OwnProgram:
+        return "own-program";
+    case AppKind::NotRemovable:
+        break;
+    }
+    return "not-removable";
+}
+
+const char* appKindTitle(AppKind kind) {
+    switch (kind) {
+    case AppKind::Bundle:
+        return "Application";
+    case AppKind::Package:
+        return "Package";
+    case AppKind::Flatpak:
+        return "Flatpak";
+    case AppKind::Snap:
+        return "Snap";
+    case AppKind::AppImage:
+        return "AppImage";
+    case AppKind::OwnProgram:
+        return "Own program";
+    case AppKind::NotRemovable:
+        break;
+    }
+    return "Not removable";
+}
+
 std::optional<std::string> AppItem::companyFromIdentifier(const std::string& bundleID) {
     std::size_t first = bundleID.find('.');
     if (first == std::string::npos)

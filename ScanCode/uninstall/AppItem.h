@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ScanCode/uninstall/AppKind.h"
 #include "ScanCode/uninstall/SubAppFileObj.h"
 #include "platform/Date.h"
 
@@ -34,6 +35,15 @@ public:
     SubAppFileListRef fileDatas; // the related records; absent until searched
     std::optional<Date> lastOpenDate;
     std::optional<std::string> company;
+    // How it is removed. Package: package is the dpkg package owning its entry;
+    // Flatpak: the application id (flatpakUser: of the user's installation);
+    // Snap: the snap's name. AppImage and OwnProgram: program is the file the
+    // entry starts. NotRemovable: notRemovableReason says why.
+    AppKind kind = AppKind::Bundle;
+    std::string package;
+    bool flatpakUser = false;
+    std::string program;
+    std::string notRemovableReason;
 
     // Tick state derived from the related files, or isSelected when there are none.
     std::int64_t checkStatus() const;

@@ -1,15 +1,18 @@
 // The Uninstaller's removal run.
 #include "ScanCode/PlanNesting.h"
 #include "ScanCode/RecordRemoval.h"
+#include "ScanCode/uninstall/MimeAssociations.h"
 #include "ScanCode/uninstall/SearchApplications.h"
 #include "model/FolderWalk.h"
 #include "platform/FileRemoval.h"
+#include "platform/InstalledPackages.h"
 #include "platform/LoginItemsStore.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Paths.h"
 
 #include <algorithm>
 #include <map>
+#include <set>
 
 namespace tessaly {
 
@@ -87,11 +90,33 @@ CleanOutcome SearchApplications::clean(const Plan& plan, std::stop_token stop,
                           static_cast<double>(turn++) / static_cast<double>(runs.size())});
     };
 
-    // Launch jobs, login items and dock tiles first, so that nothing starts the
+    // Packages first: an application whose package stays keeps everything.
+    std::map<const AppItem*, std::string> stays;
+    std::set<const AppItem*> uninstalled;
+    for (StepRun& run : runs) {
+        const SubAppFileObj& record = *run.step.record;
+        if (record.type != subfile::Package)
+            continue;
+        if (token.stop_requested())
+            break;
+        starting(record);
+        if (auto why = runPackageStep(run.step)) {
+            run.fate = Fate::Left;
+            run.reason = *why;
+            run.refused = true;
+            stays[run.step.item.get()] = *why;
+        } else {
+            run.fate = Fate::Removed;
+            uninstalled.insert(run.step.item.get());
+        }
+        finished(record);
+    }
+
+    // Launch jobs, login items and dock tiles next, so that nothing starts the
     // program again while its files go.
     for (StepRun& run : runs) {
         const SubAppFileObj& record = *run.step.record;
-        if (record.type == subfile::File)
+        if (record.type == subfile::File || record.type == subfile::Package)
             continue;
         if (token.stop_requested())
             break;
@@ -102,7 +127,14 @@ CleanOutcome SearchApplications::clean(const Plan& plan, std::stop_token stop,
             run.reason = std::move(why);
             run.refused = refused;
         };
-        if (record.type == subfile::LoginItem) {
+        if (auto kept = stays.find(run.step.item.get()); kept != stays.end()) {
+            leave("kept: the application is still installed (" + kept->second + ")", true);
+        } else if (record.type == subfile::MimeAssociation) {
+            if (!mimeapps::names(record.path, record.entryName))
+                run.fate = Fate::Vanished;
+            else if (auto failed = mimeapps::removeEntry(record.path, record.entryName))
+                leave(*failed);
+        } else if (record.type == subfile::LoginItem) {
             if (!hasLogin(record.entryName))
                 run.fate = Fate::Vanished;
             else if (!removeSelfLogin(record.entryName))
@@ -127,13 +159,34 @@ CleanOutcome SearchApplications::clean(const Plan& plan, std::stop_token stop,
 
     // Then the files and folders, through the pass; what stayed goes to the
     // helper once, with the jobs' descriptions that stayed.
+    // A file a package owns is only ever removed by its package manager.
+    std::vector<std::string> filePaths;
+    for (const StepRun& run : runs)
+        if (run.step.record->type == subfile::File)
+            filePaths.push_back(packages::machinePath(run.step.record->path));
+    const packages::DpkgDatabase dpkg = packages::DpkgDatabase::read(filePaths);
     std::vector<StepRun*> files;
     std::vector<RemovalTarget> targets;
-    for (StepRun& run : runs)
-        if (run.step.record->type == subfile::File) {
+    for (StepRun& run : runs) {
+        const SubAppFileObj& record = *run.step.record;
+        if (record.type != subfile::File)
+            continue;
+        auto leave = [&run](std::string why) {
+            run.fate = Fate::Left;
+            run.reason = std::move(why);
+            run.refused = true;
+        };
+        if (auto why = stays.find(run.step.item.get()); why != stays.end()) {
+            leave("kept: the application is still installed (" + why->second + ")");
+        } else if (auto owner = dpkg.ownerOf(packages::machinePath(record.path))) {
+            leave("the package " + owner->name + " owns it; only its package manager removes it");
+        } else if (uninstalled.count(run.step.item.get()) && !fileops::itemExists(record.path)) {
+            run.fate = Fate::Removed; // its package tool took it (flatpak's --delete-data)
+        } else {
             files.push_back(&run);
-            targets.push_back({{run.step.record->path}, run.step.record->stamp});
+            targets.push_back({{record.path}, record.stamp});
         }
+    }
     std::optional<std::size_t> current;
     RemovalHooks hooks;
     hooks.before = [&](std::size_t i) {
@@ -173,7 +226,9 @@ CleanOutcome SearchApplications::clean(const Plan& plan, std::stop_token stop,
         switch (run.fate) {
         case Fate::Removed:
             outcome.removed += 1;
-            if (record.type == subfile::File || record.type == subfile::LaunchJob)
+            // A package counts what its package manager says it freed.
+            if (record.type == subfile::File || record.type == subfile::LaunchJob ||
+                record.type == subfile::Package)
                 outcome.bytes += record.size;
             else
                 outcome.issues += 1;

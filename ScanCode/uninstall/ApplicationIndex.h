@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ScanCode/uninstall/AppKind.h"
 #include "platform/Date.h"
 
 #include <cstdint>
@@ -18,6 +19,12 @@ struct IndexedApplication {
     std::string displayName;
     std::optional<Date> lastUsed;
     std::string icon; // the icon reference a desktop entry names; empty for a bundle
+    // How it is removed, and with what (see AppItem).
+    AppKind kind = AppKind::Bundle;
+    std::string package{};
+    bool flatpakUser = false;
+    std::string program{};
+    std::string notRemovableReason{};
 };
 
 // A source of application bundles other than walking the folders: a metadata

@@ -230,6 +230,8 @@ std::optional<std::string> SearchApplications::claimedElsewhere(const std::strin
 }
 
 SubAppFileList SearchApplications::deleteFiles(const AppItem& item) const {
+    if (item.kind != AppKind::Bundle)
+        return linuxFiles(item);
     const namematch::AppNames names = namesOf(item);
     const std::string& bundleID = item.bundleID;
     const std::string plainName = paths::deletingExtension(item.name);

@@ -129,6 +129,11 @@ SearchApplications::itemsFromIndex(const std::vector<IndexedApplication>& record
         }
         item->bundleID = record.bundleID;
         item->executableString = record.displayName;
+        item->kind = record.kind;
+        item->package = record.package;
+        item->flatpakUser = record.flatpakUser;
+        item->program = record.program;
+        item->notRemovableReason = record.notRemovableReason;
         item->company = AppItem::companyFromIdentifier(record.bundleID);
         items.push_back(std::move(item));
     }
@@ -142,8 +147,10 @@ bool SearchApplications::isAppleApp(const std::string& nameWithoutExtension) con
 
 void SearchApplications::publish(AppItemList all) {
     AppItemList offered;
+    // The system's own bundles are never offered; a desktop's applications
+    // are offered by how they can be removed, whatever their names.
     for (const AppItemRef& item : all)
-        if (!isAppleApp(paths::deletingExtension(item->name)))
+        if (item->kind != AppKind::Bundle || !isAppleApp(paths::deletingExtension(item->name)))
             offered.push_back(item);
     std::lock_guard<std::mutex> guard(lock_);
     allTheApplicationPath_ = std::move(all);

@@ -29,10 +29,23 @@ inline constexpr const char* appUninstallFinishNotification = "appUninstallFinis
 
 using UninstallCleanResult = CleanResult<SubAppFileObj>;
 
-// One step of an Uninstaller plan: a ticked record and the item it belongs to.
+// One step of an Uninstaller plan: a ticked record and the item it belongs to;
+// for a package, the very command that removes it.
 struct UninstallStep {
     AppItemRef item;
     SubAppFileRef record;
+    std::vector<std::string> command;
+};
+
+// A command as a terminal would take it: each word that needs it in single quotes.
+std::string commandLineText(const std::vector<std::string>& command);
+
+// How packages are removed: with their configuration files ("apt-get purge"),
+// and whether the user confirmed removing what apt-get would take beside the
+// application's own package (or a package of Priority: required).
+struct PackageRemovalOptions {
+    bool purge = false;
+    bool confirmPackages = false;
 };
 
 // What removing the program itself did.
@@ -184,6 +197,28 @@ public:
     // for the same removal claims nothing); none when the path is this item's alone.
     std::optional<std::string> claimedElsewhere(const std::string& path, const AppItem& item) const;
 
+    // ---- Linux applications.
+
+    // Applied to the packages' records when they are searched.
+    void setPackageOptions(PackageRemovalOptions options);
+    PackageRemovalOptions packageOptions() const;
+    // The names a Linux application's folders go by: its desktop id, the id's
+    // last part, its package and its program's file name.
+    static std::vector<std::string> linuxNamesOf(const AppItem& item);
+    // Another installed Linux application that goes by the name of that home entry.
+    std::optional<std::string> linuxClaimedElsewhere(const std::string& path,
+                                                     const AppItem& item) const;
+    // The record of an application's package, with what its tool would remove
+    // and why it is kept back (an Essential package, more than its own).
+    SubAppFileRef packageRecord(const AppItem& item) const;
+    // A Linux application's records: its package (or its program and entry),
+    // then what it keeps in the home folder.
+    SubAppFileList linuxFiles(const AppItem& item) const;
+    // The command that removes a package record's application: apt-get (through
+    // pkexec and our action when we are not root), flatpak (with --delete-data
+    // when the item's ~/.var/app/ID is ticked) or snap.
+    std::vector<std::string> packageCommand(const AppItem& item, const SubAppFileObj& record) const;
+
     // ---- Selection and removal.
 
     // Whether any item of the four lists is selected (enables "Uninstall").
@@ -246,6 +281,9 @@ private:
     // Applies the targets to the lists; returns the problems of unclear ones.
     ProblemList selectTargets();
     std::optional<std::string> stopUserJob(const SubAppFileObj& record) const;
+    // Runs a package step's command: none when the application's package is
+    // gone afterwards, else why it is still installed.
+    std::optional<std::string> runPackageStep(const UninstallStep& step) const;
     // The session's login-items list, and its first entry of a name.
     std::string loginItemsFile() const;
     static std::optional<LoginItemRecord> loginItemNamed(const LoginItemsStore& store,
@@ -260,6 +298,7 @@ private:
     std::shared_ptr<ApplicationIndex> index_;
     std::vector<std::string> targets_;
     std::vector<TargetMatch> targetMatches_;
+    PackageRemovalOptions packageOptions_;
 
     std::vector<std::string> appleApps_;
 

@@ -15,6 +15,10 @@ ComparisonResult SubAppFileObj::compare(const SubAppFileObj& other) const {
 }
 
 std::string SubAppFileObj::title() const {
+    if (type == subfile::Package)
+        return identifier + " " + entryName;
+    if (type == subfile::MimeAssociation)
+        return path + " (entry " + entryName + ")";
     if (type != subfile::LaunchJob)
         return path;
     std::string name;

@@ -17,6 +17,12 @@ inline constexpr std::int64_t File = 0;      // a file or folder (the bundle its
 inline constexpr std::int64_t LoginItem = 1; // the application's login item
 inline constexpr std::int64_t DockEntry = 2; // the application's tile in the dock
 inline constexpr std::int64_t LaunchJob = 4; // a launch agent or daemon
+// The application's package (dpkg, Flatpak or Snap), removed by its own tool;
+// path is its desktop entry, which that tool removes with it.
+inline constexpr std::int64_t Package = 5;
+// The application's entry in the user's file-type choices (path: mimeapps.list,
+// entryName: its desktop entry's file name), which leaves the list.
+inline constexpr std::int64_t MimeAssociation = 6;
 } // namespace subfile
 
 // One thing that belongs to an application outside its bundle (or the bundle
@@ -37,7 +43,8 @@ public:
     std::string identifier;
     bool system = false;
 
-    // Login items and dock entries: the name or key the entry is found by.
+    // Login items and dock entries: the name or key the entry is found by;
+    // packages: the package, Flatpak id or snap (and identifier their kind's title).
     std::string entryName;
     // What the search saw at path (files, folders and jobs' property lists).
     fileattr::FileStamp stamp;
@@ -45,6 +52,10 @@ public:
     // Why the search leaves it unticked whatever the item's tick (another
     // installed application may own it); empty when it goes with the item.
     std::string keptReason;
+    // Packages: what the package tool would remove with it (apt-get's
+    // simulation: the application's package first), and the tool's own figure
+    // of what it frees is size.
+    std::vector<std::string> packages;
 
     // The application bundle (extension "app") before anything else, then the
     // larger size first.
@@ -52,7 +63,8 @@ public:
 
     // How a launch job is titled: the last component of appPath, else the last
     // dot-separated part of its property list's name, with " (Deamon)" for the
-    // system's jobs and " (Helper)" for the user's. Other records: their path.
+    // system's jobs and " (Helper)" for the user's. Packages: "Package htop",
+    // "Flatpak org.x.App". Other records: their path.
     std::string title() const;
 };
 

@@ -4,6 +4,7 @@
 #include "platform/LoginItemsStore.h"
 
 #include <cstdlib>
+#include <unistd.h>
 
 namespace tessaly {
 
@@ -20,6 +21,7 @@ UninstallEnvironment UninstallEnvironment::system() {
         const char* tmp = std::getenv("TMPDIR");
         return std::string(tmp && *tmp == '/' ? tmp : "/tmp");
     };
+    env.isAdministrator = [] { return ::geteuid() == 0; };
     env.loginItemsPath = [] { return LoginItemsStore::defaultPath(); };
     env.self = SelfRemovalEnvironment::system();
     return env;

@@ -49,6 +49,9 @@ struct UninstallEnvironment {
     std::string userServiceTool;
     // The process's temporary folder.
     std::function<std::string()> temporaryFolder;
+    // Whether we run as root: the package manager then runs directly, else
+    // through pkexec, which asks for an administrator's approval each time.
+    std::function<bool()> isAdministrator;
     // The session's login-items list.
     std::function<std::string()> loginItemsPath;
     SelfRemovalEnvironment self;

@@ -22,6 +22,10 @@ const char* actionNote(const SubAppFileObj& record) {
     case subfile::LaunchJob:
         return record.system ? "a job of the system: unloaded and removed by the helper"
                              : "the user's job: stopped, then its description removed";
+    case subfile::Package:
+        return "";
+    case subfile::MimeAssociation:
+        return "its file-type choices leave the list";
     default:
         return "";
     }
@@ -41,6 +45,22 @@ void remeasure(AppItem& item) {
         if (record->path == item.path && info.isDirectory)
             item.size = record->size; // the bundle itself
     }
+}
+
+// What a package step removes, whose figure its size is, and the command.
+std::string packageNote(const AppItem& item, const SubAppFileObj& record,
+                        const std::vector<std::string>& command) {
+    std::string note;
+    if (item.kind == AppKind::Package) {
+        note = "apt-get removes ";
+        for (std::size_t i = 0; i < record.packages.size(); ++i)
+            note += (i ? ", " : "") + record.packages[i];
+        note += "; the size is what the package manager says it frees";
+    } else {
+        note = std::string(appKindTitle(item.kind)) + " " + record.entryName +
+               "; the size is its installation's";
+    }
+    return note + "; runs: " + commandLineText(command);
 }
 
 std::string candidatesText(const AppItemList& items) {
@@ -141,6 +161,10 @@ ScanSummary SearchApplications::scan(std::stop_token stop, const ProgressSink& p
         relatedFiles(selected[i]);
         if (searched)
             remeasure(*selected[i]);
+        if (selected[i]->kind == AppKind::NotRemovable)
+            summary.problems.push_back(
+                {selected[i]->path,
+                 selected[i]->name + " cannot be removed: " + selected[i]->notRemovableReason});
     }
     return finish();
 }
@@ -156,12 +180,15 @@ Plan SearchApplications::plan() const {
             if (!record->isCheck)
                 continue;
             PlanItem p;
+            std::vector<std::string> command;
             p.category = item->name;
             p.categoryOrder = order;
             p.path = record->path;
             // A job's description is removed with it; login items and tiles
             // are entries of lists, with no size of their own.
-            p.size = record->type == subfile::File || record->type == subfile::LaunchJob
+            // A package's size is its package manager's figure.
+            p.size = record->type == subfile::File || record->type == subfile::LaunchJob ||
+                             record->type == subfile::Package
                          ? record->size
                          : 0;
             p.note = actionNote(*record);
@@ -180,6 +207,17 @@ Plan SearchApplications::plan() const {
                 p.action = PlanAction::Unload;
                 p.name = record->identifier;
                 break;
+            case subfile::MimeAssociation:
+                p.action = PlanAction::RewriteList;
+                p.name = record->entryName;
+                break;
+            case subfile::Package: {
+                p.action = PlanAction::Uninstall;
+                p.name = record->entryName;
+                command = packageCommand(*item, *record);
+                p.note = packageNote(*item, *record, command);
+                break;
+            }
             default:
                 p.action = PlanAction::Remove;
                 p.name = paths::lastComponent(record->path);
@@ -187,7 +225,7 @@ Plan SearchApplications::plan() const {
                     p.note = "the application itself";
                 break;
             }
-            p.record = std::make_shared<UninstallStep>(UninstallStep{item, record});
+            p.record = std::make_shared<UninstallStep>(UninstallStep{item, record, command});
             plan.items.push_back(std::move(p));
         }
         ++order;

@@ -1,6 +1,7 @@
 #include "app/common/StartupDiskAccess.h"
 
 #include "app/ToolBaseViewController.h"
+#include "model/LayoutWording.h"
 #include "model/SettingKeys.h"
 #include "model/SettingModel.h"
 #include "platform/NotificationCenter.h"
@@ -42,7 +43,7 @@ bool askForStartupDisk(ToolBaseViewController& screen, const std::function<QStri
     case StartupDiskGrant::Dismissed:
         return false;
     case StartupDiskGrant::WrongFolder:
-        screen.showAlert("Please Select Macintosh HD", "Notice");
+        screen.showAlert(QString::fromStdString(forLayout("Please Select Macintosh HD")), "Notice");
         return false;
     case StartupDiskGrant::Granted:
         return true;

@@ -18,6 +18,7 @@
 #include "platform/Dispatch.h"
 #include "platform/Paths.h"
 #include "tests/app/QtEnvironment.h"
+#include "tests/support/Layouts.h"
 #include "tests/support/TempTree.h"
 
 #include <QListWidget>
@@ -89,7 +90,10 @@ protected:
 
 } // namespace
 
-TEST_F(AliasScreen, ScanReportsTheTickedBrokenAliasesAndRepairMovesOneToTheWorkingList) {
+// The screen's whole flow, in each layout.
+class AliasScreenFlow : public test::InLayout, public AliasScreen {};
+
+TEST_P(AliasScreenFlow, ScanReportsTheTickedBrokenAliasesAndRepairMovesOneToTheWorkingList) {
     EXPECT_EQ(screen->folderList()->folders(),
               QStringList{QString::fromStdString(home("Desktop"))});
     screen->scanClicked();
@@ -204,3 +208,5 @@ TEST_F(GuiTest, TheRepairSheetOffersTheCandidatesAndAnyOtherTarget) {
     sheet.otherButton()->click();
     EXPECT_EQ(sheet.target(), "/c/elsewhere");
 }
+
+INSTANTIATE_TEST_SUITE_P(Layouts, AliasScreenFlow, test::bothLayouts());

@@ -17,6 +17,7 @@
 #include "platform/Paths.h"
 #include "tests/app/QtEnvironment.h"
 #include "tests/support/DiskUsage.h"
+#include "tests/support/Layouts.h"
 #include "tests/support/TempTree.h"
 
 #include <QApplication>
@@ -112,7 +113,10 @@ TEST_F(DuplicateScreen, FolderListStartsWithTheUsualFoldersAndTakesHandOvers) {
     EXPECT_FALSE(screen.isDoing);
 }
 
-TEST_F(DuplicateScreen, ScanReviewAndRemove) {
+// The screen's whole flow, in each layout.
+class DuplicateScreenFlow : public test::InLayout, public DuplicateScreen {};
+
+TEST_P(DuplicateScreenFlow, ScanReviewAndRemove) {
     write("Documents/plan.pdf", std::string(20000, 'd'));
     write("Documents/old/plan copy.pdf", std::string(20000, 'd'));
     for (const char* p : {"Pictures/cat.jpg", "Pictures/a/cat 1.jpg", "Pictures/b/cat 2.jpg"})
@@ -323,3 +327,5 @@ TEST_F(DuplicateScreen, AStoppedScanSaysSectionsAreIncomplete) {
     EXPECT_EQ(screen.detailSource().categoryInfo(0).icon, "iconWarning");
     EXPECT_TRUE(std::filesystem::exists(home("Documents/b/a.pdf")));
 }
+
+INSTANTIATE_TEST_SUITE_P(Layouts, DuplicateScreenFlow, test::bothLayouts());

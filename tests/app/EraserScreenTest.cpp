@@ -18,6 +18,7 @@
 #include "platform/FileRemoval.h"
 #include "platform/Paths.h"
 #include "tests/app/QtEnvironment.h"
+#include "tests/support/Layouts.h"
 #include "tests/support/ScopedMount.h"
 #include "tests/support/TempTree.h"
 
@@ -118,7 +119,10 @@ TEST_F(EraserScreen, TheListTakesFilesAndFoldersAndTheButtonWorksOnlyWithSome) {
     EXPECT_EQ(list->folders(), QStringList{q(file)});
 }
 
-TEST_F(EraserScreen, AfterTheWarningThePickedPathsAreErasedAndLeaveTheList) {
+// The screen's whole flow, in each layout.
+class EraserScreenFlow : public test::InLayout, public EraserScreen {};
+
+TEST_P(EraserScreenFlow, AfterTheWarningThePickedPathsAreErasedAndLeaveTheList) {
     const std::string picked = t.sizedFile("picked.bin", 2'500'000, 'S');
     const std::string folder = t.dir("album");
     t.sizedFile("album/one.jpg", 3000);
@@ -241,3 +245,5 @@ TEST_P(EraserScreenGuard, WhatIsNeverErasedIsNamedInANoticeAndNothingStarts) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, EraserScreenGuard, testing::Values("macos", "linux"));
+
+INSTANTIATE_TEST_SUITE_P(Layouts, EraserScreenFlow, test::bothLayouts());

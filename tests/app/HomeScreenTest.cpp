@@ -9,6 +9,7 @@
 #include "model/ToolIndex.h"
 #include "platform/Paths.h"
 #include "tests/app/QtEnvironment.h"
+#include "tests/support/Layouts.h"
 #include "tests/support/ProcessCapture.h"
 #include "tests/support/TempTree.h"
 
@@ -73,12 +74,18 @@ protected:
     }
 };
 
-TEST_F(HomeScreen, FirstRun) {
+// The first run in each layout: a Linux home hears of its computer.
+class HomeScreenFirstRun : public test::InLayout, public HomeScreen {};
+
+TEST_P(HomeScreenFirstRun, FirstRun) {
     Home h;
     EXPECT_TRUE(h.home->bFirst());
     EXPECT_TRUE(settings().firstRun.load());
     EXPECT_EQ(h.tools(), (std::vector<std::int64_t>{1, 4, 8}));
-    EXPECT_EQ(h.home->headline(), kFirstRunHeadline);
+    EXPECT_EQ(h.home->headline(),
+              isLinux() ? "Follow the instructions below to improve the performance of your "
+                          "computer immediately!"
+                        : kFirstRunHeadline);
     EXPECT_EQ(h.home->continueLine(),
               "All recommended tools finish, push \"conitune\" to select other tools");
     EXPECT_EQ(h.home->rowInfoTexts(), (QStringList{"", "", ""}));
@@ -241,3 +248,5 @@ TEST_F(LaunchHandOver, OptionsParseAndTravelToTheRunningInstance) {
     EXPECT_EQ(back->oldFiles, o.oldFiles);
     EXPECT_FALSE(decodeHandOver("not json").has_value());
 }
+
+INSTANTIATE_TEST_SUITE_P(Layouts, HomeScreenFirstRun, test::bothLayouts());

@@ -18,6 +18,7 @@
 #include "platform/Dispatch.h"
 #include "platform/Paths.h"
 #include "tests/app/QtEnvironment.h"
+#include "tests/support/Layouts.h"
 #include "tests/support/TempTree.h"
 
 #include <QCheckBox>
@@ -135,7 +136,10 @@ TEST_F(MemoryScreen, ShowsTheFourKindsOfPagesAndRefreshesEveryElevenTicks) {
     EXPECT_EQ(s->count, 0);
 }
 
-TEST_F(MemoryScreen, WhatARunFreedDecidesItsResult) {
+// The screen's whole flow, in each layout.
+class MemoryScreenFlow : public test::InLayout, public MemoryScreen {};
+
+TEST_P(MemoryScreenFlow, WhatARunFreedDecidesItsResult) {
     struct Case {
         double frees;
         bool doneMark;
@@ -385,3 +389,5 @@ TEST_F(MemoryScreen, TheSharedFunctionRunsTheReleaseProgramAndMeasuresByMeminfo)
     EXPECT_EQ(s.stateText(), "MEMORY IS OPTIMIZED, APP WILL NOW RUN FASTER");
     f.setHelperPath({});
 }
+
+INSTANTIATE_TEST_SUITE_P(Layouts, MemoryScreenFlow, test::bothLayouts());

@@ -18,6 +18,7 @@
 #include "platform/Paths.h"
 #include "tests/app/QtEnvironment.h"
 #include "tests/support/DiskUsage.h"
+#include "tests/support/Layouts.h"
 #include "tests/support/TempTree.h"
 
 #include <QPushButton>
@@ -109,7 +110,10 @@ TEST_F(OldScreen, TheListStartsWithDownloadsAndTakesHandedOverFolders) {
     EXPECT_EQ(screen.stage(), Stage::Idle);
 }
 
-TEST_F(OldScreen, ScanOpensTheAgeClassesThenRemovesWhatIsTickedAndStillTheSame) {
+// The screen's whole flow, in each layout.
+class OldScreenFlow : public test::InLayout, public OldScreen {};
+
+TEST_P(OldScreenFlow, ScanOpensTheAgeClassesThenRemovesWhatIsTickedAndStillTheSame) {
     oldFile("Downloads/setup.exe", 5'000'000, 40, true);  // 1 month ago, ticked in advance
     oldFile("Downloads/film.mov", 10'000'000, 800, true); // 2 years ago
     oldFile("Downloads/notes.bin", 4'999'999, 40);        // too small
@@ -246,3 +250,5 @@ TEST(OldDetails, AStoppedScanSaysItsEmptyClassesAreIncomplete) {
     source.setData(makeAgeClasses(now()), false);
     EXPECT_EQ(source.categoryInfo(0).icon, "chek");
 }
+
+INSTANTIATE_TEST_SUITE_P(Layouts, OldScreenFlow, test::bothLayouts());

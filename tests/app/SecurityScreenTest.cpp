@@ -20,6 +20,7 @@
 #include "model/ToolIndex.h"
 #include "platform/Dispatch.h"
 #include "tests/app/QtEnvironment.h"
+#include "tests/support/Layouts.h"
 #include "tests/support/TempTree.h"
 
 #include <QListWidget>
@@ -97,7 +98,10 @@ TEST_F(SecurityScreen, OffersTheThreeScanTypesAndACustomScanNeedsAFolder) {
     EXPECT_TRUE(screen->folderList()->isHidden());
 }
 
-TEST_F(SecurityScreen, ACustomScanReportsTheKindsAndRemovesWhatIsTicked) {
+// The screen's whole flow, in each layout.
+class SecurityScreenFlow : public test::InLayout, public SecurityScreen {};
+
+TEST_P(SecurityScreenFlow, ACustomScanReportsTheKindsAndRemovesWhatIsTicked) {
     const std::string folder = t.dir("scan");
     t.file("scan/eicar.com", kEicar);
     t.file("scan/notes/EICAR.PDF", kEicar); // capitals: examined
@@ -214,3 +218,5 @@ TEST_F(SecurityScreen, TheUsersSignatureFolderFromThePreferencesIsReadBeforeEach
     EXPECT_EQ(screen->reportPanel()->rowValues().mid(0, 4),
               (QStringList{"0 Items", "0 Items", "0 Items", "1 Items"}));
 }
+
+INSTANTIATE_TEST_SUITE_P(Layouts, SecurityScreenFlow, test::bothLayouts());

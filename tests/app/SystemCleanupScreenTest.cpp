@@ -16,9 +16,11 @@
 #include "model/CommonFunction.h"
 #include "model/SettingKeys.h"
 #include "model/ToolIndex.h"
+#include "platform/HomeLayout.h"
 #include "tests/ScanCode/system/SystemFixture.h"
 #include "tests/app/QtEnvironment.h"
 #include "tests/support/DiskUsage.h"
+#include "tests/support/Layouts.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -36,9 +38,19 @@ QString sizeText(std::int64_t size) {
     return QString::fromStdString(CommonFunction::getSizeString(size));
 }
 
+// Where the fixture's items lie in the layout in use.
+struct Places {
+    bool linux = layout::current() == layout::HomeLayout::Linux;
+    std::string trash = linux ? "home/.local/share/Trash/files/" : "home/.Trash/";
+    std::string cache =
+        linux ? "home/.cache/com.maker.app/blob" : "home/Library/Caches/com.maker.app/blob";
+    std::string systemLog = linux ? "root/var/log/syslog.1" : "root/Library/Logs/install.log";
+};
+
 struct Screen {
     AppDelegate app;
     test::SystemMachine m;
+    Places places;
     std::unique_ptr<QSVCleanManager> engine;
     std::unique_ptr<SystemCleanupViewController> screen;
     std::vector<std::string> notes;
@@ -55,10 +67,16 @@ struct Screen {
         bindMainQueueToEventLoop(*qApp);
         app.setSwitchDuration(0);
         app.awakeFromNib();
-        m.t.sizedFile("home/.Trash/old.zip", 120000);
-        m.t.sizedFile("home/.Trash/keep.txt", 2000);
-        m.t.sizedFile("home/Library/Caches/com.maker.app/blob", 40000);
-        m.t.sizedFile("root/Library/Logs/install.log", 800);
+        m.t.sizedFile(places.trash + "old.zip", 120000);
+        m.t.sizedFile(places.trash + "keep.txt", 2000);
+        m.t.sizedFile(places.cache, 40000);
+        m.t.sizedFile(places.systemLog, 800);
+        if (places.linux) {
+            for (const std::string name : {"old.zip", "keep.txt"})
+                m.t.file("home/.local/share/Trash/info/" + name + ".trashinfo",
+                         "[Trash Info]\nPath=/home/me/" + name + "\n");
+            m.t.file("root/var/log/syslog", "live");
+        }
         m.buildCatalogue();
         engine = m.manager();
         screen = std::make_unique<SystemCleanupViewController>(&app, nullptr, engine.get());
@@ -96,13 +114,17 @@ struct Screen {
 
 using SystemCleanupScreen = GuiTest;
 
-TEST_F(SystemCleanupScreen, ScanReviewCleanAndComplete) {
+// The whole flow, in each layout with its own places.
+class SystemCleanupScreenFlow : public test::InLayout, public GuiTest {};
+
+TEST_P(SystemCleanupScreenFlow, ScanReviewCleanAndComplete) {
     Screen s;
     auto* idle = s.screen->idlePanel();
     EXPECT_EQ(idle->title(), "System Cleanup");
     EXPECT_EQ(idle->description(),
-              "Clean up your system frequently and delete unwanted junk files to free up disk "
-              "space. Your Mac will run more smoothly.");
+              QString("Clean up your system frequently and delete unwanted junk files to free up "
+                      "disk space. Your %1 will run more smoothly.")
+                  .arg(isLinux() ? "computer" : "Mac"));
     EXPECT_EQ(idle->promptText(), "Push \"Scan\" to start scan");
 
     // Scanning: a row per module, the engine line, the sidebar spinner.
@@ -142,7 +164,7 @@ TEST_F(SystemCleanupScreen, ScanReviewCleanAndComplete) {
     list->clickCategory(logs); // ticked: unticks the module
     EXPECT_EQ(s.screen->detailSource().categoryInfo(logs).check, Qt::Unchecked);
     EXPECT_EQ(s.screen->detailSource().categoryInfo(logs).value, // dimmed total
-              sizeText(test::duBytes({s.m.root + "/Library/Logs/install.log"})));
+              sizeText(test::duBytes({s.m.t.path(s.places.systemLog)})));
     EXPECT_TRUE(s.screen->detailSource().categoryInfo(logs).dimmed);
     list->selectCategory(trash);
     list->setSort(DataSource::Name, true); // A before Z
@@ -182,9 +204,14 @@ TEST_F(SystemCleanupScreen, ScanReviewCleanAndComplete) {
     EXPECT_EQ(s.screen->stage(), Stage::Cleaning);
     EXPECT_TRUE(defaults().dateForKey(keys::systemLastCleanDateKey).has_value());
     ASSERT_TRUE(s.waitFor(Stage::Details));
-    EXPECT_FALSE(s.m.t.exists("home/.Trash/old.zip"));
-    EXPECT_TRUE(s.m.t.exists("home/.Trash/keep.txt"));
-    EXPECT_TRUE(s.m.t.exists("root/Library/Logs/install.log"));
+    EXPECT_FALSE(s.m.t.exists(s.places.trash + "old.zip"));
+    EXPECT_EQ(test::readText(s.m.t.path(s.places.trash + "keep.txt")), std::string(2000, 'x'));
+    EXPECT_TRUE(s.m.t.exists(s.places.systemLog));
+    if (s.places.linux) {
+        EXPECT_FALSE(s.m.t.exists("home/.local/share/Trash/info/old.zip.trashinfo"));
+        EXPECT_TRUE(s.m.t.exists("home/.local/share/Trash/info/keep.txt.trashinfo"));
+        EXPECT_EQ(test::readText(s.m.t.path("root/var/log/syslog")), "live");
+    }
     EXPECT_EQ(s.screen->lastReport().removeSize, toClean);
     EXPECT_EQ(s.screen->summary(), "Cleaned:  " + sizeText(toClean));
     EXPECT_EQ(s.app.cleanTotle(), toClean);
@@ -379,3 +406,5 @@ TEST_F(SystemCleanupScreen, TheStartupDiskAccessStepWhereAPlatformNeedsIt) {
     EXPECT_EQ(s.screen->idlePanel()->promptText(), "Push \"Scan\" to start scan");
     settings().selectFile = false;
 }
+
+INSTANTIATE_TEST_SUITE_P(Layouts, SystemCleanupScreenFlow, test::bothLayouts());

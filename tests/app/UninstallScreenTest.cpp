@@ -7,9 +7,12 @@
 #include "app/common/ReportPanel.h"
 #include "model/CleanFinish.h"
 #include "model/CleanRecord.h"
+#include "model/CommonFunction.h"
 #include "model/ToolIndex.h"
+#include "tests/ScanCode/uninstall/PackageFixture.h"
 #include "tests/ScanCode/uninstall/UninstallFixture.h"
 #include "tests/app/QtEnvironment.h"
+#include "tests/support/DiskUsage.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -18,6 +21,7 @@
 #include <QTreeWidget>
 #include <chrono>
 #include <filesystem>
+#include <sys/stat.h>
 
 using namespace tessaly;
 using test::GuiTest;
@@ -158,4 +162,65 @@ TEST_F(UninstallScreen, RecordsOfATickedApplicationAreRemovedAndReported) {
     screen.detailClicked();
     EXPECT_EQ(screen.tabs()->currentIndex(), 0);
     EXPECT_EQ(rows(details->categoryTree()), (QStringList{"within half a month", "Other"}));
+}
+
+// On a Linux desktop an application from a package is listed with its kind,
+// shows the command that removes it, and goes only with the administrator's
+// approval: a declined prompt leaves everything, listed with the reason.
+TEST_F(UninstallScreen, APackageGoesWithTheAdministratorsApprovalOnly) {
+    test::ScopedEnv layout("TESSALY_LAYOUT", "linux");
+    test::ScopedEnv dirs("XDG_DATA_DIRS", "/usr/share");
+    auto& t = u.m.t;
+    test::PackageStandIns tools(t);
+    t.file("root/var/lib/dpkg/status", test::PackageStandIns::stanza("tool", 500));
+    tools.ownedFiles("tool", {"/usr/share/applications/org.maker.Tool.desktop", "/usr/bin/tool"});
+    t.file("root/usr/share/applications/org.maker.Tool.desktop",
+           "[Desktop Entry]\nType=Application\nName=Tool\nExec=tool\n");
+    ::chmod(t.path("root/usr/bin/tool").c_str(), 0755);
+    const std::string config = t.sizedFile("home/.config/tool/rc", 1500);
+    const std::int64_t configBytes = test::duBytes({t.path("home/.config/tool")});
+    tools.set("decline");
+
+    UninstallViewController screen(nullptr, nullptr, engine.get());
+    setAskBeforeCleaning(defaults(), false);
+    load(screen);
+    DetailList* details = screen.detailList();
+    const int row = static_cast<int>(rows(details->categoryTree()).indexOf("Tool (Package)"));
+    ASSERT_GE(row, 0) << rows(details->categoryTree()).join(", ").toStdString();
+    details->clickCategory(row);
+    details->selectCategory(row);
+    const QTreeWidgetItem* package = details->itemTree()->topLevelItem(0);
+    ASSERT_NE(package, nullptr);
+    EXPECT_EQ(package->text(DetailList::NameColumn), "Package tool");
+    const std::string command =
+        tools.pkexec + " " + paths::resourcePath("removePackages", "sh") + " remove tool";
+    auto status = [&] {
+        return engine->relatedFiles(test::named(engine->allApplications(), "Tool"))->front();
+    };
+    DetailItemInfo info = screen.detailSource().itemInfo(row, {0});
+    EXPECT_TRUE(info.status.contains(QString::fromStdString("runs: " + command)))
+        << info.status.toStdString();
+
+    screen.cleanClicked();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return screen.stage() == Stage::Done; }, 60000));
+    EXPECT_FALSE(screen.completionPanel()->total().contains("B")); // no size is claimed
+    EXPECT_TRUE(std::filesystem::exists(config));
+    EXPECT_NE(test::readText(t.path("root/var/lib/dpkg/status")).find("Package: tool"),
+              std::string::npos);
+    EXPECT_NE(status()->notRemovedReason.find("approval was not given"), std::string::npos);
+
+    // It stays listed and ticked. Approved, apt-get removes it and the home
+    // folder's files go.
+    std::filesystem::remove(t.path("tools/decline"));
+    screen.detailClicked();
+    EXPECT_GE(rows(details->categoryTree()).indexOf("Tool (Package)"), 0);
+    ASSERT_TRUE(engine->hasCheck());
+    screen.cleanClicked();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return screen.stage() == Stage::Done; }, 60000));
+    EXPECT_EQ(screen.completionPanel()->total(),
+              QString::fromStdString("Cleaned:  " +
+                                     CommonFunction::getSizeString(500 * 1024 + configBytes)));
+    EXPECT_FALSE(std::filesystem::exists(config));
+    EXPECT_EQ(test::readText(t.path("root/var/lib/dpkg/status")).find("Package: tool"),
+              std::string::npos);
 }

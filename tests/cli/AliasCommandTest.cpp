@@ -1,6 +1,7 @@
 // tessaly-cli alias: the real binary on fixture folders of links and alias files.
 #include "platform/AtomicFile.h"
 #include "platform/BookmarkData.h"
+#include "tests/support/Layouts.h"
 #include "tests/support/ProcessCapture.h"
 #include "tests/support/TempTree.h"
 
@@ -35,9 +36,11 @@ protected:
     }
 };
 
+class AliasCommandClean : public test::InLayout, public AliasCommand {};
+
 } // namespace
 
-TEST_F(AliasCommand, ScanCleanAndFix) {
+TEST_P(AliasCommandClean, ScanCleanAndFix) {
     std::string file = aliasFile("home/Desktop/gone alias", m.t.path("home/Old/notes.txt"));
     auto run = cli({"alias", "scan", desktop, "--json"});
     ASSERT_EQ(run.exitCode, 0) << run.standardError;
@@ -121,3 +124,5 @@ INSTANTIATE_TEST_SUITE_P(Layouts, AliasCommandInLayout, testing::Values("macos",
                          [](const testing::TestParamInfo<const char*>& layoutName) {
                              return std::string(layoutName.param);
                          });
+
+INSTANTIATE_TEST_SUITE_P(Layouts, AliasCommandClean, test::bothLayouts());

@@ -1,4 +1,6 @@
+#include "platform/Paths.h"
 #include "tests/ScanCode/uninstall/BundleFixture.h"
+#include "tests/ScanCode/uninstall/PackageFixture.h"
 #include "tests/support/DiskUsage.h"
 #include "tests/support/ProcessCapture.h"
 #include "tests/support/TempTree.h"
@@ -9,6 +11,8 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <set>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tessaly;
 
@@ -241,4 +245,66 @@ TEST(AppsCommand, RemovalLeavesWhatOtherApplicationsGoBy) {
     EXPECT_FALSE(std::filesystem::exists(own));
     for (const auto& [path, bytes] : kept)
         EXPECT_EQ(test::readText(path), bytes) << path;
+}
+
+// A Linux application installed from a package: the plan shows the exact
+// command, --yes runs it, and the package database then says it is gone.
+TEST(AppsCommand, APackagedApplicationIsRemovedByTheCommandItsPlanShows) {
+    test::FixtureRoots m;
+    test::ScopedEnv layout("TESSALY_LAYOUT", "linux");
+    test::ScopedEnv dirs("XDG_DATA_DIRS", "/usr/share");
+    test::PackageStandIns tools(m.t);
+    m.t.file("root/var/lib/dpkg/status", test::PackageStandIns::stanza("calc", 300) +
+                                             test::PackageStandIns::stanza("calc-extras", 40));
+    tools.ownedFiles("calc", {"/usr/share/applications/org.sys.Calc.desktop", "/usr/bin/calc"});
+    m.t.file("root/usr/share/applications/org.sys.Calc.desktop",
+             "[Desktop Entry]\nType=Application\nName=System Calc\nExec=calc\n");
+    ::chmod(m.t.path("root/usr/bin/calc").c_str(), 0755);
+    const std::string config = m.t.sizedFile("home/.config/calc/state", 2000);
+    const std::string kept = m.t.file("home/.config/calculator/state", "another's");
+    auto cli = [](std::vector<std::string> arguments) {
+        return test::runCaptured(TESSALY_CLI_PATH, std::move(arguments));
+    };
+    const bool root = ::geteuid() == 0;
+    const std::string command =
+        root ? tools.aptGet + " remove -y -- calc"
+             : tools.pkexec + " " + paths::resourcePath("removePackages", "sh") + " remove calc";
+
+    auto list = cli({"apps", "--json"});
+    ASSERT_EQ(list.exitCode, 0) << list.standardError;
+    auto apps = nlohmann::json::parse(list.standardOutput);
+    ASSERT_EQ(apps.size(), 1u);
+    EXPECT_EQ(apps[0]["kind"], "package");
+    EXPECT_EQ(apps[0]["package"], "calc");
+
+    // More than its own package goes only once the list is confirmed.
+    tools.set("apt-extra", "Remv calc-extras [1.0]\n");
+    auto refused = cli({"apps", "remove", "System Calc", "--yes", "--json"});
+    EXPECT_EQ(refused.exitCode, 3) << refused.standardError;
+    auto outcome = nlohmann::json::parse(refused.standardOutput);
+    EXPECT_TRUE(outcome["plan"].empty());
+    EXPECT_NE(outcome["problems"].dump().find("calc-extras"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(config));
+
+    auto dry = cli({"apps", "remove", "System Calc", "--confirm-packages"});
+    ASSERT_EQ(dry.exitCode, 0) << dry.standardError;
+    EXPECT_NE(dry.standardOutput.find("uninstall  " + m.root +
+                                      "/usr/share/applications/org.sys.Calc.desktop"),
+              std::string::npos)
+        << dry.standardOutput;
+    EXPECT_NE(dry.standardOutput.find("runs: " + command), std::string::npos) << dry.standardOutput;
+    EXPECT_NE(dry.standardOutput.find("calc, calc-extras"), std::string::npos);
+
+    const std::int64_t homeBytes = test::duBytes({m.home + "/.config/calc"});
+    auto done = cli({"apps", "remove", "System Calc", "--confirm-packages", "--yes", "--json"});
+    ASSERT_EQ(done.exitCode, 0) << done.standardError;
+    outcome = nlohmann::json::parse(done.standardOutput);
+    EXPECT_EQ(outcome["removed"], 2);
+    EXPECT_EQ(outcome["bytes"], (300 + 40) * 1024 + homeBytes);
+    EXPECT_FALSE(std::filesystem::exists(config));
+    EXPECT_EQ(test::readText(kept), "another's");
+    EXPECT_EQ(test::readText(m.root + "/var/lib/dpkg/status").find("Package: calc\n"),
+              std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(m.root + "/usr/bin/calc"));
+    EXPECT_TRUE(nlohmann::json::parse(cli({"apps", "--json"}).standardOutput).empty());
 }

@@ -167,3 +167,35 @@ TEST(CliProgram, ExitCodesAndJsonOutput) {
     // The status command only reads: no first-run key is written.
     EXPECT_FALSE(home.exists(".config/Tessaly/defaults.plist"));
 }
+
+// What status says on each layout, and how a clean from the terminal ends the
+// first run as the window's home screen does.
+class CliStatusInLayout : public testing::TestWithParam<const char*> {};
+
+TEST_P(CliStatusInLayout, NamesItsComputerAndACleanEndsTheFirstRun) {
+    const std::string layout = GetParam();
+    test::ScopedEnv chosen("TESSALY_LAYOUT", layout);
+    test::FixtureRoots m;
+    auto run = [](std::vector<std::string> args) {
+        return test::runCaptured(TESSALY_CLI_PATH, args);
+    };
+    auto first = run({"status", "--json"});
+    ASSERT_EQ(first.exitCode, 0) << first.standardError;
+    json before = json::parse(first.standardOutput);
+    EXPECT_EQ(before["home"]["firstRun"], true);
+    const std::string text = run({"status"}).standardOutput + before.dump();
+    EXPECT_EQ(text.find("Mac") != std::string::npos, layout == "macos") << text;
+    EXPECT_EQ(text.find("MAC") == std::string::npos, true) << text;
+
+    const std::string picked = m.t.file("home/scratch.txt", "old notes");
+    auto erase = run({"erase", picked, "--yes"});
+    ASSERT_EQ(erase.exitCode, 0) << erase.standardError;
+    EXPECT_FALSE(m.t.exists("home/scratch.txt"));
+    json after = json::parse(run({"status", "--json"}).standardOutput);
+    EXPECT_EQ(after["home"]["firstRun"], false);
+    EXPECT_EQ(after["home"]["showInfo"], true);
+    EXPECT_EQ(after["home"]["headline"].get<std::string>().find("Mac") != std::string::npos,
+              layout == "macos");
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, CliStatusInLayout, testing::Values("macos", "linux"));

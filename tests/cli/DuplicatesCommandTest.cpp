@@ -1,5 +1,6 @@
 // tessaly-cli duplicates: the real binary on fixture folders.
 #include "tests/support/DiskUsage.h"
+#include "tests/support/Layouts.h"
 #include "tests/support/ProcessCapture.h"
 #include "tests/support/TempTree.h"
 
@@ -27,6 +28,9 @@ protected:
         t.file("scan/c/small.txt", std::string(100, 's'));
     }
 };
+
+// The clean in each layout, whose own videos folder keeps its copy of a film.
+class DuplicatesCommandInLayout : public test::InLayout, public DuplicatesCommand {};
 
 } // namespace
 
@@ -64,7 +68,20 @@ TEST_F(DuplicatesCommand, ScanListsGroupsWithTheKeptCopy) {
     EXPECT_EQ(cli({"duplicates", "scan"}).exitCode, 2);
 }
 
-TEST_F(DuplicatesCommand, CleanRemovesOnlyWithYesWhatTheDryRunListed) {
+TEST_P(DuplicatesCommandInLayout, CleanRemovesOnlyWithYesWhatTheDryRunListed) {
+    const std::string film(40000, 'f');
+    const std::string kept = t.file("home/" + videos() + "/trip.mp4", film);
+    t.file("home/Downloads/trip.mp4", film);
+    const std::int64_t filmBytes = test::duBytes({t.path("home/Downloads/trip.mp4")});
+    const std::string lookAlike = t.file("home/Downloads/trip2.mp4", std::string(40000, 'g'));
+    auto media = cli({"duplicates", "clean", t.path("home/Downloads"), t.path("home/" + videos()),
+                      "--yes", "--json"});
+    ASSERT_EQ(media.exitCode, 0) << media.standardError;
+    EXPECT_EQ(nlohmann::json::parse(media.standardOutput)["removed"], 1);
+    EXPECT_FALSE(t.exists("home/Downloads/trip.mp4"));
+    EXPECT_EQ(test::readText(kept), film);
+    EXPECT_EQ(test::readText(lookAlike), std::string(40000, 'g'));
+
     auto dry = cli({"duplicates", "clean", t.path("scan"), "--json"});
     ASSERT_EQ(dry.exitCode, 0) << dry.standardError;
     auto planned = nlohmann::json::parse(dry.standardOutput);
@@ -93,7 +110,7 @@ TEST_F(DuplicatesCommand, CleanRemovesOnlyWithYesWhatTheDryRunListed) {
     // The clean is recorded where the home screen and status read it.
     auto status = nlohmann::json::parse(cli({"status", "--json"}).standardOutput);
     EXPECT_FALSE(status["lastCleanDates"]["duplicates"].is_null());
-    EXPECT_EQ(status["cleanedTotal"]["bytes"], copy);
+    EXPECT_EQ(status["cleanedTotal"]["bytes"], copy + filmBytes);
 }
 
 TEST_F(DuplicatesCommand, HardLinksAreRemovedByEveryNameAndFreeSpaceOnlyWithTheLast) {
@@ -174,3 +191,5 @@ TEST_F(DuplicatesCommand, ACopyThatCannotBeRemovedIsLeftWithItsReasonAndExitCode
     EXPECT_TRUE(t.exists("scan/b/photo copy.jpg"));
     EXPECT_TRUE(t.exists("scan/a/photo.jpg"));
 }
+
+INSTANTIATE_TEST_SUITE_P(Layouts, DuplicatesCommandInLayout, test::bothLayouts());

@@ -1,4 +1,5 @@
 // tessaly-cli erase: the real binary on fixture files.
+#include "tests/support/Layouts.h"
 #include "tests/support/ProcessCapture.h"
 #include "tests/support/ScopedMount.h"
 #include "tests/support/TempTree.h"
@@ -14,11 +15,14 @@ test::CapturedRun cli(std::vector<std::string> arguments) {
     return test::runCaptured(TESSALY_CLI_PATH, std::move(arguments));
 }
 
+class EraseCommand : public test::InLayout, public testing::Test {};
+
 } // namespace
 
-TEST(EraseCommand, ListsWithoutYesErasesWithItAndSaysWhatStayed) {
+TEST_P(EraseCommand, ListsWithoutYesErasesWithItAndSaysWhatStayed) {
     test::FixtureRoots m;
-    std::string file = m.t.sizedFile("home/secret.txt", 2000, 's');
+    std::string file = m.t.sizedFile("home/" + videos() + "/secret.txt", 2000, 's');
+    std::string beside = m.t.file("home/" + videos() + "/secret.txt.bak", "beside");
     std::string folder = m.t.dir("home/private");
     m.t.sizedFile("home/private/a.txt", 100, 'a');
     std::string target = m.t.file("home/keep.txt", "keep");
@@ -29,14 +33,15 @@ TEST(EraseCommand, ListsWithoutYesErasesWithItAndSaysWhatStayed) {
     auto plan = nlohmann::json::parse(dry.standardOutput);
     ASSERT_EQ(plan["plan"].size(), 2u);
     EXPECT_EQ(plan["plan"][0]["action"], "erase");
-    EXPECT_EQ(test::readText(m.t.path("home/secret.txt")), std::string(2000, 's'));
+    EXPECT_EQ(test::readText(file), std::string(2000, 's'));
 
     auto run = cli({"erase", file, folder, "--yes", "--json"});
     ASSERT_EQ(run.exitCode, 0) << run.standardError;
     auto out = nlohmann::json::parse(run.standardOutput);
     EXPECT_EQ(out["removed"], 2); // the two picked paths the plan lists
-    EXPECT_FALSE(m.t.exists("home/secret.txt"));
+    EXPECT_FALSE(m.t.exists("home/" + videos() + "/secret.txt"));
     EXPECT_FALSE(m.t.exists("home/private"));
+    EXPECT_EQ(test::readText(beside), "beside");
     EXPECT_EQ(test::readText(m.t.path("home/keep.txt")), "keep");
 
     EXPECT_EQ(cli({"erase", m.t.path("home/nothing")}).exitCode, 2);
@@ -117,3 +122,4 @@ TEST_P(EraseGuards, RefusesTheSystemTheHomeAndMountPointsAndStaysOnItsFileSystem
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, EraseGuards, testing::Values("macos", "linux"));
+INSTANTIATE_TEST_SUITE_P(Layouts, EraseCommand, test::bothLayouts());

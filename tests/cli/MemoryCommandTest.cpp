@@ -1,5 +1,6 @@
 // tessaly-cli memory: a sample from a fixture meminfo, and an optimisation by a
 // stand-in for the memory-release program that frees fixture pages.
+#include "tests/support/Layouts.h"
 #include "tests/support/ProcessCapture.h"
 #include "tests/support/TempTree.h"
 
@@ -20,9 +21,11 @@ std::string meminfo(int freeKb) {
            " kB\nActive: 100000 kB\nInactive: 100000 kB\n";
 }
 
+class MemoryCommand : public test::InLayout, public testing::Test {};
+
 } // namespace
 
-TEST(MemoryCommand, SampleAndOptimize) {
+TEST_P(MemoryCommand, SampleAndOptimize) {
     test::FixtureRoots m;
     m.t.file("root/proc/meminfo", meminfo(40000));
     auto run = cli({"memory", "--json"});
@@ -30,6 +33,7 @@ TEST(MemoryCommand, SampleAndOptimize) {
     auto sample = nlohmann::json::parse(run.standardOutput);
     EXPECT_EQ(sample["freePages"], 10000);
     EXPECT_EQ(sample["wiredPages"], 40000);
+    EXPECT_TRUE(sample["activePages"].is_number_integer());
 
     // The stand-in releases 20,000 kB: 5,000 pages.
     std::string resources = m.t.dir("resources");
@@ -44,3 +48,5 @@ TEST(MemoryCommand, SampleAndOptimize) {
     ::unlink(fake.c_str());
     EXPECT_EQ(cli({"memory", "optimize"}).exitCode, 1); // nothing to run
 }
+
+INSTANTIATE_TEST_SUITE_P(Layouts, MemoryCommand, test::bothLayouts());

@@ -1,4 +1,5 @@
 // tessaly-cli old: the real binary on fixture folders with explicit times.
+#include "tests/support/Layouts.h"
 #include "tests/support/ProcessCapture.h"
 #include "tests/support/TempTree.h"
 
@@ -36,9 +37,11 @@ protected:
     }
 };
 
+class OldCommandClean : public test::InLayout, public OldCommand {};
+
 } // namespace
 
-TEST_F(OldCommand, ScanListsAgeAndSizeClassesAndCleanCarriesOutItsPlan) {
+TEST_P(OldCommandClean, ScanListsAgeAndSizeClassesAndCleanCarriesOutItsPlan) {
     std::string setup = file("setup.exe", 6'000'000, 40);
     std::string movie = file("movie.mkv", 20'000'000, 800);
     file("fresh.bin", 6'000'000, 5);
@@ -68,7 +71,7 @@ TEST_F(OldCommand, ScanListsAgeAndSizeClassesAndCleanCarriesOutItsPlan) {
     EXPECT_FALSE(m.t.exists("home/Downloads/setup.exe"));
     EXPECT_TRUE(m.t.exists("home/Downloads/movie.mkv"));
     auto status = nlohmann::json::parse(cli({"status", "--json"}).standardOutput);
-    EXPECT_FALSE(status["lastCleanDates"]["old-files"].is_null());
+    EXPECT_FALSE(status["lastCleanDates"]["old"].is_null());
 }
 
 TEST_F(OldCommand, AFileThatCannotBeRemovedIsLeftWithItsReasonAndExitCode3) {
@@ -214,3 +217,5 @@ INSTANTIATE_TEST_SUITE_P(Layouts, OldCommandInLayout, testing::Values("macos", "
                          [](const testing::TestParamInfo<const char*>& layoutName) {
                              return std::string(layoutName.param);
                          });
+
+INSTANTIATE_TEST_SUITE_P(Layouts, OldCommandClean, test::bothLayouts());

@@ -1,5 +1,6 @@
 // tessaly-cli security: the real binary with the shipped signatures and a
 // signature file of the user's own.
+#include "tests/support/Layouts.h"
 #include "tests/support/ProcessCapture.h"
 #include "tests/support/ScopedMount.h"
 #include "tests/support/TempTree.h"
@@ -20,9 +21,12 @@ test::CapturedRun cli(std::vector<std::string> arguments) {
 
 const char* kEicar = "X5O!P%@AP[4\\PZX54(P^)7CC)7}$EICAR-STANDARD-ANTIVIRUS-TEST-FILE!$H+H*";
 
+class SecurityCommand : public test::InLayout, public testing::Test {};
+class SecurityCommandPartial : public testing::Test {};
+
 } // namespace
 
-TEST(SecurityCommand, ScanCountsByKindAndCleanRemovesWhatItFound) {
+TEST_P(SecurityCommand, ScanCountsByKindAndCleanRemovesWhatItFound) {
     test::FixtureRoots m;
     const std::string folder = m.t.dir("home/Downloads");
     const std::string eicar = m.t.file("home/Downloads/eicar.com", kEicar);
@@ -51,6 +55,16 @@ TEST(SecurityCommand, ScanCountsByKindAndCleanRemovesWhatItFound) {
     EXPECT_FALSE(m.t.exists("home/Downloads/eicar.com"));
     EXPECT_FALSE(m.t.exists("home/Downloads/kit.bin"));
 
+    // The Home Scan of the layout: on a Linux home, a program that starts
+    // itself is found too; a cache is never looked at.
+    const std::string started = m.t.file("home/.config/autostart/kit.desktop", kEicar);
+    const std::string cached = m.t.file("home/.cache/kit/eicar.com", kEicar);
+    auto home = cli({"security", "clean", "--home", "--yes", "--json"});
+    ASSERT_EQ(home.exitCode, 0) << home.standardError;
+    EXPECT_EQ(nlohmann::json::parse(home.standardOutput)["removed"], isLinux() ? 1 : 0);
+    EXPECT_EQ(m.t.exists("home/.config/autostart/kit.desktop"), !isLinux());
+    EXPECT_EQ(test::readText(cached), kEicar);
+
     const std::string held = m.t.file("home/Downloads/held/eicar.com", kEicar);
     test::Unremovable lock(held);
     if (!lock.ok())
@@ -63,7 +77,7 @@ TEST(SecurityCommand, ScanCountsByKindAndCleanRemovesWhatItFound) {
 // A clean whose scan could not look at part of what it was given (a folder it
 // may not read, another file system inside it) did not do all it was asked: it
 // removes what it found and ends as partial.
-TEST(SecurityCommand, ACleanThatCouldNotLookEverywhereIsPartial) {
+TEST_F(SecurityCommandPartial, ACleanThatCouldNotLookEverywhereIsPartial) {
     test::FixtureRoots m;
     const std::string folder = m.t.dir("home/Downloads");
     m.t.file("home/Downloads/eicar.com", kEicar);
@@ -90,3 +104,5 @@ TEST(SecurityCommand, ACleanThatCouldNotLookEverywhereIsPartial) {
     EXPECT_FALSE(m.t.exists("home/Downloads/eicar.com"));
     EXPECT_EQ(test::readText(unseen), kEicar);
 }
+
+INSTANTIATE_TEST_SUITE_P(Layouts, SecurityCommand, test::bothLayouts());

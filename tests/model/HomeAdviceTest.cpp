@@ -2,6 +2,7 @@
 #include "model/CleanFinish.h"
 #include "model/CommonFunction.h"
 #include "model/HomeSummary.h"
+#include "model/LayoutWording.h"
 #include "model/SettingKeys.h"
 #include "model/ToolIndex.h"
 #include "platform/UserDefaults.h"
@@ -206,4 +207,32 @@ TEST(ToolIndex, SidebarResultTextCountsItemsForFourTools) {
         EXPECT_EQ(sidebarResultText(t, 12), "12 Items") << t;
     for (std::int64_t t : {1, 3, 4, 5, 6})
         EXPECT_EQ(sidebarResultText(t, 2'500'000), CommonFunction::getSizeString(2'500'000)) << t;
+}
+
+// On a Linux home the system's texts speak of the computer, never of a Mac; the
+// macOS layout keeps every text as it is.
+TEST(LayoutWording, ALinuxHomeHearsOfTheComputer) {
+    struct Case {
+        const char* mac;
+        const char* linux;
+    } cases[] = {
+        {kFirstRunHeadline,
+         "Follow the instructions below to improve the performance of your computer immediately!"},
+        {"Carry out system cleanup for your beloved Mac regularly",
+         "Carry out system cleanup for your beloved computer regularly"},
+        {"Your Mac will run more smoothly.", "Your computer will run more smoothly."},
+        {"Protected MAC from viruses", "Protected your computer from viruses"},
+        {"Please Select Macintosh HD", "Please Select the start-up disk"},
+        {"MacBook, Macs and iMac stay", "MacBook, Macs and iMac stay"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(forLayout(c.mac, layout::HomeLayout::Linux), c.linux) << c.mac;
+        EXPECT_EQ(forLayout(c.mac, layout::HomeLayout::MacOS), c.mac);
+    }
+    test::ScopedEnv chosen("TESSALY_LAYOUT", "linux");
+    for (double days : {1.0, 14.0, 20.0})
+        EXPECT_EQ(homeHeadline(daysAgo(days), kNow).find("Mac"), std::string::npos) << days;
+    HomeAdviceInput in = laterRun();
+    in.firstRun = true;
+    EXPECT_EQ(buildHomeAdvice(in).headline.find("Mac"), std::string::npos);
 }

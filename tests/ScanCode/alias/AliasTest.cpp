@@ -6,6 +6,7 @@
 #include "platform/BookmarkData.h"
 #include "platform/Dispatch.h"
 #include "platform/FileRemoval.h"
+#include "tests/support/Layouts.h"
 #include "tests/support/TempTree.h"
 
 #include <algorithm>
@@ -128,7 +129,10 @@ TEST_F(Aliases, ARepairPointsTheAliasAtItsNewTargetAndMovesIt) {
     EXPECT_TRUE(fileattr::entryInfo(m.t.path("home/Desktop/folder")).isDirectory);
 }
 
-TEST_F(Aliases, RemovalTakesTheTickedAliasesAndNeverTheirTargets) {
+// Removal on the disk, in each layout.
+class AliasesInLayout : public test::InLayout, public Aliases {};
+
+TEST_P(AliasesInLayout, RemovalTakesTheTickedAliasesAndNeverTheirTargets) {
     std::string doc = m.t.file("home/Documents/report.pdf", "keep me");
     std::string working = m.t.symlink("home/Desktop/working", doc);
     std::string broken = m.t.symlink("home/Desktop/broken", m.t.path("home/Documents/gone"));
@@ -184,3 +188,5 @@ TEST(BookmarkData, ReadsTheTargetAndNothingFromDamagedData) {
         EXPECT_FALSE(bookmark::targetPath(damaged)) << c.what;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Layouts, AliasesInLayout, test::bothLayouts());

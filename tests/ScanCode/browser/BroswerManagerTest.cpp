@@ -196,7 +196,7 @@ TEST(BroswerManager, ADatabaseAnotherProgramHoldsIsReportedAndLeftIntact) {
     ::close(fromChild[0]);
     FixtureDb db(path);
     EXPECT_EQ(db.column("SELECT COUNT(*) FROM cookies"), std::vector<std::string>{"2"});
-    EXPECT_EQ(db.column("SELECT COUNT(*) FROM meta"), std::vector<std::string>{"2"});
+    EXPECT_EQ(db.column("SELECT COUNT(*) FROM meta"), std::vector<std::string>{"3"});
     EXPECT_EQ(db.column("PRAGMA integrity_check"), std::vector<std::string>{"ok"});
 }
 

@@ -7,6 +7,7 @@
 // keep list, risky list and processes.
 
 #include "ScanCode/browser/BroswerManager.h"
+#include "platform/AtomicFile.h"
 #include "platform/BinaryCookies.h"
 #include "platform/Date.h"
 #include "platform/Dispatch.h"
@@ -76,6 +77,14 @@ private:
     sqlite3* db_ = nullptr;
 };
 
+// The tables and indexes of a database as Debian's Chromium or Firefox ESR made
+// it in a fresh profile (schemas/NAME.sql).
+inline std::string browserSchema(const std::string& name) {
+    auto bytes = readWholeFile(std::string(TESSALY_BROWSER_SCHEMAS) + "/" + name + ".sql", 1 << 20);
+    EXPECT_TRUE(bytes) << name;
+    return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
+}
+
 // Times as the browsers store them.
 inline long long chromeTime(double unixSeconds) {
     return static_cast<long long>(unixSeconds * 1e6) + 11644473600000000LL;
@@ -113,6 +122,21 @@ struct BrowserMachine : FixtureRoots {
     std::string chrome = home + "/Library/Application Support/Google/Chrome/Default";
     std::string firefox = home + "/Library/Application Support/Firefox/Profiles";
     std::string safari = home + "/Library/Safari";
+    std::string chromeCache = home + "/Library/Caches/Google/Chrome/Default";
+    std::string firefoxCache = home + "/Library/Caches/Firefox/Profiles"; // a folder per profile
+    std::optional<ScopedEnv> layoutEnv;
+
+    // Chooses a layout ("macos" or "linux") and puts the browsers' folders
+    // where it keeps them (on a Linux home: Chromium's and Firefox ESR's).
+    void useLayout(const std::string& name) {
+        layoutEnv.emplace("TESSALY_LAYOUT", name);
+        if (name != "linux")
+            return;
+        chrome = home + "/.config/chromium/Default";
+        firefox = home + "/.mozilla/firefox";
+        chromeCache = home + "/.cache/chromium/Default";
+        firefoxCache = home + "/.cache/mozilla/firefox";
+    }
 
     BrowserEnvironment environment() {
         BrowserEnvironment env;
@@ -134,20 +158,9 @@ struct BrowserMachine : FixtureRoots {
     std::string chromeCookies(const std::vector<std::string>& hosts) {
         const std::string path = fileIn(chrome, "Cookies");
         FixtureDb db(path);
-        db.exec("CREATE TABLE meta(key LONGVARCHAR NOT NULL UNIQUE PRIMARY KEY, value "
-                "LONGVARCHAR);"
-                "CREATE TABLE cookies(creation_utc INTEGER NOT NULL,host_key TEXT NOT "
-                "NULL,top_frame_site_key TEXT NOT NULL,name TEXT NOT NULL,value TEXT NOT "
-                "NULL,encrypted_value BLOB NOT NULL,path TEXT NOT NULL,expires_utc INTEGER NOT "
-                "NULL,is_secure INTEGER NOT NULL,is_httponly INTEGER NOT NULL,last_access_utc "
-                "INTEGER NOT NULL,has_expires INTEGER NOT NULL,is_persistent INTEGER NOT "
-                "NULL,priority INTEGER NOT NULL,samesite INTEGER NOT NULL,source_scheme INTEGER "
-                "NOT NULL,source_port INTEGER NOT NULL,last_update_utc INTEGER NOT "
-                "NULL,source_type INTEGER NOT NULL,has_cross_site_ancestor INTEGER NOT NULL);"
-                "CREATE UNIQUE INDEX cookies_unique_index ON cookies(host_key, "
-                "top_frame_site_key, has_cross_site_ancestor, name, path, source_scheme, "
-                "source_port);"
-                "INSERT INTO meta VALUES('version','24'),('last_compatible_version','24');");
+        db.exec(browserSchema("chromium-Cookies") +
+                "INSERT INTO meta VALUES('mmap_status','-1'),('version','24'),"
+                "('last_compatible_version','24');");
         int n = 0;
         for (const std::string& host : hosts)
             db.run("INSERT INTO cookies VALUES(?,?,'',?,'',X'763130AA',"
@@ -159,28 +172,9 @@ struct BrowserMachine : FixtureRoots {
     std::string chromeHistory(const std::vector<Visit>& pages) {
         const std::string path = fileIn(chrome, "History");
         FixtureDb db(path);
-        db.exec("CREATE TABLE meta(key LONGVARCHAR NOT NULL UNIQUE PRIMARY KEY, value "
-                "LONGVARCHAR);"
-                "CREATE TABLE urls(id INTEGER PRIMARY KEY AUTOINCREMENT,url LONGVARCHAR,title "
-                "LONGVARCHAR,visit_count INTEGER DEFAULT 0 NOT NULL,typed_count INTEGER DEFAULT 0 "
-                "NOT NULL,last_visit_time INTEGER NOT NULL,hidden INTEGER DEFAULT 0 NOT NULL);"
-                "CREATE TABLE visits(id INTEGER PRIMARY KEY AUTOINCREMENT,url INTEGER NOT "
-                "NULL,visit_time INTEGER NOT NULL,from_visit INTEGER,external_referrer_url "
-                "TEXT,transition INTEGER DEFAULT 0 NOT NULL,segment_id INTEGER,visit_duration "
-                "INTEGER DEFAULT 0 NOT NULL,incremented_omnibox_typed_score BOOLEAN DEFAULT FALSE "
-                "NOT NULL,opener_visit INTEGER,originator_cache_guid TEXT,originator_visit_id "
-                "INTEGER,originator_from_visit INTEGER,originator_opener_visit "
-                "INTEGER,is_known_to_sync BOOLEAN DEFAULT FALSE NOT "
-                "NULL,consider_for_ntp_most_visited BOOLEAN DEFAULT FALSE NOT "
-                "NULL,visited_link_id INTEGER DEFAULT 0 NOT NULL,app_id TEXT);"
-                "CREATE TABLE visit_source(id INTEGER PRIMARY KEY,source INTEGER NOT NULL);"
-                "CREATE TABLE keyword_search_terms (keyword_id INTEGER NOT NULL,url_id INTEGER "
-                "NOT NULL,term LONGVARCHAR NOT NULL,normalized_term LONGVARCHAR NOT NULL);"
-                "CREATE TABLE segments (id INTEGER PRIMARY KEY,name VARCHAR,url_id INTEGER NON "
-                "NULL);"
-                "CREATE INDEX visits_url_index ON visits (url);"
-                "CREATE INDEX urls_url_index ON urls (url);"
-                "INSERT INTO meta VALUES('version','70'),('last_compatible_version','16');");
+        db.exec(browserSchema("chromium-History") +
+                "INSERT INTO meta VALUES('mmap_status','-1'),('version','70'),"
+                "('last_compatible_version','16');");
         for (const Visit& page : pages) {
             const double last = page.lastVisit();
             db.run("INSERT INTO urls(url,title,visit_count,typed_count,last_visit_time,hidden) "
@@ -200,13 +194,13 @@ struct BrowserMachine : FixtureRoots {
                                bool old = false) {
         const std::string path = fileIn(chrome, "Top Sites");
         FixtureDb db(path);
-        db.exec(old ? "CREATE TABLE urls(url LONGVARCHAR PRIMARY KEY,url_rank INTEGER,title "
-                      "LONGVARCHAR,redirects LONGVARCHAR);"
-                    : "CREATE TABLE meta(key LONGVARCHAR NOT NULL UNIQUE PRIMARY KEY, value "
-                      "LONGVARCHAR);"
-                      "CREATE TABLE top_sites(url TEXT NOT NULL PRIMARY KEY,url_rank INTEGER NOT "
-                      "NULL,title TEXT NOT NULL);"
-                      "INSERT INTO meta VALUES('version','5'),('last_compatible_version','5');");
+        if (old)
+            db.exec("CREATE TABLE urls(url LONGVARCHAR PRIMARY KEY,url_rank INTEGER,title "
+                    "LONGVARCHAR,redirects LONGVARCHAR);");
+        else
+            db.exec(browserSchema("chromium-TopSites") +
+                    "INSERT INTO meta VALUES('mmap_status','-1'),('version','5'),"
+                    "('last_compatible_version','5');");
         long long rank = 0;
         for (const auto& [url, title] : sites)
             db.run(old ? "INSERT INTO urls(url,url_rank,title) VALUES(?,?,?)"
@@ -218,15 +212,9 @@ struct BrowserMachine : FixtureRoots {
     std::string chromeFavicons(const std::vector<std::pair<std::string, Data>>& icons) {
         const std::string path = fileIn(chrome, "Favicons");
         FixtureDb db(path);
-        db.exec("CREATE TABLE meta(key LONGVARCHAR NOT NULL UNIQUE PRIMARY KEY, value "
-                "LONGVARCHAR);"
-                "CREATE TABLE icon_mapping(id INTEGER PRIMARY KEY,page_url LONGVARCHAR NOT "
-                "NULL,icon_id INTEGER,page_url_type INTEGER DEFAULT 0);"
-                "CREATE TABLE favicons(id INTEGER PRIMARY KEY,url LONGVARCHAR NOT NULL,icon_type "
-                "INTEGER DEFAULT 1);"
-                "CREATE TABLE favicon_bitmaps(id INTEGER PRIMARY KEY,icon_id INTEGER NOT "
-                "NULL,last_updated INTEGER DEFAULT 0,image_data BLOB,width INTEGER DEFAULT "
-                "0,height INTEGER DEFAULT 0,last_requested INTEGER DEFAULT 0);");
+        db.exec(browserSchema("chromium-Favicons") +
+                "INSERT INTO meta VALUES('mmap_status','-1'),('version','9'),"
+                "('last_compatible_version','9');");
         long long id = 1;
         for (const auto& [page, bytes] : icons) {
             db.run("INSERT INTO favicons(id,url) VALUES(?,?)", {id, page + "/favicon.ico"});
@@ -254,13 +242,7 @@ struct BrowserMachine : FixtureRoots {
                       "INTEGER, isSecure INTEGER, isHttpOnly INTEGER, inBrowserElement INTEGER "
                       "DEFAULT 0, sameSite INTEGER DEFAULT 0, rawSameSite INTEGER DEFAULT 0, "
                       "CONSTRAINT moz_uniqueid UNIQUE (name, host, path, originAttributes));"
-                    : "CREATE TABLE moz_cookies (id INTEGER PRIMARY KEY, originAttributes TEXT "
-                      "NOT NULL DEFAULT '', name TEXT, value TEXT, host TEXT, path TEXT, expiry "
-                      "INTEGER, lastAccessed INTEGER, creationTime INTEGER, isSecure INTEGER, "
-                      "isHttpOnly INTEGER, inBrowserElement INTEGER DEFAULT 0, sameSite INTEGER "
-                      "DEFAULT 0, schemeMap INTEGER DEFAULT 0, isPartitionedAttributeSet INTEGER "
-                      "DEFAULT 0, updateTime INTEGER, CONSTRAINT moz_uniqueid UNIQUE (name, "
-                      "host, path, originAttributes));");
+                    : browserSchema("firefox-cookies"));
         int n = 0;
         for (const auto& [host, base] : cookies)
             db.run(old ? "INSERT INTO moz_cookies(baseDomain,name,value,host,path,expiry) "
@@ -290,28 +272,7 @@ struct BrowserMachine : FixtureRoots {
                       "CREATE TABLE moz_historyvisits (id INTEGER PRIMARY KEY, from_visit "
                       "INTEGER, place_id INTEGER, visit_date INTEGER, visit_type INTEGER, "
                       "session INTEGER);"
-                    : "CREATE TABLE moz_origins ( id INTEGER PRIMARY KEY, prefix TEXT NOT NULL, "
-                      "host TEXT NOT NULL, frecency INTEGER NOT NULL, recalc_frecency INTEGER NOT "
-                      "NULL DEFAULT 0, alt_frecency INTEGER, recalc_alt_frecency INTEGER NOT NULL "
-                      "DEFAULT 0, block_until_ms INTEGER, block_pages_until_ms INTEGER, UNIQUE "
-                      "(prefix, host) );"
-                      "CREATE TABLE moz_places (   id INTEGER PRIMARY KEY, url LONGVARCHAR, "
-                      "title LONGVARCHAR, rev_host LONGVARCHAR, visit_count INTEGER DEFAULT 0, "
-                      "hidden INTEGER DEFAULT 0 NOT NULL, typed INTEGER DEFAULT 0 NOT NULL, "
-                      "frecency INTEGER DEFAULT -1 NOT NULL, last_visit_date INTEGER , guid "
-                      "TEXT, foreign_count INTEGER DEFAULT 0 NOT NULL, url_hash INTEGER DEFAULT 0 "
-                      "NOT NULL , description TEXT, preview_image_url TEXT, site_name TEXT, "
-                      "origin_id INTEGER REFERENCES moz_origins(id), recalc_frecency INTEGER NOT "
-                      "NULL DEFAULT 0, alt_frecency INTEGER, recalc_alt_frecency INTEGER NOT "
-                      "NULL DEFAULT 0);"
-                      "CREATE TABLE moz_historyvisits (  id INTEGER PRIMARY KEY, from_visit "
-                      "INTEGER, place_id INTEGER, visit_date INTEGER, visit_type INTEGER, session "
-                      "INTEGER, source INTEGER DEFAULT 0 NOT NULL, triggeringPlaceId INTEGER);"
-                      "CREATE TABLE moz_historyvisits_extra (  visit_id INTEGER PRIMARY KEY NOT "
-                      "NULL, sync_json TEXT, FOREIGN KEY (visit_id) REFERENCES "
-                      "moz_historyvisits(id) ON   DELETE CASCADE);"
-                      "CREATE INDEX moz_historyvisits_placedateindex ON moz_historyvisits "
-                      "(place_id, visit_date);");
+                    : browserSchema("firefox-places"));
         for (const Visit& page : pages) {
             const double last = page.lastVisit();
             db.run("INSERT INTO moz_places(url,title,visit_count,last_visit_date) VALUES(?,?,?,?)",
@@ -330,17 +291,7 @@ struct BrowserMachine : FixtureRoots {
                                 const std::vector<std::pair<std::string, Data>>& icons) {
         const std::string path = profile + "/favicons.sqlite";
         FixtureDb db(path);
-        db.exec("PRAGMA journal_mode=WAL;"
-                "CREATE TABLE moz_icons ( id INTEGER PRIMARY KEY, icon_url TEXT NOT NULL, "
-                "fixed_icon_url_hash INTEGER NOT NULL, width INTEGER NOT NULL DEFAULT 0, root "
-                "INTEGER NOT NULL DEFAULT 0, color INTEGER, expire_ms INTEGER NOT NULL DEFAULT 0, "
-                "flags INTEGER NOT NULL DEFAULT 0, data BLOB );"
-                "CREATE TABLE moz_pages_w_icons ( id INTEGER PRIMARY KEY, page_url TEXT NOT NULL, "
-                "page_url_hash INTEGER NOT NULL );"
-                "CREATE TABLE moz_icons_to_pages ( page_id INTEGER NOT NULL, icon_id INTEGER NOT "
-                "NULL, expire_ms INTEGER NOT NULL DEFAULT 0, PRIMARY KEY (page_id, icon_id), "
-                "FOREIGN KEY (page_id) REFERENCES moz_pages_w_icons ON DELETE CASCADE, FOREIGN "
-                "KEY (icon_id) REFERENCES moz_icons ON DELETE CASCADE ) WITHOUT ROWID ;");
+        db.exec("PRAGMA journal_mode=WAL;" + browserSchema("firefox-favicons"));
         long long id = 1;
         for (const auto& [page, bytes] : icons) {
             db.run("INSERT INTO moz_icons(id,icon_url,fixed_icon_url_hash,width,data) "

@@ -2,6 +2,7 @@
 // domain with and without its leading dot, the keep list and the risky list,
 // values bound (a quote neither breaks a statement nor widens a deletion), and
 // the older Firefox layout.
+#include "ScanCode/browser/SiteNames.h"
 #include "tests/ScanCode/browser/BrowserFixture.h"
 
 #include <set>
@@ -26,14 +27,17 @@ TEST(Cookies, DottedAndUndottedDomainsAreOneSiteAndBothKindsOfRowsGo) {
     const std::string chrome =
         b.chromeCookies({".example.com", "example.com", "example.com", ".other.org"});
     const std::string profile = b.firefoxProfile("q1w2e3.default-release");
-    const std::string firefox = b.firefoxCookies(
-        profile, {{".example.com", ""}, {"example.com", ""}, {"www.example.com", ""}});
+    const std::string firefox = b.firefoxCookies(profile, {{".example.com", ""},
+                                                           {"example.com", ""},
+                                                           {"www.example.com", ""},
+                                                           {"notexample.com", ""}});
     b.safariCookies({".example.com", "example.com", "apple.example"});
     auto m = b.engine();
     ASSERT_TRUE(BrowserMachine::scan(*m).problems.empty());
     EXPECT_EQ(namesIn(*m, "Chrom Cookie"), (std::vector<std::string>{"example.com", "other.org"}));
+    // Current Firefox stores no base domain: a host joins its registrable domain.
     EXPECT_EQ(namesIn(*m, "Firefox Cookie"),
-              (std::vector<std::string>{"example.com", "www.example.com"}));
+              (std::vector<std::string>{"example.com", "notexample.com"}));
     EXPECT_EQ(namesIn(*m, "Safari Cookie"),
               (std::vector<std::string>{"apple.example", "example.com"}));
 
@@ -47,7 +51,7 @@ TEST(Cookies, DottedAndUndottedDomainsAreOneSiteAndBothKindsOfRowsGo) {
     EXPECT_EQ(FixtureDb(chrome).column("SELECT host_key FROM cookies"),
               std::vector<std::string>{".other.org"});
     EXPECT_EQ(FixtureDb(firefox).column("SELECT host FROM moz_cookies"),
-              std::vector<std::string>{"www.example.com"});
+              std::vector<std::string>{"notexample.com"});
     auto store = binarycookies::readFile(b.home + "/Library/Cookies/Cookies.binarycookies");
     ASSERT_TRUE(store);
     ASSERT_EQ(store->size(), 1u);
@@ -89,10 +93,10 @@ TEST(Cookies, AKeptSiteIsNeverListedOrDeletedAndARiskyOneOnlyInTheRiskyModule) {
 
 TEST(Cookies, AQuoteInADomainNeitherBreaksTheStatementNorWidensTheDeletion) {
     BrowserMachine b;
-    const std::string chrome = b.chromeCookies({"a' OR '1'='1", "bystander.example"});
+    const std::string chrome = b.chromeCookies({"a' or '1'='1", "bystander.example"});
     auto m = b.engine();
     BrowserMachine::scan(*m);
-    untickAllBut(*m, "Chrom Cookie", "a' OR '1'='1");
+    untickAllBut(*m, "Chrom Cookie", "a' or '1'='1");
     CleanOutcome outcome = m->clean(m->plan(), {}, {});
     EXPECT_EQ(outcome.removed, 1);
     EXPECT_TRUE(outcome.left.empty());
@@ -149,4 +153,72 @@ TEST(Cookies, TheShippedRiskyListLoadsOnceAndHoldsWellKnownTrackers) {
     CookieManager unread;
     unread.loadBadCookie([] { return std::nullopt; });
     EXPECT_FALSE(unread.badCookie());
+}
+
+TEST(Cookies, SitesAreRegistrableDomainsAndAKeptSiteCoversItsSubdomainsOnly) {
+    struct Case {
+        const char* host;
+        const char* site;
+    } sitesOf[] = {
+        {"a.b.example.co.uk", "example.co.uk"},
+        {".example.co.uk", "example.co.uk"},
+        {"WWW.Google.COM", "google.com"},
+        {"accounts.google.com", "google.com"},
+        {"user.github.io", "user.github.io"},
+        {"co.uk", "co.uk"},
+        {"localhost", "localhost"},
+        {"192.168.1.20", "192.168.1.20"},
+    };
+    for (const Case& c : sitesOf)
+        EXPECT_EQ(sites::registrableDomain(c.host), c.site) << c.host;
+    struct Cover {
+        const char* kept;
+        const char* host;
+        bool covered;
+    } covers[] = {
+        {"google.com", "google.com", true},      {"google.com", ".accounts.google.com", true},
+        {"google.com", "www.google.com", true},  {".Google.com", "mail.google.com", true},
+        {"google.com", "notgoogle.com", false},  {"google.com", "google.com.evil.example", false},
+        {"www.google.com", "google.com", false}, {"", "google.com", false},
+    };
+    for (const Cover& c : covers)
+        EXPECT_EQ(sites::covers(c.kept, c.host), c.covered) << c.kept << " / " << c.host;
+}
+
+// With "google.com" kept, its subdomains stay signed in in every browser, while
+// a look-alike goes; a kept subdomain stays even when its site is cleaned.
+TEST(Cookies, AKeptSiteKeepsItsSubdomainsInEveryBrowser) {
+    BrowserMachine b;
+    b.keep = {"google.com", "keep.example.co.uk"};
+    const std::string chrome =
+        b.chromeCookies({".google.com", "accounts.google.com", ".notgoogle.com", "a.example.co.uk",
+                         "keep.example.co.uk"});
+    const std::string firefox =
+        b.firefoxCookies(b.firefoxProfile("q.default-esr"), {{"www.google.com", ""},
+                                                             {".accounts.google.com", ""},
+                                                             {"notgoogle.com", ""},
+                                                             {"a.b.example.co.uk", ""},
+                                                             {"example.co.uk", ""},
+                                                             {".keep.example.co.uk", ""}});
+    b.safariCookies({"accounts.google.com", ".notgoogle.com"});
+    auto m = b.engine();
+    ASSERT_TRUE(BrowserMachine::scan(*m).problems.empty());
+    const std::vector<std::string> listed{"example.co.uk", "notgoogle.com"};
+    EXPECT_EQ(namesIn(*m, "Chrom Cookie"), listed);
+    EXPECT_EQ(namesIn(*m, "Firefox Cookie"), listed);
+    EXPECT_EQ(namesIn(*m, "Safari Cookie"), std::vector<std::string>{"notgoogle.com"});
+    CleanOutcome outcome = m->clean(m->plan(), {}, {});
+    MainQueue::drain();
+    EXPECT_EQ(outcome.removed, 5);
+    EXPECT_TRUE(outcome.left.empty());
+    EXPECT_EQ(
+        FixtureDb(chrome).column("SELECT host_key FROM cookies ORDER BY host_key"),
+        (std::vector<std::string>{".google.com", "accounts.google.com", "keep.example.co.uk"}));
+    EXPECT_EQ(FixtureDb(firefox).column("SELECT host FROM moz_cookies ORDER BY host"),
+              (std::vector<std::string>{".accounts.google.com", ".keep.example.co.uk",
+                                        "www.google.com"}));
+    auto store = binarycookies::readFile(b.home + "/Library/Cookies/Cookies.binarycookies");
+    ASSERT_TRUE(store);
+    ASSERT_EQ(store->size(), 1u);
+    EXPECT_EQ(store->cookies()[0].domain, "accounts.google.com");
 }

@@ -1,10 +1,11 @@
 // History of the three browsers on real-schema fixtures: visits grouped by local
 // day, Safari's list rewritten or removed, a Chrome entry going with its visits,
-// a Firefox page listed once whose visits go while its place stays, and the
-// older Firefox layout.
+// a Firefox page listed once that goes unless a bookmark needs it, and the older
+// Firefox layout.
 #include "tests/ScanCode/browser/BrowserFixture.h"
 
 #include <ctime>
+#include <sys/stat.h>
 
 using namespace tessaly;
 using test::BrowserMachine;
@@ -68,6 +69,7 @@ TEST(History, SafariListIsRewrittenWithoutTheTickedVisitsAndRemovedWhenNoneStay)
         BrowserMachine::safariVisit("https://c.example/", "C", 1.7e9 + 86400 * 3),
     };
     const std::string path = b.safariHistory(visits);
+    ASSERT_EQ(::chmod(path.c_str(), 0600), 0); // as Safari keeps it
     auto m = b.engine();
 
     // Every visit unticked: nothing planned, the list keeps all of them.
@@ -86,6 +88,7 @@ TEST(History, SafariListIsRewrittenWithoutTheTickedVisitsAndRemovedWhenNoneStay)
     auto after = plist::readFile(path);
     ASSERT_TRUE(after);
     EXPECT_EQ(*after->find("WebHistoryDates")->array(), (PlistValue::Array{visits[0], visits[1]}));
+    EXPECT_EQ(fileattr::entryInfo(path).mode & 07777, 0600u); // still private
     EXPECT_EQ(after->find("WebHistoryFileVersion")->toInteger(), 1);
     EXPECT_EQ(m->dataForModule("Safari History")->size(), 1u);
 
@@ -121,31 +124,44 @@ TEST(History, AChromeEntryGoesWithItsVisitsAndNoOtherEntry) {
     EXPECT_EQ(namesIn(*m, "Chrom History"), std::vector<std::string>{"https://news.example/b"});
 }
 
-TEST(History, AFirefoxPageVisitedSeveralTimesIsListedOnceAndItsPlaceStays) {
+TEST(History, AFirefoxPageIsListedOnceAndGoesUnlessABookmarkNeedsIt) {
     BrowserMachine b;
     const std::string profile = b.firefoxProfile("k9.default-esr");
     const std::string path = b.firefoxPlaces(
         profile, {
                      {"https://docs.example/", "Docs", {1.7e9, 1.7e9 + 10, 1.7e9 + 20}},
-                     {"https://bookmarked.example/", "", {}},
+                     {"https://bookmarked.example/", "Saved", {1.7e9 + 30}},
                      {"https://x.example/", "", {1.7e9 + 5}},
                  });
+    {
+        FixtureDb db(path);
+        db.exec(
+            "INSERT INTO moz_bookmarks(type,fk,parent,position,title,guid) VALUES(1,"
+            "(SELECT id FROM moz_places WHERE url = 'https://bookmarked.example/'),3,0,"
+            "'My bookmark','bm0000000001');"
+            "UPDATE moz_places SET foreign_count = 1 WHERE url = 'https://bookmarked.example/';");
+    }
     auto m = b.engine();
     BrowserMachine::scan(*m);
     EXPECT_EQ(namesIn(*m, "Firefox History"),
-              (std::vector<std::string>{"Docs", "https://x.example/"}));
+              (std::vector<std::string>{"Docs", "Saved", "https://x.example/"}));
     for (const ScanItem& g : *m->dataForModule("Firefox History"))
         for (const ScanItem& v : *g->subObjects)
-            v->isCheck = v->name == "Docs";
-    EXPECT_EQ(m->clean(m->plan(), {}, {}).removed, 1);
+            v->isCheck = v->name != "https://x.example/";
+    EXPECT_EQ(m->clean(m->plan(), {}, {}).removed, 2);
     FixtureDb db(path);
     EXPECT_EQ(db.column("SELECT COUNT(*) FROM moz_historyvisits"), std::vector<std::string>{"1"});
-    EXPECT_EQ(db.column("SELECT visit_count || '/' || IFNULL(last_visit_date, 'none') FROM "
-                        "moz_places WHERE url = 'https://docs.example/'"),
-              std::vector<std::string>{"0/none"});
-    EXPECT_EQ(db.column("SELECT COUNT(*) FROM moz_places"), std::vector<std::string>{"3"});
+    // The page a bookmark needs stays, with nothing of the visit; the other goes.
+    EXPECT_EQ(db.column("SELECT url || '/' || IFNULL(title, 'none') || '/' || visit_count || '/' "
+                        "|| IFNULL(last_visit_date, 'none') || '/' || frecency FROM moz_places "
+                        "ORDER BY id"),
+              (std::vector<std::string>{"https://bookmarked.example//none/0/none/0",
+                                        "https://x.example//none/1/" +
+                                            std::to_string(test::firefoxTime(1.7e9 + 5)) + "/-1"}));
+    EXPECT_EQ(db.column("SELECT title FROM moz_bookmarks"),
+              std::vector<std::string>{"My bookmark"});
     EXPECT_EQ(db.column("PRAGMA integrity_check"), std::vector<std::string>{"ok"});
-    // A new scan no longer lists it.
+    // A new scan no longer lists them.
     BrowserMachine::scan(*m);
     EXPECT_EQ(namesIn(*m, "Firefox History"), std::vector<std::string>{"https://x.example/"});
 }

@@ -39,7 +39,10 @@ TEST(LinuxBrowsers, ChromiumAndFirefoxAreFoundInTheirLinuxFoldersAndSafariIsAbse
     EXPECT_EQ(namesIn(*m, "Firefox Cache"), std::vector<std::string>{"entries"});
     EXPECT_EQ(namesIn(*m, "Firefox Session"),
               (std::vector<std::string>{"sessionstore-backups", "sessionstore.jsonlz4"}));
-    EXPECT_TRUE(namesIn(*m, "Safari Cache").empty());
+    // Safari is not offered at all: no module of it is there, not even empty.
+    EXPECT_FALSE(m->offersBrowser(browser::Safari));
+    for (const std::string& module : browser::modulesOfBrowser(browser::Safari))
+        EXPECT_EQ(m->dataForModule(module), nullptr) << module;
     EXPECT_EQ(m->getBrowserType(browser::Safari), 0);
     for (const RunningBrowserRule& rule : currentBrowserLayout().browsers)
         EXPECT_NE(rule.browser, browser::Safari);

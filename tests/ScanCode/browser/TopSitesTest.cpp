@@ -2,6 +2,8 @@
 // site icons of the three browsers.
 #include "tests/ScanCode/browser/BrowserFixture.h"
 
+#include <sys/stat.h>
+
 using namespace tessaly;
 using test::BrowserMachine;
 using test::FixtureDb;
@@ -34,6 +36,7 @@ TEST(TopSites, SafariTopSitesListIsRewrittenWithOtherKeysKeptAndRemovedWhenAllGo
     BrowserMachine b;
     const std::string path =
         b.safariTopSites({{"https://apple.example/", "Apple"}, {"https://plain.example/", ""}});
+    ASSERT_EQ(::chmod(path.c_str(), 0600), 0); // as Safari keeps it
     auto m = b.engine();
     BrowserMachine::scan(*m);
     EXPECT_EQ(namesIn(*m, "Safari Topsite"),
@@ -46,6 +49,7 @@ TEST(TopSites, SafariTopSitesListIsRewrittenWithOtherKeysKeptAndRemovedWhenAllGo
     ASSERT_EQ(after->find("TopSites")->array()->size(), 1u);
     EXPECT_EQ(after->find("TopSites")->array()->front().stringForKey("TopSiteTitle"), "Apple");
     EXPECT_TRUE(after->find("BannedURLStrings"));
+    EXPECT_EQ(fileattr::entryInfo(path).mode & 07777, 0600u); // still private
 
     m->setCheck("Safari Topsite", true);
     EXPECT_EQ(m->clean(m->plan(), {}, {}).removed, 1);

@@ -8,6 +8,7 @@
 #include "platform/FileRemoval.h"
 #include "platform/NotificationCenter.h"
 #include "tests/support/DiskUsage.h"
+#include "tests/support/Layouts.h"
 #include "tests/support/TempTree.h"
 
 #include <algorithm>
@@ -288,7 +289,10 @@ TEST_F(DuplicateScan, AStoppedScanLeavesSixEmptyCategoriesAndStillReports) {
     EXPECT_EQ(groups().size(), 20u);
 }
 
-TEST_F(DuplicateScan, RemovalTakesTheTickedCopiesAndDropsSpentGroups) {
+// Removal on the disk, in each layout.
+class DuplicateScanInLayout : public test::InLayout, public DuplicateScan {};
+
+TEST_P(DuplicateScanInLayout, RemovalTakesTheTickedCopiesAndDropsSpentGroups) {
     const std::string one = noise(20000, 30), two = noise(25000, 31);
     t.file("scan/a/report.pdf", one);
     t.file("scan/b/report copy.pdf", one);
@@ -456,3 +460,5 @@ TEST_F(DuplicateScan, AfterThePrivilegedPassOnlyWhatIsGoneCounts) {
     EXPECT_EQ(g->count(), 3u);
     EXPECT_TRUE(fileops::itemExists(present));
 }
+
+INSTANTIATE_TEST_SUITE_P(Layouts, DuplicateScanInLayout, test::bothLayouts());

@@ -6,6 +6,7 @@
 #include "platform/FileAttributes.h"
 #include "platform/FileRemoval.h"
 #include "tests/support/DiskUsage.h"
+#include "tests/support/Layouts.h"
 #include "tests/support/ScopedMount.h"
 #include "tests/support/TempTree.h"
 
@@ -92,7 +93,10 @@ TEST_F(Eraser, APickedFileIsOverwrittenOnceWithOnesThenRemoved) {
 // file's bookmark data too); links go as links. A picked link is planned and
 // counted as removed, never as erased, and a clean counts the picked paths its
 // plan lists.
-TEST_F(Eraser, FolderFilesTwiceWhateverTheyHoldLinksAsLinksCountedByPick) {
+// Removal on the disk, in each layout.
+class EraserInLayout : public test::InLayout, public Eraser {};
+
+TEST_P(EraserInLayout, FolderFilesTwiceWhateverTheyHoldLinksAsLinksCountedByPick) {
     std::string a = t.sizedFile("folder/a.txt", 3000, 'a');
     std::string hidden = t.sizedFile("folder/.secret", 5000, 'h');
     std::string deep = t.sizedFile("folder/.cache/deep.db", 7000, 'd');
@@ -262,3 +266,5 @@ TEST(EraserPicks, NestedPicksFoldAndSiblingsSharingABeginningStay) {
     EXPECT_EQ(ShredderFiles::foldPicks({"/a/b", "/a/bc/d"}),
               (std::vector<std::string>{"/a/b", "/a/bc/d"}));
 }
+
+INSTANTIATE_TEST_SUITE_P(Layouts, EraserInLayout, test::bothLayouts());

@@ -6,6 +6,7 @@
 #include "platform/NotificationCenter.h"
 #include "tests/ScanCode/uninstall/BundleFixture.h"
 #include "tests/support/DiskUsage.h"
+#include "tests/support/Layouts.h"
 #include "tests/support/TempTree.h"
 
 #include <fcntl.h>
@@ -174,7 +175,10 @@ TEST_F(OldFiles, LeftoversAreTickedInAdvance) {
     }());
 }
 
-TEST_F(OldFiles, RemovalTakesTheTickedFilesThatAreStillTheOnesListed) {
+// Removal on the disk, in each layout.
+class OldFilesInLayout : public test::InLayout, public OldFiles {};
+
+TEST_P(OldFilesInLayout, RemovalTakesTheTickedFilesThatAreStillTheOnesListed) {
     std::string a = file("home/Downloads/a.exe", 6'000'000, 40);
     std::string b = file("home/Downloads/b.exe", 7'000'000, 40);
     std::string kept = file("home/Downloads/kept.bin", 8'000'000, 40);
@@ -214,3 +218,5 @@ TEST_F(OldFiles, RemovalTakesTheTickedFilesThatAreStillTheOnesListed) {
     EXPECT_EQ(stopped.fileCount, 0);
     EXPECT_TRUE(fileattr::entryInfo(b).exists);
 }
+
+INSTANTIATE_TEST_SUITE_P(Layouts, OldFilesInLayout, test::bothLayouts());

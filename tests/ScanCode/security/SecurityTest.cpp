@@ -12,6 +12,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <set>
 #include <unistd.h>
 
 using namespace tessaly;
@@ -260,3 +261,52 @@ TEST(VirtualScan, ElapsedTimeTexts) {
     EXPECT_EQ(VirtualScan::typeName(1), "Home Scan");
     EXPECT_EQ(VirtualScan::typeName(7), "");
 }
+
+// A Home Scan of one fixture home in each layout, then a clean of what it found.
+// In the Linux layout it walks the whole home, hidden folders included, and the
+// user's folders named outside it, but never the caches or the trash; in the
+// macOS layout only the home's own document folders.
+class HomeScanInLayout : public testing::TestWithParam<const char*> {};
+
+TEST_P(HomeScanInLayout, CoversWhatItsLayoutCoversAndRemovesOnlyTheFindings) {
+    const std::string layout = GetParam();
+    test::ScopedEnv chosen("TESSALY_LAYOUT", layout);
+    test::FixtureRoots m;
+    const std::string infected = "ZZZZZ" + std::string(100, '.');
+    const std::string sigs = m.t.file("signatures/mine.ndb", "Malware.Kit.Test:0:0:5a5a5a5a5a\n");
+    for (const char* place : {"home/.local/bin/updater", "home/.config/autostart/helper.desktop",
+                              "home/Downloads/kit.bin", "home/.cache/thumbnails/kit.bin",
+                              "home/.local/share/Trash/files/kit.bin",
+                              "home/.var/app/org.x.App/cache/kit.bin", "elsewhere/Docs/kit.bin"})
+        m.t.file(std::string(place), infected);
+    const std::string lookAlike = m.t.file("home/.local/bin/tool", "ZZZZ" + std::string(100, '.'));
+    m.t.file("home/.config/user-dirs.dirs",
+             "XDG_DOCUMENTS_DIR=\"" + m.t.path("elsewhere/Docs") + "\"\n");
+    VirtualScan engine({}, {});
+    ASSERT_TRUE(engine.addSignatureFile(sigs, nullptr));
+    engine.setScanType(1, {});
+    ASSERT_FALSE(engine.scan({}, {}).stopped);
+    MainQueue::drain();
+    std::set<std::string> found;
+    for (const auto& v : engine.virs)
+        found.insert(v->path.substr(m.t.root().size() + 1));
+    const std::set<std::string> expected =
+        layout == "linux"
+            ? std::set<std::string>{"home/.local/bin/updater",
+                                    "home/.config/autostart/helper.desktop",
+                                    "home/Downloads/kit.bin", "elsewhere/Docs/kit.bin"}
+            : std::set<std::string>{"home/Downloads/kit.bin"};
+    EXPECT_EQ(found, expected);
+
+    CleanOutcome outcome = engine.clean(engine.plan(), {}, {});
+    EXPECT_EQ(outcome.removed, static_cast<std::int64_t>(expected.size()));
+    for (const std::string& gone : expected)
+        EXPECT_FALSE(m.t.exists(gone)) << gone;
+    EXPECT_EQ(test::readText(lookAlike), "ZZZZ" + std::string(100, '.'));
+    for (const char* kept :
+         {"home/.cache/thumbnails/kit.bin", "home/.local/share/Trash/files/kit.bin",
+          "home/.var/app/org.x.App/cache/kit.bin"})
+        EXPECT_EQ(test::readText(m.t.path(kept)), infected) << kept;
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, HomeScanInLayout, testing::Values("macos", "linux"));

@@ -314,6 +314,14 @@ FileScanRoots everyProfile(const BrowserLayout& layout, BrowserPlace place) {
 
 } // namespace
 
+void BrowserFiles::forEachOther(
+    const std::function<void(int type, const char* kind, const OtherProfile&)>& visit) const {
+    for (const OtherProfile& profile : chromeOthers)
+        visit(browser::Chrome, "chrome", profile);
+    for (const OtherProfile& profile : firefoxOthers)
+        visit(browser::Firefox, "firefox", profile);
+}
+
 BrowserFiles resolveBrowserFiles(const BrowserLayout& layout) {
     using P = BrowserPlace;
     BrowserFiles f;

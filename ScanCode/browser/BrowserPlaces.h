@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -102,6 +103,11 @@ struct BrowserFiles {
         std::vector<std::pair<std::string, std::string>> companions; // beside history
     };
     std::vector<OtherProfile> chromeOthers, firefoxOthers;
+
+    // Each other profile with its browser (browser::Chrome or browser::Firefox)
+    // and the kind of database it keeps ("chrome", "firefox").
+    void forEachOther(
+        const std::function<void(int type, const char* kind, const OtherProfile&)>& visit) const;
 };
 BrowserFiles resolveBrowserFiles(const BrowserLayout& layout);
 

@@ -21,15 +21,13 @@ void CookieManager::connect(const BrowserFiles& files) {
     firefoxCookieDB.connectDatabase("firefox", files.firefoxCookies);
     for (auto& list : others_)
         list.clear();
-    const std::pair<int, const std::vector<BrowserFiles::OtherProfile>*> others[] = {
-        {browser::Chrome, &files.chromeOthers}, {browser::Firefox, &files.firefoxOthers}};
-    for (const auto& [type, profiles] : others)
-        for (const BrowserFiles::OtherProfile& profile : *profiles)
-            if (!profile.cookies.empty()) {
-                others_[type].emplace_back();
-                others_[type].back().connectDatabase(type == browser::Chrome ? "chrome" : "firefox",
-                                                     profile.cookies);
-            }
+    files.forEachOther(
+        [this](int type, const char* kind, const BrowserFiles::OtherProfile& profile) {
+            if (profile.cookies.empty())
+                return;
+            others_[type].emplace_back();
+            others_[type].back().connectDatabase(kind, profile.cookies);
+        });
 }
 
 void CookieManager::loadBadCookie(const RiskyListSource& source) {

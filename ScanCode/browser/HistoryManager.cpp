@@ -42,16 +42,14 @@ void HistoryManager::connect(const BrowserFiles& files) {
     firefoxCookieDB.setCompanions(files.firefoxCompanions);
     for (auto& list : others_)
         list.clear();
-    const std::pair<int, const std::vector<BrowserFiles::OtherProfile>*> others[] = {
-        {browser::Chrome, &files.chromeOthers}, {browser::Firefox, &files.firefoxOthers}};
-    for (const auto& [type, profiles] : others)
-        for (const BrowserFiles::OtherProfile& profile : *profiles)
-            if (!profile.history.empty()) {
-                others_[type].emplace_back();
-                others_[type].back().connectDatabase(type == browser::Chrome ? "chrome" : "firefox",
-                                                     profile.history);
-                others_[type].back().setCompanions(profile.companions);
-            }
+    files.forEachOther(
+        [this](int type, const char* kind, const BrowserFiles::OtherProfile& profile) {
+            if (profile.history.empty())
+                return;
+            others_[type].emplace_back();
+            others_[type].back().connectDatabase(kind, profile.history);
+            others_[type].back().setCompanions(profile.companions);
+        });
 }
 
 void HistoryManager::addToGroups(ScanItemList& groups, ScanItemList visits, int type,

@@ -132,7 +132,7 @@ void leaveOutKept(ScanItemList& items, const KeptPaths& kept) {
             holds = holds || kept.holds(p);
         if (holds) {
             item.isCheck = false;
-            item.reason = "holds a kept path";
+            item.reason = kHoldsKeptPathReason;
         }
     };
     for (const ScanItem& item : items)

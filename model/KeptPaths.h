@@ -9,6 +9,9 @@ namespace tessaly {
 
 class UserDefaults;
 
+// Why an item that would take a kept path with it is left unticked.
+inline constexpr const char* kHoldsKeptPathReason = "holds a kept path";
+
 // Paths the user keeps: a kept path and everything under it is never listed by
 // a tool that lists home files, and an item that holds one is never removed
 // whole. The list is the setting "Keep_Path" (absolute paths, "~" for the home

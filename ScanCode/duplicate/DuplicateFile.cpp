@@ -6,6 +6,7 @@
 #include "ScanCode/duplicate/FileDigest.h"
 #include "model/CommonFunction.h"
 #include "model/FolderWalk.h"
+#include "model/KeptPaths.h"
 #include "model/Problem.h"
 #include "model/ToolIndex.h"
 #include "platform/FileKinds.h"
@@ -86,12 +87,16 @@ private:
         const std::string path = e.path();
         poster_->post(path);
         const auto& info = e.info();
-        if (!info.exists)
+        // What the user keeps is never offered.
+        if (!info.exists || kept_.covers(path))
             return WalkDecision::Continue;
         const std::string name = e.name();
         if (info.isDirectory &&
             (fileattr::isPackageName(name) || CommonFunction::isPackage(path))) {
-            // A bundle is one item and is never entered.
+            // A bundle is one item and is never entered; one holding a kept path
+            // is not offered whole.
+            if (kept_.holds(path))
+                return WalkDecision::Continue;
             const std::int64_t size = owner_.directorySize(path);
             if (size > kMinimumSize)
                 consider(make(path, dupkind::Package, size, info, true));
@@ -199,6 +204,7 @@ private:
     std::vector<Ref> candidates_;
     static constexpr std::size_t kBatch = 16;
     std::vector<Ref> batch_;
+    const KeptPaths kept_ = KeptPaths::current();
 };
 
 std::vector<DupGroupRef> DuplicateFile::Scan::groups() {

@@ -3,6 +3,7 @@
 #include "ScanCode/uninstall/RelatedFolders.h"
 #include "ScanCode/uninstall/SearchApplications.h"
 #include "model/FolderWalk.h"
+#include "model/KeptPaths.h"
 #include "model/Problem.h"
 #include "platform/DirectoryReader.h"
 #include "platform/LoginItemsStore.h"
@@ -285,9 +286,34 @@ SubAppFileList SearchApplications::deleteFiles(const AppItem& item) const {
     return records;
 }
 
+namespace {
+
+// Takes out what the user keeps and leaves unticked, with the reason, a record
+// whose removal would take a kept path with it. Records that are not files
+// (login items, dock tiles, packages, file-type choices) are left as they are.
+SubAppFileList withoutKept(SubAppFileList records, const KeptPaths& kept) {
+    if (kept.empty())
+        return records;
+    SubAppFileList out;
+    for (SubAppFileRef& record : records) {
+        const bool onDisk = record->type == subfile::File || record->type == subfile::LaunchJob;
+        if (onDisk && kept.covers(record->path))
+            continue;
+        if (onDisk && kept.holds(record->path)) {
+            record->keptReason = kHoldsKeptPathReason;
+            record->isCheck = false;
+        }
+        out.push_back(std::move(record));
+    }
+    return out;
+}
+
+} // namespace
+
 SubAppFileListRef SearchApplications::relatedFiles(const AppItemRef& item) {
     if (!item->fileDatas)
-        item->fileDatas = std::make_shared<SubAppFileList>(deleteFiles(*item));
+        item->fileDatas =
+            std::make_shared<SubAppFileList>(withoutKept(deleteFiles(*item), KeptPaths::current()));
     return item->fileDatas;
 }
 

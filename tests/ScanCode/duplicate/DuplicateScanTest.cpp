@@ -8,6 +8,7 @@
 #include "platform/FileRemoval.h"
 #include "platform/NotificationCenter.h"
 #include "tests/support/DiskUsage.h"
+#include "tests/support/KeptList.h"
 #include "tests/support/Layouts.h"
 #include "tests/support/TempTree.h"
 
@@ -462,3 +463,18 @@ TEST_F(DuplicateScan, AfterThePrivilegedPassOnlyWhatIsGoneCounts) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, DuplicateScanInLayout, test::bothLayouts());
+
+// A kept file is never offered as a copy, nor a bundle holding one; its
+// look-alike is.
+TEST_P(DuplicateScanInLayout, WhatTheUserKeepsIsNeverOffered) {
+    const std::string one = noise(20000, 40), two = noise(30000, 41);
+    t.file("scan/a/model.bin", one);
+    t.file("scan/kept/model.bin", one);
+    t.file("scan/kept2/model.bin", one); // a look-alike of the kept folder's name
+    t.file("scan/Tool.app/Contents/data", two);
+    t.file("scan/Tool 2.app/Contents/data", two);
+    test::KeptList kept({t.path("scan/kept"), t.path("scan/Tool.app/Contents/data")});
+    scan();
+    EXPECT_EQ(groups(-1, true), (std::vector<std::vector<std::string>>{
+                                    {"scan/a/model.bin", "scan/kept2/model.bin"}}));
+}

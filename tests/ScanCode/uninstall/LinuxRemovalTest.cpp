@@ -6,6 +6,7 @@
 #include "tests/ScanCode/uninstall/PackageFixture.h"
 #include "tests/ScanCode/uninstall/UninstallFixture.h"
 #include "tests/support/DiskUsage.h"
+#include "tests/support/KeptList.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -365,4 +366,33 @@ TEST(PackageRemoval, ASnapGoesThroughSnap) {
     EXPECT_TRUE(outcome.left.empty());
     EXPECT_TRUE(has(a.tools.calls(), "snap remove -- chat"));
     EXPECT_FALSE(std::filesystem::exists(a.m.t.path("root/snap/chat")));
+}
+
+// What the user keeps is never a step, and a folder holding it stays unticked
+// with the reason; the rest of what the application left goes.
+TEST(PackageRemoval, WhatTheUserKeepsStaysWithTheApplicationGone) {
+    LinuxMachine a;
+    a.administrator = true;
+    const std::string config = LinuxMachine::top(a.toolsHome[0]); // ~/.config/tool
+    const std::string cache = LinuxMachine::top(a.toolsHome[1]);  // ~/.cache/org.maker.Tool
+    const std::string model = a.m.t.file("home/.cache/org.maker.Tool/model.bin", "weights");
+    test::KeptList kept({"~/.config/tool", model});
+    a.scan();
+    EXPECT_FALSE(a.record(config));
+    ASSERT_TRUE(a.record(cache));
+    EXPECT_FALSE(a.record(cache)->isCheck);
+    EXPECT_EQ(a.record(cache)->keptReason, kHoldsKeptPathReason);
+
+    const Plan plan = a.engine->plan();
+    for (const PlanItem& p : plan.items) {
+        EXPECT_NE(p.path, config);
+        EXPECT_NE(p.path, cache);
+    }
+    a.engine->clean(plan, {}, {});
+    EXPECT_FALSE(a.installed("tool"));
+    EXPECT_EQ(test::readText(a.toolsHome[0]), std::string(3000, 'x'));
+    EXPECT_EQ(test::readText(model), "weights");
+    EXPECT_TRUE(std::filesystem::exists(a.toolsHome[1]));
+    for (std::size_t i = 2; i < a.toolsHome.size(); ++i)
+        EXPECT_FALSE(std::filesystem::exists(LinuxMachine::top(a.toolsHome[i]))) << a.toolsHome[i];
 }

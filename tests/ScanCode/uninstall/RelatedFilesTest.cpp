@@ -5,6 +5,7 @@
 #include "model/FolderWalk.h"
 #include "tests/ScanCode/uninstall/UninstallFixture.h"
 #include "tests/support/DiskUsage.h"
+#include "tests/support/KeptList.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -289,4 +290,29 @@ TEST(RelatedFiles, LoginItemDockTileAndTheProgramsOwnEntry) {
     AppItemRef ours = named(engine.allApplicationsForUninstall(), "Tessaly");
     ASSERT_TRUE(ours);
     EXPECT_EQ(test::recordPaths(engine.deleteFiles(*ours)), std::vector<std::string>{ours->path});
+}
+
+// A kept path is never a record; a folder holding one is listed unticked.
+TEST(RelatedFiles, WhatTheUserKeepsIsNeverARecord) {
+    test::UninstallMachine u;
+    auto& t = u.m.t;
+    makeApp(t, "root/Applications/Tool.app", "com.maker.Tool", "Tool");
+    const std::string lib = "home/Library/";
+    const std::string prefs = t.file(lib + "Preferences/com.maker.Tool.plist", "prefs");
+    const std::string support = t.dir(lib + "Application Support/Tool");
+    t.file(lib + "Application Support/Tool/library.db", "mine");
+    const std::string logs = t.file(lib + "Logs/Tool_2019-01-01.log", "log");
+    test::KeptList kept({prefs, support + "/library.db"});
+    SearchApplications engine(u.environment());
+    engine.buildCatalogue();
+    AppItemRef tool = named(engine.allApplicationsForUninstall(), "Tool");
+    ASSERT_TRUE(tool);
+    tool->setItemEnable(true);
+    SubAppFileListRef records = engine.relatedFiles(tool);
+    EXPECT_FALSE(record(*records, prefs));
+    ASSERT_TRUE(record(*records, support));
+    EXPECT_FALSE(record(*records, support)->isCheck);
+    EXPECT_EQ(record(*records, support)->keptReason, kHoldsKeptPathReason);
+    ASSERT_TRUE(record(*records, logs));
+    EXPECT_TRUE(record(*records, logs)->isCheck);
 }

@@ -18,6 +18,14 @@ shift
     exit 2
 }
 for name in "$@"; do
+    # grep judges line by line: a name holding a line break is no name at all.
+    case "$name" in
+        *"
+"*)
+            echo "not a package name" >&2
+            exit 2
+            ;;
+    esac
     if ! printf '%s\n' "$name" | grep -Eqx '[a-z0-9][a-z0-9+.-]+(:[a-z0-9-]+)?'; then
         echo "not a package name: $name" >&2
         exit 2

@@ -2,6 +2,7 @@
 // apt-get (with an administrator's approval each time), a Flatpak through
 // flatpak, a Snap through snap, the user's own program by its files; with what
 // they left in the home folder.
+#include "platform/ChildProcess.h"
 #include "platform/InstalledPackages.h"
 #include "tests/ScanCode/uninstall/PackageFixture.h"
 #include "tests/ScanCode/uninstall/UninstallFixture.h"
@@ -395,4 +396,24 @@ TEST(PackageRemoval, WhatTheUserKeepsStaysWithTheApplicationGone) {
     EXPECT_TRUE(std::filesystem::exists(a.toolsHome[1]));
     for (std::size_t i = 2; i < a.toolsHome.size(); ++i)
         EXPECT_FALSE(std::filesystem::exists(LinuxMachine::top(a.toolsHome[i]))) << a.toolsHome[i];
+}
+
+// The script run as root takes package names only: an option, a name holding a
+// line break or no name at all never reaches apt-get.
+TEST(PackageRemoval, TheAdministratorsScriptTakesPackageNamesOnly) {
+    LinuxMachine a;
+    const std::string script = paths::resourcePath("removePackages", "sh");
+    ASSERT_FALSE(script.empty());
+    const std::vector<std::vector<std::string>> refused = {
+        {"remove", "--purge"}, {"remove", "tool\n--x"}, {"remove", "tool\nx"},
+        {"remove", "Tool"},    {"install", "tool"},     {"remove"}};
+    for (const auto& args : refused) {
+        std::vector<std::string> argv{script};
+        argv.insert(argv.end(), args.begin(), args.end());
+        EXPECT_EQ(runProcess("/bin/sh", argv, ChildOutput::Discard), 2)
+            << testing::PrintToString(args);
+    }
+    EXPECT_TRUE(a.tools.calls().empty()) << testing::PrintToString(a.tools.calls());
+    EXPECT_EQ(runProcess("/bin/sh", {script, "remove", "tool"}, ChildOutput::Discard), 0);
+    EXPECT_TRUE(has(a.tools.calls(), "apt-get remove -y -- tool"));
 }
